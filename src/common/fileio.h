@@ -1,0 +1,31 @@
+// File access with the program's own error texts ("Cannot open file ...",
+// "Cannot create file ...", "Stream read error", "Stream write error").
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// A file exists only if it is a file; a folder only if it is a folder.
+bool fileExists(const QString &path);
+bool directoryExists(const QString &path);
+// Creates the folder and its missing parents; false when it could not.
+bool forceDirectories(const QString &path);
+
+// The full path as the messages show it.
+QString displayPath(const QString &path);
+
+// Reads the whole file; throws Exception with "Cannot open file ..." or
+// "Stream read error".
+QByteArray readWholeFile(const QString &path);
+
+// A text file read as lines: bytes as they are, everything after the first NUL
+// dropped, every line end (CR, LF, CR LF) written as CR LF, the last included.
+QByteArray normalizeLineEnds(QByteArrayView bytes);
+QByteArray loadTextAsLines(const QString &path);
+
+// Writes the whole file or nothing: the bytes go to a temporary file in the
+// same folder that replaces the target only once complete, so a failure never
+// leaves a truncated file nor destroys an earlier one. Throws Exception with
+// "Cannot create file ..." or "Stream write error".
+void writeFileAtomically(const QString &path, QByteArrayView data);

@@ -1,0 +1,81 @@
+#include "common/filenames.h"
+
+#include "common/strings.h"
+
+namespace {
+qsizetype lastSeparator(QStringView path, PathRules rules)
+{
+    for (qsizetype i = path.size() - 1; i >= 0; --i)
+        if (isFolderSeparator(path[i], rules))
+            return i;
+    return -1;
+}
+
+qsizetype extensionStart(QStringView path, PathRules rules)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > lastSeparator(path, rules) ? dot : -1;
+}
+} // namespace
+
+QChar folderSeparator(PathRules rules)
+{
+    return rules == PathRules::Windows ? QLatin1Char('\\') : QLatin1Char('/');
+}
+
+bool isFolderSeparator(QChar c, PathRules rules)
+{
+    if (rules == PathRules::Windows)
+        return c == QLatin1Char('\\') || c == QLatin1Char(':');
+    return c == QLatin1Char('/');
+}
+
+QString extractFilePath(QStringView path, PathRules rules)
+{
+    return path.first(lastSeparator(path, rules) + 1).toString();
+}
+
+QString extractFileName(QStringView path, PathRules rules)
+{
+    return path.sliced(lastSeparator(path, rules) + 1).toString();
+}
+
+QString extractFileExt(QStringView path, PathRules rules)
+{
+    const qsizetype dot = extensionStart(path, rules);
+    return dot < 0 ? QString() : path.sliced(dot).toString();
+}
+
+QString removeFileExt(QStringView path, PathRules rules)
+{
+    const qsizetype dot = extensionStart(path, rules);
+    return (dot < 0 ? path : path.first(dot)).toString();
+}
+
+bool hasExtension(QStringView path, QStringView ext, PathRules rules)
+{
+    return toLowerAscii(extractFileExt(path, rules)) == ext;
+}
+
+QString includeTrailingSeparator(QStringView folder, PathRules rules)
+{
+    if (!folder.isEmpty() && folder.back() == folderSeparator(rules))
+        return folder.toString();
+    return folder.toString() + folderSeparator(rules);
+}
+
+QString plainFileName(QStringView name)
+{
+    qsizetype cut = -1;
+    for (qsizetype i = name.size() - 1; i >= 0; --i) {
+        const QChar c = name[i];
+        if (c == QLatin1Char('\\') || c == QLatin1Char('/') || c == QLatin1Char(':')) {
+            cut = i;
+            break;
+        }
+    }
+    const QString last = name.sliced(cut + 1).toString();
+    if (last.isEmpty() || last == QLatin1String(".") || last == QLatin1String(".."))
+        return QString();
+    return last;
+}

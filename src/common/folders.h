@@ -1,0 +1,28 @@
+// The fixed sub-folders of the program folder and the stylesheet file names.
+// Each sub-folder name ends in the platform's separator and is appended to the
+// program folder by plain concatenation.
+#pragma once
+
+#include <QString>
+
+#ifdef Q_OS_WIN
+#define LENTIVA_SEP "\\"
+#else
+#define LENTIVA_SEP "/"
+#endif
+
+inline const QString DirFogliStile = QStringLiteral("FODISTILE" LENTIVA_SEP);
+inline const QString DirFatture = QStringLiteral("FATTURE" LENTIVA_SEP);
+inline const QString DirAllegati = QStringLiteral("ALLEGATI" LENTIVA_SEP);
+inline const QString DirOpenSSL = QStringLiteral("ossl" LENTIVA_SEP);
+
+#undef LENTIVA_SEP
+
+inline const QString FoglioFPA12 = QStringLiteral("Foglio_di_stile_fatturaPA_v1.2.3.xsl");
+inline const QString FoglioFPR12 = QStringLiteral("Foglio_di_stile_fattura_ordinaria_ver1.2.3.xsl");
+inline const QString FoglioFSM10 = QStringLiteral("Foglio_di_stile_VFSM10_v1.0.2.xsl");
+inline const QString FoglioPredefinito = FoglioFPR12;
+
+// The folder part of the program's own path, ending in the separator; empty
+// when the path holds no folder.
+QString programFolderFrom(const QString &programPath);

@@ -1,0 +1,184 @@
+// Shared helpers: file names on both rule sets, trimming, code page 1252,
+// line ends, whole-or-nothing writes.
+#include "common/errors.h"
+#include "common/filenames.h"
+#include "common/fileio.h"
+#include "common/folders.h"
+#include "common/strings.h"
+#include "common/text8.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "support/testsupport.h"
+
+namespace {
+QString u(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+struct NameRow {
+    const char *name;
+    PathRules rules;
+    const char *path;
+    const char *folder;
+    const char *file;
+    const char *ext;
+    const char *withoutExt;
+};
+
+const NameRow kNameRows[] = {
+    {"win envelope", PathRules::Windows, "C:\\Fatture\\a b.xml.p7m", "C:\\Fatture\\", "a b.xml.p7m", ".p7m",
+     "C:\\Fatture\\a b.xml"},
+    {"win no inner ext", PathRules::Windows, "C:\\x\\fattura.p7m", "C:\\x\\", "fattura.p7m", ".p7m", "C:\\x\\fattura"},
+    {"win drive only", PathRules::Windows, "C:fattura.xml", "C:", "fattura.xml", ".xml", "C:fattura"},
+    {"win dot in folder", PathRules::Windows, "C:\\a.b\\fattura", "C:\\a.b\\", "fattura", "", "C:\\a.b\\fattura"},
+    {"win slash is no separator", PathRules::Windows, "a/b.c", "", "a/b.c", ".c", "a/b"},
+    {"win app folder", PathRules::Windows, "C:\\App\\lentiva.exe", "C:\\App\\", "lentiva.exe", ".exe", "C:\\App\\lentiva"},
+    {"posix envelope", PathRules::Posix, "/home/x/a b.XML.P7M", "/home/x/", "a b.XML.P7M", ".P7M", "/home/x/a b.XML"},
+    {"posix dot in folder", PathRules::Posix, "/a.b/fattura", "/a.b/", "fattura", "", "/a.b/fattura"},
+    {"posix backslash is a letter", PathRules::Posix, "a\\b.c", "", "a\\b.c", ".c", "a\\b"},
+    {"posix colon is a letter", PathRules::Posix, "c:x.xml", "", "c:x.xml", ".xml", "c:x"},
+    {"posix hidden file", PathRules::Posix, "/x/.xml", "/x/", ".xml", ".xml", "/x/"},
+    {"no name", PathRules::Posix, "", "", "", "", ""},
+};
+} // namespace
+
+TEST(FileNames, PartsOnBothRuleSets)
+{
+    for (const NameRow &r : kNameRows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(extractFilePath(u(r.path), r.rules), u(r.folder));
+        EXPECT_EQ(extractFileName(u(r.path), r.rules), u(r.file));
+        EXPECT_EQ(extractFileExt(u(r.path), r.rules), u(r.ext));
+        EXPECT_EQ(removeFileExt(u(r.path), r.rules), u(r.withoutExt));
+    }
+}
+
+TEST(FileNames, ExtensionsAreComparedAsciiBlind)
+{
+    EXPECT_TRUE(hasExtension(u("FATTURA.XML"), u(".xml")));
+    EXPECT_TRUE(hasExtension(u("f.Xml.P7M"), u(".p7m")));
+    EXPECT_FALSE(hasExtension(u("f.xml.bak"), u(".xml")));
+    EXPECT_FALSE(hasExtension(u("fattura"), u(".xml")));
+    EXPECT_EQ(includeTrailingSeparator(u("C:\\App"), PathRules::Windows), u("C:\\App\\"));
+    EXPECT_EQ(includeTrailingSeparator(u("/app/"), PathRules::Posix), u("/app/"));
+    EXPECT_EQ(programFolderFrom(u("/opt/lentiva/lentiva")), u("/opt/lentiva/"));
+    EXPECT_EQ(programFolderFrom(u("lentiva")), QString());
+}
+
+TEST(FileNames, HostileAttachmentNamesKeepOnlyTheLastPart)
+{
+    const struct {
+        const char *in;
+        const char *out;
+    } rows[] = {
+        {"a.pdf", "a.pdf"},
+        {"../../etc/passwd", "passwd"},
+        {"..\\..\\win.ini", "win.ini"},
+        {"C:\\Windows\\x.dll", "x.dll"},
+        {"/etc/cron.d/job", "job"},
+        {"c:boot.ini", "boot.ini"},
+        {"dir/", ""},
+        {"..", ""},
+        {"a/..", ""},
+        {".", ""},
+        {"", ""},
+        {"fattura 1 (copia).pdf", "fattura 1 (copia).pdf"},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(plainFileName(u(r.in)), u(r.out)) << r.in;
+}
+
+TEST(Strings, TrimAndAsciiCase)
+{
+    EXPECT_EQ(trimControls(QByteArrayView("\t\r\n \x01" "FPR12 \r\n\0", 13)), QByteArray("FPR12"));
+    EXPECT_EQ(trimControls(QByteArrayView("\xa0x\xa0")), QByteArray("\xa0x\xa0")); // NBSP is not trimmed
+    EXPECT_EQ(trimControls(u("\u00a0 a b \u0001")), u("\u00a0 a b"));
+    EXPECT_EQ(trimControls(QByteArrayView(" \r\n")), QByteArray());
+    EXPECT_TRUE(equalsIgnoreAsciiCase(QByteArrayView("numero"), QByteArrayView("Numero")));
+    EXPECT_FALSE(equalsIgnoreAsciiCase(u("\u00c8"), u("\u00e8")));
+    EXPECT_EQ(toLowerAscii(u("F.XML.\u00c8")), u("f.xml.\u00c8"));
+}
+
+TEST(Windows1252, BestFitThenQuestionMark)
+{
+    const struct {
+        const char *name;
+        const char *utf8;
+        QByteArray bytes;
+    } rows[] = {
+        {"ascii", "FPR12", "FPR12"},
+        {"code page letters", "citt\u00e0 \u20ac \u00f3", "citt\xe0 \x80 \xf3"},
+        {"polish L best fit", "\u0141\u00f3d\u017a", "L\xf3" "dz"},
+        {"macron a best fit", "\u0101", "a"},
+        {"no fit", "\u4e2d", "?"},
+        {"beyond the basic plane", "\xf0\x9f\x98\x80!", "?!"},
+        {"undefined bytes round trip", "\u0081\u009d", "\x81\x9d"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(toWindows1252(u(r.utf8)), r.bytes);
+    }
+    QByteArray all(256, Qt::Uninitialized);
+    for (int i = 0; i < 256; ++i)
+        all[i] = static_cast<char>(i);
+    EXPECT_EQ(toWindows1252(fromWindows1252(all)), all);
+    EXPECT_EQ(fromWindows1252("\x80\xe0"), u("\u20ac\u00e0"));
+}
+
+TEST(TextFiles, LineEndsAndNul)
+{
+    const struct {
+        const char *name;
+        QByteArray in;
+        QByteArray out;
+    } rows[] = {
+        {"empty", "", ""},
+        {"no final break", "a", "a\r\n"},
+        {"lf", "a\nb\n", "a\r\nb\r\n"},
+        {"cr", "a\rb", "a\r\nb\r\n"},
+        {"crlf counted once", "a\r\n\r\nb", "a\r\n\r\nb\r\n"},
+        {"lf cr is two breaks", "a\n\rb", "a\r\n\r\nb\r\n"},
+        {"nul ends the text", QByteArray("ab\0cd\n", 6), "ab\r\n"},
+        {"nul first", QByteArray("\0x", 2), ""},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(normalizeLineEnds(r.in), r.out);
+    }
+}
+
+TEST(Files, MessagesAndWholeOrNothingWrites)
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("manca.xml"));
+    try {
+        readWholeFile(missing);
+        FAIL() << "no error";
+    } catch (const Exception &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(missing));
+    }
+
+    EXPECT_FALSE(fileExists(dir.path()));
+    EXPECT_TRUE(directoryExists(dir.path()));
+    const QString target = dir.filePath(QStringLiteral("a.pdf"));
+    writeFileAtomically(target, "first");
+    EXPECT_EQ(readBytes(target), QByteArray("first"));
+    writeFileAtomically(target, "");
+    EXPECT_TRUE(fileExists(target));
+    EXPECT_EQ(readBytes(target), QByteArray());
+
+    // A folder where the file should go: the error, and nothing else touched.
+    const QString blocked = dir.filePath(QStringLiteral("sub"));
+    ASSERT_TRUE(forceDirectories(blocked + QStringLiteral("/x/y")));
+    try {
+        writeFileAtomically(blocked, "data");
+        FAIL() << "no error";
+    } catch (const Exception &e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(blocked)))
+            << e.what();
+    }
+    EXPECT_TRUE(directoryExists(blocked + QStringLiteral("/x/y")));
+}

@@ -1,0 +1,24 @@
+// Helpers shared by the test programs: where things are, scratch folders.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The shared corpus of real invoices, or empty when it is absent.
+QString corpusDir();
+// Every file under the corpus sub-folder with the given suffix, sorted.
+QStringList corpusFiles(const QString &subfolder, const QString &suffix);
+// The program folder laid out by the build (programs, FODISTILE/, ...).
+QString programDir();
+QString sourceDir();
+
+QByteArray readBytes(const QString &path);
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+// Skips the running test with a visible message when the corpus is absent.
+#define REQUIRE_CORPUS()                                                                                               \
+    do {                                                                                                               \
+        if (corpusDir().isEmpty())                                                                                     \
+            GTEST_SKIP() << "shared corpus not found beside the repository; skipping";                                 \
+    } while (0)
