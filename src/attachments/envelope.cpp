@@ -1,14 +1,18 @@
 // Signed envelope extraction through the OpenSSL command-line tool.
 #include "attachments/envelope.h"
 
+#include "attachments/envelopetext.h"
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/filenames.h"
 #include "common/folders.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryFile>
+#include <memory>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -26,6 +30,33 @@ const QString kToolName = QStringLiteral("openssl");
 QString forChild(const QString &path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+// When the envelope is Base64 text, its DER in a private temporary file
+// (mode 0600, system temp folder), removed when this object goes, on every path.
+// Reads the envelope once; the first byte alone settles the usual DER case.
+std::unique_ptr<QTemporaryFile> decodedEnvelope(const QString &envelope)
+{
+    QFile file(envelope);
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr; // the tool then reports what it finds
+    char first = 0;
+    if (!file.getChar(&first) || looksLikeDer(QByteArrayView(&first, 1)))
+        return nullptr;
+    file.ungetChar(first);
+    const std::optional<QByteArray> der = derFromBase64Envelope(file.readAll());
+    if (!der)
+        return nullptr;
+
+    auto temp = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/lentiva-XXXXXX.p7m"));
+    if (!temp->open())
+        throw Exception(QStringLiteral("Cannot create file \"%1\". %2")
+                            .arg(displayPath(temp->fileTemplate()), temp->errorString()));
+    if (temp->write(*der) != der->size() || !temp->flush())
+        throw Exception(QStringLiteral("Stream write error"));
+    // Closed so the tool can open it everywhere; the file stays until destruction.
+    temp->close();
+    return temp;
 }
 
 // A child killed by a signal has no exit code of its own. On POSIX QProcess
@@ -59,11 +90,14 @@ bool EstraiXmlDaP7m(const QString &envelope, QString &output, const QString &pro
     if (!fileExists(tool))
         throw Exception(QStringLiteral("OpenSSL non trovato: ") + tool);
 
+    const std::unique_ptr<QTemporaryFile> decoded = decodedEnvelope(envelope);
+    const QString input = decoded ? decoded->fileName() : envelope;
+
     QProcess process;
     process.setProgram(QFileInfo(tool).absoluteFilePath());
-    process.setArguments({ QStringLiteral("smime"), QStringLiteral("-verify"), QStringLiteral("-in"),
-        forChild(envelope), QStringLiteral("-inform"), QStringLiteral("DER"), QStringLiteral("-noverify"),
-        QStringLiteral("-out"), forChild(output) });
+    process.setArguments({ QStringLiteral("smime"), QStringLiteral("-verify"), QStringLiteral("-in"), forChild(input),
+        QStringLiteral("-inform"), QStringLiteral("DER"), QStringLiteral("-noverify"), QStringLiteral("-out"),
+        forChild(output) });
     process.setWorkingDirectory(workingFolder);
     // The tool talks to nobody: no input, and its messages are not shown (the
     // exit code is what the user is told).

@@ -9,6 +9,8 @@
 // holds it even after an error. programFolder ends in the separator; the tool
 // is its "ossl" sub-folder's openssl. Returns true when the XML file exists
 // afterwards; every failure throws Exception with the message the user sees.
+// An envelope written as Base64 text is decoded first and handed to the tool
+// through a private temporary file.
 bool EstraiXmlDaP7m(const QString &envelope, QString &output, const QString &programFolder);
 
 // "OpenSSL errore (ExitCode=N)" with N written as an unsigned decimal.

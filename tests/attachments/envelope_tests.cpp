@@ -1,6 +1,7 @@
 // Envelope extraction: failure order and messages, output naming, envelopes made
 // at test time with the real tool and from the corpus, Base64 text envelopes.
 #include "attachments/envelope.h"
+#include "attachments/envelopetext.h"
 #include "common/errors.h"
 
 #include <QDir>
@@ -39,6 +40,14 @@ int runOpenSsl(const QStringList &args)
     p.start(systemOpenSsl(), args);
     p.waitForFinished(-1);
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QByteArray wrap(const QByteArray &text, int columns, const char *eol)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); i += columns)
+        out += text.mid(i, columns) + eol;
+    return out;
 }
 
 // What one call gave: true, or the message it threw; and the output parameter.
@@ -245,6 +254,112 @@ TEST_F(Envelope, ToolGetsTheFixedArgumentsInItsOwnFolder)
     EXPECT_EQ(readBytes(at(u("x y.xml"))), "done\n");
 }
 
+TEST_F(Envelope, Base64TextReachesTheToolThroughAPrivateTemporaryFile)
+{
+    const QString program = recordingTool(u("prog"));
+    ASSERT_TRUE(extract(place(u("t.xml.p7m"), der_.toBase64()), program).ok);
+    const QStringList args = recorded(u("args"));
+    ASSERT_GE(args.size(), 9);
+    EXPECT_EQ(QFileInfo(args[3]).path(), tmp_.path());
+    EXPECT_FALSE(QFileInfo::exists(args[3]));
+    EXPECT_EQ(args[8], at(u("t.xml")));
+    EXPECT_EQ(recorded(u("mode")).first(), u("600"));
+    EXPECT_EQ(readBytes(at(u("log/input"))), der_);
+    EXPECT_EQ(readBytes(at(u("t.xml"))), "done\n");
+}
+
+TEST_F(Envelope, CorpusBase64EnvelopesGiveTheXmlOfTheirDerTwins)
+{
+    REQUIRE_CORPUS();
+    const struct {
+        const char *text, *der;
+    } pairs[] = {
+        { "IT02182030391_31.Base64.xml.p7m", "IT02182030391_31.xml.p7m" },
+        { "IT02182030391_31.Base64.CRLF.xml.p7m", "IT02182030391_31.xml.p7m" },
+        { "IT01234567890_FPR03.base64.xml.p7m", "IT01234567890_FPR03.xml.p7m" },
+    };
+    for (const auto &p : pairs) {
+        SCOPED_TRACE(p.text);
+        const auto copy = [&](const char *name, const char *sub) {
+            return place(u(sub) + u("/") + u(name), readBytes(corpusDir() + u("/p7m/") + u(name)));
+        };
+        const Outcome fromText = extract(copy(p.text, "text"), realProgram());
+        const Outcome fromDer = extract(copy(p.der, "der"), realProgram());
+        ASSERT_TRUE(fromText.ok && fromDer.ok) << fromText.message.toStdString() << fromDer.message.toStdString();
+        EXPECT_GT(readBytes(fromDer.output).size(), 1000);
+        EXPECT_EQ(readBytes(fromText.output), readBytes(fromDer.output));
+    }
+}
+
+TEST_F(Envelope, Base64TextMadeAtTestTimeOpens)
+{
+    const QByteArray once = der_.toBase64();
+    const QByteArray twice = once.toBase64();
+    const struct {
+        const char *name;
+        QByteArray text;
+    } rows[] = {
+        { "one line", once },
+        { "wrapped at 64, LF", wrap(once, 64, "\n") },
+        { "wrapped at 76, CR LF", wrap(once, 76, "\r\n") },
+        { "encoded twice, wrapped at 64", wrap(wrap(once, 64, "\n").toBase64(), 64, "\n") },
+        { "encoded twice, wrapped at 76 CR LF", wrap(twice, 76, "\r\n") },
+        { "armoured", "-----BEGIN PKCS7-----\n" + wrap(once, 64, "\n") + "-----END PKCS7-----\n" },
+        { "armoured CR LF, encoded twice inside",
+            "-----BEGIN PKCS7-----\r\n" + wrap(twice, 64, "\r\n") + "-----END PKCS7-----\r\n" },
+        { "no padding, blanks inside", QByteArray(once).replace('=', "").insert(10, "  \t ") + "\n\n" },
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        const Outcome o = extract(place(u(r.name) + u("/e.xml.p7m"), r.text), realProgram());
+        EXPECT_TRUE(o.ok) << o.message.toStdString();
+        EXPECT_EQ(o.output, at(u(r.name) + u("/e.xml")));
+        EXPECT_EQ(readBytes(o.output), xml_);
+    }
+}
+
+TEST_F(Envelope, DamagedOrNonBase64EnvelopesGiveTheToolsExitCode)
+{
+    const QByteArray damaged = der_.first(der_.size() - 40);
+    std::vector<std::pair<QString, QByteArray>> rows = {
+        { u("damaged, Base64"), wrap(damaged.toBase64(), 64, "\n") },
+        { u("damaged, Base64 twice"), damaged.toBase64().toBase64() },
+        { u("plain words"), "questa non e' una fattura firmata\n" },
+        { u("XML text"), xml_ },
+        { u("Base64 of something else"), QByteArray("ciao mondo, niente busta").toBase64() },
+        { u("armour without its end"), "-----BEGIN PKCS7-----\n" + der_.toBase64() + "\n" },
+        { u("empty file"), QByteArray() },
+    };
+    for (const char *name : { "IT02182030391_31_tampered.xml.p7m", "IT02182030391_31_tampered.Base64.xml.p7m" })
+        if (!corpusDir().isEmpty())
+            rows.emplace_back(u("corpus ") + u(name), readBytes(corpusDir() + u("/p7m/") + u(name)));
+    for (const auto &[name, bytes] : rows) {
+        SCOPED_TRACE(name.toStdString());
+        const Outcome o = extract(place(name + u("/e.xml.p7m"), bytes), realProgram());
+        EXPECT_EQ(o.message, kExit2);
+        EXPECT_FALSE(QFileInfo::exists(o.output));
+    }
+}
+
+TEST_F(Envelope, ReadOnlyFolderBesideABase64EnvelopeGivesOnlyTheToolsError)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "running as root: a read-only folder does not stop root's writes "
+                        "(OutputPathTakenByAFolder covers the same path)";
+    const QString envelope = place(u("ro/e.xml.p7m"), wrap(der_.toBase64(), 64, "\n"));
+    QFile::setPermissions(at(u("ro")), QFile::ReadOwner | QFile::ExeOwner);
+    const Outcome o = extract(envelope, realProgram());
+    QFile::setPermissions(at(u("ro")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(o.message, kExit2);
+}
+
+TEST_F(Envelope, OutputPathTakenByAFolder)
+{
+    const QString envelope = place(u("e.xml.p7m"), wrap(der_.toBase64(), 64, "\n"));
+    QDir().mkpath(at(u("e.xml")));
+    EXPECT_EQ(extract(envelope, realProgram()).message, kExit2);
+}
+
 TEST(OpenSslExitMessage, WritesTheCodeUnsigned)
 {
     const struct {
@@ -258,4 +373,51 @@ TEST(OpenSslExitMessage, WritesTheCodeUnsigned)
     };
     for (const auto &r : rows)
         EXPECT_EQ(openSslExitMessage(r.code), u(r.message)) << r.message;
+}
+
+TEST(Base64Text, DecodesTolerantly)
+{
+    const struct {
+        const char *name, *text;
+        std::optional<QByteArray> bytes;
+    } rows[] = {
+        { "padded", "TWFueQ==", "Many" },
+        { "padding missing", "TWFueQ", "Many" },
+        { "padding partly missing", "TWFueQ=", "Many" },
+        { "blanks and breaks anywhere", " TW\r\nFu\teQ =\n=\n", "Many" },
+        { "byte-order mark", "\xEF\xBB\xBFTWFu", "Man" },
+        { "armoured", "\n-----BEGIN PKCS7-----\nTWFu\n-----END PKCS7-----\n", "Man" },
+        { "armour with another label", "-----BEGIN CMS-----\r\nTWFu\r\n-----END CMS-----", "Man" },
+        { "armour without its end", "-----BEGIN PKCS7-----\nTWFu\n", std::nullopt },
+        { "end without its armour", "TWFu\n-----END PKCS7-----\n", std::nullopt },
+        { "text before the armour", "x\n-----BEGIN PKCS7-----\nTWFu\n-----END PKCS7-----\n", std::nullopt },
+        { "sign outside the alphabet", "TWF!eQ==", std::nullopt },
+        { "URL-safe alphabet", "TW-_", std::nullopt },
+        { "digit after padding", "TQ==TWFu", std::nullopt },
+        { "one digit left over", "TWFue", std::nullopt },
+        { "padding past the group", "TWFu=", std::nullopt },
+        { "blanks only", " \r\n", std::nullopt },
+        { "empty", "", std::nullopt },
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(decodeBase64Text(r.text), r.bytes) << r.name;
+}
+
+TEST(Base64Text, DerComesOutOfAtMostTwoRounds)
+{
+    const QByteArray der("\x30\x03\x02\x01\x05", 5);
+    const struct {
+        const char *name;
+        QByteArray contents;
+        std::optional<QByteArray> result;
+    } rows[] = {
+        { "DER goes unchanged", der, std::nullopt },
+        { "encoded once", der.toBase64(), der },
+        { "encoded twice", der.toBase64().toBase64(), der },
+        { "encoded three times", der.toBase64().toBase64().toBase64(), std::nullopt },
+        { "Base64 of text", QByteArray("ciao").toBase64(), std::nullopt },
+        { "not Base64", "<xml/>", std::nullopt },
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(derFromBase64Envelope(r.contents), r.result) << r.name;
 }
