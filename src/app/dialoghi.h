@@ -12,9 +12,9 @@ class QWidget;
 inline const QString TitoloApplicazione = QStringLiteral("Lentiva, Visualizzatore fatture elettroniche Italia xml/p7m");
 
 struct ImpostazioniDialogo {
-    QString cartella;   // where the dialog starts
+    QString cartella; // where the dialog starts
     QString estensione; // appended to a name typed without one; may be empty
-    QString filtro;     // "descrizione|*.a;*.b|..." pairs
+    QString filtro; // "descrizione|*.a;*.b|..." pairs
     QString titolo;
 };
 

@@ -18,13 +18,13 @@ DockLayout::~DockLayout()
 void DockLayout::addDocked(QWidget *widget, Dock dock, int extent)
 {
     addChildWidget(widget);
-    entries_.append({new QWidgetItem(widget), dock, extent});
+    entries_.append({ new QWidgetItem(widget), dock, extent });
     invalidate();
 }
 
 void DockLayout::addItem(QLayoutItem *item)
 {
-    entries_.append({item, Dock::Client, 0});
+    entries_.append({ item, Dock::Client, 0 });
 }
 
 int DockLayout::count() const
@@ -60,14 +60,14 @@ QSize DockLayout::minimumSize() const
         else if (e.dock == Dock::Left || e.dock == Dock::Right)
             w += e.extent;
     }
-    return {w, h};
+    return { w, h };
 }
 
 void DockLayout::setGeometry(const QRect &rect)
 {
     QLayout::setGeometry(rect);
     QRect free = rect;
-    for (Dock pass : {Dock::Top, Dock::Bottom, Dock::Left, Dock::Right, Dock::Client}) {
+    for (Dock pass : { Dock::Top, Dock::Bottom, Dock::Left, Dock::Right, Dock::Client }) {
         for (const Entry &e : entries_) {
             if (e.dock != pass || e.item->isEmpty())
                 continue;

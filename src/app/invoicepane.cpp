@@ -95,9 +95,12 @@ InvoicePane::InvoicePane(QWidget *parent)
     s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     setPage(lockedPage);
     setContextMenuPolicy(Qt::NoContextMenu);
+    setFocusPolicy(Qt::StrongFocus); // in the tab order even before the first page
     connect(lockedPage, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        if (page()->url() == current_)
+        if (page()->url() == current_) {
+            ready_ = true;
             emit pageShown(ok);
+        }
     });
 }
 
@@ -109,7 +112,16 @@ void InvoicePane::showPage(const QByteArray &page)
     current_ = QUrl(QStringLiteral("lentiva:fattura/%1").arg(++serial_));
     store_->url = current_;
     store_->bytes = page;
+    ready_ = false;
     load(current_);
+}
+
+bool InvoicePane::event(QEvent *event)
+{
+    const bool result = QWebEngineView::event(event);
+    if (event->type() == QEvent::ChildPolished)
+        emit innerWidgetAdded();
+    return result;
 }
 
 bool InvoicePane::hasPage() const

@@ -22,14 +22,22 @@ public:
     // Replaces the page with these bytes (code page 1252).
     void showPage(const QByteArray &page);
     bool hasPage() const;
+    // The last page given has finished loading.
+    bool pageReady() const { return ready_; }
 
 signals:
     // A page given to showPage finished loading.
     void pageShown(bool ok);
+    // The engine created an inner widget (its input widget, the focus proxy).
+    void innerWidgetAdded();
+
+protected:
+    bool event(QEvent *event) override;
 
 private:
     QWebEngineProfile *profile_;
     PageStore *store_;
     QUrl current_;
     quint64 serial_ = 0;
+    bool ready_ = false;
 };

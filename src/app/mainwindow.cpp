@@ -4,9 +4,10 @@
 #include "app/docklayout.h"
 #include "app/invoicepane.h"
 #include "app/widgets.h"
+#include "attachments/envelope.h"
 #include "common/errors.h"
-#include "common/filenames.h"
 #include "common/fileio.h"
+#include "common/filenames.h"
 #include "common/folders.h"
 #include "common/strings.h"
 #include "common/text8.h"
@@ -24,10 +25,11 @@ namespace {
 const QString kSitoWeb = QStringLiteral("www.lentiva.example");
 const QString kPaginaGuida = QStringLiteral("https://www.lentiva.example/w_quadrel-lentiva0-hlp0.aspx");
 const QString kPaginaVelmaro = QStringLiteral("https://www.lentiva.example/w_quadrel-velmaro0.aspx?from=FRM");
-const QString kCrediti = QStringLiteral("Lentiva, fatture in chiaro");
+const QString kCrediti = QStringLiteral("fatture in chiaro");
 
-const QString kFiltroFatture = QStringLiteral("fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte le fatture (.xml, "
-                                              ".p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*");
+const QString kFiltroFatture
+    = QStringLiteral("fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte le fatture (.xml, "
+                     ".p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*");
 
 QFont fontPx(const QFont &base, int pixelSize, bool bold = false)
 {
@@ -46,8 +48,7 @@ QLabel *etichetta(QWidget *parent, const QString &testo, const QPoint &pos, int 
     return label;
 }
 
-QPushButton *pulsante(QWidget *parent, const QString &nome, const QString &testo, const QRect &geometry,
-                      int pixelSize)
+QPushButton *pulsante(QWidget *parent, const QString &nome, const QString &testo, const QRect &geometry, int pixelSize)
 {
     auto *button = new QPushButton(testo, parent);
     button->setObjectName(nome);
@@ -87,8 +88,9 @@ public:
     }
     QString extractEnvelope(const QString &envelope) override
     {
-        Q_UNUSED(envelope);
-        throw Exception(QStringLiteral("Errore avvio OpenSSL"));
+        QString xml;
+        EstraiXmlDaP7m(envelope, xml, w_.stato_.DirProgramma);
+        return xml;
     }
     void showPage(const QByteArray &page) override { w_.MostraHtml(page); }
     void loadAttachments(const QString &fileXml) override { w_.CaricaAllegati(fileXml); }
@@ -103,6 +105,7 @@ TFLENTIVA::TFLENTIVA(const QString &dirProgramma, const QStringList &argomenti, 
     : QWidget(nullptr)
     , dialoghi_(dialoghi)
 {
+    Q_INIT_RESOURCE(resources); // the pictures live in this static library
     stato_.DirProgramma = dirProgramma;
     costruisci();
     qApp->installEventFilter(this);
@@ -129,8 +132,8 @@ void TFLENTIVA::costruisci()
 {
     setObjectName(QStringLiteral("FLENTIVA"));
     setWindowTitle(QStringLiteral("Lentiva Vers.1.1 - Visualizzatore fatture elettroniche (fatture ITA in formato "
-                                  "xml/p7m) - ") +
-                   kCrediti);
+                                  "xml/p7m) - ")
+        + kCrediti);
     setWindowIcon(QIcon(QStringLiteral(":/images/lentiva.png")));
     setFont(fontPx(font(), 11));
     resize(1083, 652);
@@ -142,16 +145,17 @@ void TFLENTIVA::costruisci()
     // Top band: file name, type, supplier.
     QFrame *panTop = pannello(this, QStringLiteral("panTop"));
     dock->addDocked(panTop, DockLayout::Dock::Top, 113);
-    etichetta(panTop, QStringLiteral("Nome file"), {8, 6}, 13)->setObjectName(QStringLiteral("lblNome"));
-    StFileXML = new CampoValore(panTop, {8, 26, 937, 25}, 16, QFrame::Sunken);
+    etichetta(panTop, QStringLiteral("Nome file"), { 8, 6 }, 13)->setObjectName(QStringLiteral("lblNome"));
+    StFileXML = new CampoValore(panTop, { 8, 26, 937, 25 }, 16, QFrame::Sunken);
     StFileXML->setObjectName(QStringLiteral("StFileXML"));
-    btnSelFile = pulsante(panTop, QStringLiteral("btnSelFile"), QStringLiteral("Seleziona"), {952, 20, 105, 33}, 13);
-    etichetta(panTop, QStringLiteral("Tipo documento"), {8, 60}, 13)->setObjectName(QStringLiteral("StaticText2"));
-    STTipoDoc = new CampoValore(panTop, {136, 55, 809, 25}, 16, QFrame::Plain);
+    btnSelFile = pulsante(panTop, QStringLiteral("btnSelFile"), QStringLiteral("Seleziona"), { 952, 20, 105, 33 }, 13);
+    etichetta(panTop, QStringLiteral("Tipo documento"), { 8, 60 }, 13)->setObjectName(QStringLiteral("StaticText2"));
+    STTipoDoc = new CampoValore(panTop, { 136, 55, 809, 25 }, 16, QFrame::Plain);
     STTipoDoc->setObjectName(QStringLiteral("STTipoDoc"));
-    btnEsci = pulsante(panTop, QStringLiteral("btnEsci"), QStringLiteral("Esci"), {952, 74, 107, 33}, 13);
-    etichetta(panTop, QStringLiteral("Cedente/Prestatore"), {8, 86}, 13)->setObjectName(QStringLiteral("StaticText5"));
-    StFornitore = new CampoValore(panTop, {136, 82, 809, 25}, 16, QFrame::Plain);
+    btnEsci = pulsante(panTop, QStringLiteral("btnEsci"), QStringLiteral("Esci"), { 952, 74, 107, 33 }, 13);
+    etichetta(panTop, QStringLiteral("Cedente/Prestatore"), { 8, 86 }, 13)
+        ->setObjectName(QStringLiteral("StaticText5"));
+    StFornitore = new CampoValore(panTop, { 136, 82, 809, 25 }, 16, QFrame::Plain);
     StFornitore->setObjectName(QStringLiteral("StFornitore"));
 
     // Bottom band: help, credits, web address, promotion.
@@ -159,7 +163,7 @@ void TFLENTIVA::costruisci()
     panBottom->setFont(fontPx(font(), 11, true));
     panBottom->setToolTip(QStringLiteral("Guida"));
     dock->addDocked(panBottom, DockLayout::Dock::Bottom, 43);
-    btnGuida = pulsante(panBottom, QStringLiteral("btnGuida"), QStringLiteral("?"), {3, 2, 54, 38}, 32);
+    btnGuida = pulsante(panBottom, QStringLiteral("btnGuida"), QStringLiteral("?"), { 3, 2, 54, 38 }, 32);
     btnGuida->setFont(fontPx(font(), 32, true));
     btnGuida->setStyleSheet(QStringLiteral("color: grey;"));
     btnGuida->setCursor(Qt::PointingHandCursor);
@@ -178,8 +182,8 @@ void TFLENTIVA::costruisci()
     connect(sito, &QLabel::linkActivated, this, [this](const QString &link) {
         protetto([&] {
             const QString address = trimControls(link);
-            dialoghi_.apri(QUrl(address.startsWith(QLatin1String("https://")) ? address
-                                                                               : QStringLiteral("https://") + address));
+            dialoghi_.apri(
+                QUrl(address.startsWith(QLatin1String("https://")) ? address : QStringLiteral("https://") + address));
         });
     });
     auto *bottomDock = new DockLayout(panBottom);
@@ -210,19 +214,19 @@ void TFLENTIVA::costruisci()
     rightDock->addDocked(panDocumento, DockLayout::Dock::Top, 96);
     auto *docDock = new DockLayout(panDocumento);
     docDock->addDocked(barraTitolo(panDocumento, QStringLiteral("StaticText6"), QStringLiteral("D O C U M E N T O")),
-                       DockLayout::Dock::Top, 24);
-    etichetta(panDocumento, QStringLiteral("Numero"), {3, 36}, 13)->setObjectName(QStringLiteral("StaticText3"));
-    STNumDoc = new CampoValore(panDocumento, {56, 31, 185, 25}, 16, QFrame::Plain);
+        DockLayout::Dock::Top, 24);
+    etichetta(panDocumento, QStringLiteral("Numero"), { 3, 36 }, 13)->setObjectName(QStringLiteral("StaticText3"));
+    STNumDoc = new CampoValore(panDocumento, { 56, 31, 185, 25 }, 16, QFrame::Plain);
     STNumDoc->setObjectName(QStringLiteral("STNumDoc"));
-    etichetta(panDocumento, QStringLiteral("Data"), {3, 62}, 13)->setObjectName(QStringLiteral("StaticText4"));
-    StDataDoc = new CampoValore(panDocumento, {56, 58, 185, 25}, 16, QFrame::Plain);
+    etichetta(panDocumento, QStringLiteral("Data"), { 3, 62 }, 13)->setObjectName(QStringLiteral("StaticText4"));
+    StDataDoc = new CampoValore(panDocumento, { 56, 58, 185, 25 }, 16, QFrame::Plain);
     StDataDoc->setObjectName(QStringLiteral("StDataDoc"));
 
     QFrame *panAllegati = pannello(panRight, QStringLiteral("panAllegati"), QFrame::Panel | QFrame::Raised);
     rightDock->addDocked(panAllegati, DockLayout::Dock::Top, 200);
     auto *allDock = new DockLayout(panAllegati);
     allDock->addDocked(barraTitolo(panAllegati, QStringLiteral("STAllegati"), QStringLiteral("A L L E G A T I")),
-                       DockLayout::Dock::Top, 24);
+        DockLayout::Dock::Top, 24);
     LBAlleg = new QListWidget(panAllegati);
     LBAlleg->setObjectName(QStringLiteral("LBAlleg"));
     LBAlleg->setFont(fontPx(font(), 13));
@@ -230,20 +234,20 @@ void TFLENTIVA::costruisci()
     LBAlleg->setSortingEnabled(true);
     LBAlleg->setUniformItemSizes(true);
     LBAlleg->setStyleSheet(QStringLiteral("QListWidget::item { height: 16px; }"));
-    ButtonSave =
-        pulsante(panAllegati, QStringLiteral("ButtonSave"), QStringLiteral("Salva allegato"), {8, 111, 233, 33}, 13);
-    ButtonOpen = pulsante(panAllegati, QStringLiteral("ButtonOpen"), QStringLiteral("Apri cartella allegati"),
-                          {8, 151, 233, 33}, 13);
+    ButtonSave = pulsante(
+        panAllegati, QStringLiteral("ButtonSave"), QStringLiteral("Salva allegato"), { 8, 111, 233, 33 }, 13);
+    ButtonOpen = pulsante(
+        panAllegati, QStringLiteral("ButtonOpen"), QStringLiteral("Apri cartella allegati"), { 8, 151, 233, 33 }, 13);
 
     panUtili = pannello(panRight, QStringLiteral("panUtili"));
     panUtili->setFont(fontPx(font(), 11));
     rightDock->addDocked(panUtili, DockLayout::Dock::Bottom, 212);
     auto *btnEstraiPM7 = pulsante(panUtili, QStringLiteral("btnEstraiPM7"),
-                                  QStringLiteral("Estrazione file .xml\nda file .p7m"), {48, 67, 137, 46}, 13);
-    auto *btnCodificaFile = pulsante(panUtili, QStringLiteral("btnCodificaFile"),
-                                     QStringLiteral("Codica file in Base64"), {48, 115, 139, 38}, 13);
+        QStringLiteral("Estrazione file .xml\nda file .p7m"), { 48, 67, 137, 46 }, 13);
+    auto *btnCodificaFile = pulsante(
+        panUtili, QStringLiteral("btnCodificaFile"), QStringLiteral("Codica file in Base64"), { 48, 115, 139, 38 }, 13);
     auto *btndecodifica = pulsante(panUtili, QStringLiteral("btndecodifica"),
-                                   QStringLiteral("Decodifica e salva\nfile Base64"), {48, 155, 137, 46}, 13);
+        QStringLiteral("Decodifica e salva\nfile Base64"), { 48, 155, 137, 46 }, 13);
     panUtili->hide();
 
     // Client: the page, and the hidden text box below it.
@@ -263,14 +267,12 @@ void TFLENTIVA::costruisci()
     clientDock->addDocked(WebBrowser1, DockLayout::Dock::Client);
 
     // Only the buttons, the pane and the list take the focus, in this order.
-    for (QPushButton *b : {btnEstraiPM7, btnCodificaFile, btndecodifica})
+    for (QPushButton *b : { btnEstraiPM7, btnCodificaFile, btndecodifica })
         b->setFocusPolicy(Qt::NoFocus);
-    setTabOrder(btnSelFile, btnEsci);
-    setTabOrder(btnEsci, btnGuida);
-    setTabOrder(btnGuida, WebBrowser1);
-    setTabOrder(WebBrowser1, LBAlleg);
-    setTabOrder(LBAlleg, ButtonSave);
-    setTabOrder(ButtonSave, ButtonOpen);
+    ordinaTab();
+    // The engine adds its input widget as the pane's focus proxy once a page
+    // exists; the order must then be set again for the proxy.
+    connect(WebBrowser1, &InvoicePane::innerWidgetAdded, this, &TFLENTIVA::ordinaTab);
 
     connect(btnSelFile, &QPushButton::clicked, this, &TFLENTIVA::btnSelFileClick);
     connect(btnEsci, &QPushButton::clicked, this, &TFLENTIVA::btnEsciClick);
@@ -280,6 +282,13 @@ void TFLENTIVA::costruisci()
     connect(btnEstraiPM7, &QPushButton::clicked, this, &TFLENTIVA::btnEstraiPM7Click);
     connect(btnCodificaFile, &QPushButton::clicked, this, &TFLENTIVA::btnCodificaFileClick);
     connect(btndecodifica, &QPushButton::clicked, this, &TFLENTIVA::btndecodificaClick);
+}
+
+void TFLENTIVA::ordinaTab()
+{
+    QWidget *const order[] = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen };
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void TFLENTIVA::FormCreate(const QStringList &argomenti)
@@ -304,14 +313,15 @@ void TFLENTIVA::FormShow()
 {
     stato_.FoglioStile = FoglioPredefinitoIn(stato_.DirProgramma);
     stato_.FileXml.clear();
-    for (CampoValore *campo : {StFileXML, STTipoDoc, STNumDoc, StDataDoc, StFornitore})
+    for (CampoValore *campo : { StFileXML, STTipoDoc, STNumDoc, StDataDoc, StFornitore })
         campo->setValore(QString());
     LBAlleg->clear();
     btnSelFile->setFocus();
-    if (trimControls(FileParametro).isEmpty())
+    if (trimControls(FileParametro).isEmpty()) {
+        FileParametro.clear();
         return;
-    if (!fileExists(FileParametro) ||
-        !(hasExtension(FileParametro, u".p7m") || hasExtension(FileParametro, u".xml"))) {
+    }
+    if (!fileExists(FileParametro) || !(hasExtension(FileParametro, u".p7m") || hasExtension(FileParametro, u".xml"))) {
         FileParametro.clear();
         return;
     }
@@ -327,9 +337,8 @@ void TFLENTIVA::btnSelFileClick()
             scelto = FileParametro;
             FileParametro.clear();
         } else {
-            const ImpostazioniDialogo impostazioni{stato_.DirProgramma + DirFatture, QStringLiteral("xml"),
-                                                   kFiltroFatture,
-                                                   QStringLiteral("Selezione fattura elettronica (formato xml, p7m)")};
+            const ImpostazioniDialogo impostazioni { stato_.DirProgramma + DirFatture, QStringLiteral("xml"),
+                kFiltroFatture, QStringLiteral("Selezione fattura elettronica (formato xml, p7m)") };
             scelto = dialoghi_.scegliFile(this, impostazioni);
             if (trimControls(scelto).isEmpty())
                 return;
@@ -387,15 +396,32 @@ void TFLENTIVA::imgVelmaroClick()
     dialoghi_.apri(QUrl(kPaginaVelmaro));
 }
 
-void TFLENTIVA::ButtonSaveClick() {}
+void TFLENTIVA::ButtonSaveClick()
+{
+}
 
-void TFLENTIVA::ButtonOpenClick() {}
+void TFLENTIVA::ButtonOpenClick()
+{
+}
 
-void TFLENTIVA::btnEstraiPM7Click() {}
+void TFLENTIVA::btnEstraiPM7Click()
+{
+    protetto([this] {
+        const QString envelope = StFileXML->valore();
+        if (!hasExtension(envelope, u".p7m"))
+            return;
+        QString xml;
+        EstraiXmlDaP7m(envelope, xml, stato_.DirProgramma);
+    });
+}
 
-void TFLENTIVA::btnCodificaFileClick() {}
+void TFLENTIVA::btnCodificaFileClick()
+{
+}
 
-void TFLENTIVA::btndecodificaClick() {}
+void TFLENTIVA::btndecodificaClick()
+{
+}
 
 bool TFLENTIVA::eventFilter(QObject *watched, QEvent *event)
 {
@@ -404,8 +430,8 @@ bool TFLENTIVA::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         auto *target = qobject_cast<QWidget *>(watched);
-        if (mouse->button() == Qt::RightButton && target != nullptr && target != WebBrowser1 &&
-            WebBrowser1->isAncestorOf(target))
+        if (mouse->button() == Qt::RightButton && target != nullptr && target != WebBrowser1
+            && WebBrowser1->isAncestorOf(target))
             return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -51,6 +51,7 @@ private:
     void FormCreate(const QStringList &argomenti);
     void FormShow();
     void costruisci();
+    void ordinaTab();
     void MostraHtml(const QByteArray &testo);
     void CaricaAllegati(const QString &fileName);
     void impostaCampo(CampoTestata campo, const QByteArray &testo);

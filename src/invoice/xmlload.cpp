@@ -19,8 +19,8 @@ QString cleanMessage(const char *text)
 
 void structuredError(void *, xmlErrorPtr error)
 {
-    if (currentCapture != nullptr && error != nullptr && error->message != nullptr)
-        currentCapture->add(cleanMessage(error->message));
+    if (currentCapture != nullptr && error != nullptr && error->message != nullptr && error->level >= XML_ERR_ERROR)
+        currentCapture->add(cleanMessage(error->message), error->line);
 }
 
 void genericError(void *, const char *format, ...)
@@ -119,13 +119,16 @@ QString lineOf(const QByteArray &bytes, int line)
 }
 } // namespace
 
-void XmlErrorCapture::add(const QString &message)
+void XmlErrorCapture::add(const QString &message, int line)
 {
-    if (first_.isEmpty())
+    if (first_.isEmpty()) {
         first_ = message;
+        firstLine_ = line;
+    }
 }
 
 XmlErrorCapture::XmlErrorCapture()
+    : previous_(currentCapture)
 {
     initXmlLibraries();
     currentCapture = this;
@@ -133,7 +136,7 @@ XmlErrorCapture::XmlErrorCapture()
 
 XmlErrorCapture::~XmlErrorCapture()
 {
-    currentCapture = nullptr;
+    currentCapture = previous_;
 }
 
 void initXmlLibraries()
@@ -162,6 +165,7 @@ XmlDocPtr parseXml(const QByteArray &bytes, const QByteArray &url, Whitespace wh
         ctxt->dict = dict;
         xmlDictReference(dict);
     }
+    XmlErrorCapture capture;
     ParseGuard guard;
     ctxt->_private = &guard;
     ctxt->sax->entityDecl = refuseEntityDecl;
@@ -178,10 +182,17 @@ XmlDocPtr parseXml(const QByteArray &bytes, const QByteArray &url, Whitespace wh
         return nullptr;
     }
     if (!doc || !ctxt->wellFormed) {
+        // The first error is the cause; later ones follow from it.
         const xmlError *last = xmlCtxtGetLastError(ctxt.get());
-        error.reason = last != nullptr && last->message != nullptr ? cleanMessage(last->message)
-                                                                   : QStringLiteral("Document is not well-formed");
-        error.line = last != nullptr ? last->line : 0;
+        if (!capture.firstMessage().isEmpty()) {
+            error.reason = capture.firstMessage();
+            error.line = capture.firstLine();
+        } else if (last != nullptr && last->message != nullptr) {
+            error.reason = cleanMessage(last->message);
+            error.line = last->line;
+        } else {
+            error.reason = QStringLiteral("Document is not well-formed");
+        }
         error.sourceText = lineOf(bytes, error.line);
         return nullptr;
     }

@@ -36,8 +36,11 @@ public:
     XmlErrorCapture(const XmlErrorCapture &) = delete;
     XmlErrorCapture &operator=(const XmlErrorCapture &) = delete;
     const QString &firstMessage() const { return first_; }
-    void add(const QString &message);
+    int firstLine() const { return firstLine_; }
+    void add(const QString &message, int line = 0);
 
 private:
+    XmlErrorCapture *previous_;
     QString first_;
+    int firstLine_ = 0;
 };

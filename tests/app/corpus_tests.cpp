@@ -1,0 +1,80 @@
+// Every real invoice of the shared corpus opens through the window, and the
+// header shows what an independent XPath over the same file finds.
+#include "common/strings.h"
+#include "common/text8.h"
+#include "invoice/header.h"
+#include "window_fixture.h"
+
+#include <QFileInfo>
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+
+#include "support/testsupport.h"
+
+namespace {
+QString localPath(const char *dotted)
+{
+    QString xpath;
+    for (const QString &step : QString::fromLatin1(dotted).split(QLatin1Char('.')))
+        xpath += (xpath.isEmpty() ? QStringLiteral("//*") : QStringLiteral("/*"))
+            + QStringLiteral("[local-name()='%1']").arg(step);
+    return xpath;
+}
+
+// The field text the header should show, or a null string when the path
+// finds nothing (the field is then left as it was: empty).
+QString expectedField(const QByteArray &xml, const char *dotted, bool isType)
+{
+    xmlDocPtr doc = xmlReadMemory(
+        xml.constData(), static_cast<int>(xml.size()), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_HUGE);
+    if (doc == nullptr)
+        return QStringLiteral("<unparsable>");
+    xmlXPathContextPtr ctx = xmlXPathNewContext(doc);
+    xmlXPathObjectPtr found
+        = xmlXPathEvalExpression(reinterpret_cast<const xmlChar *>(localPath(dotted).toUtf8().constData()), ctx);
+    QByteArrayList lines;
+    for (int i = 0; found->nodesetval != nullptr && i < found->nodesetval->nodeNr; ++i) {
+        xmlChar *text = xmlNodeGetContent(found->nodesetval->nodeTab[i]);
+        lines << toWindows1252(trimControls(QString::fromUtf8(reinterpret_cast<const char *>(text))));
+        xmlFree(text);
+    }
+    xmlXPathFreeObject(found);
+    xmlXPathFreeContext(ctx);
+    xmlFreeDoc(doc);
+    if (lines.isEmpty())
+        return QString();
+    QByteArray value = trimControls(joinLinesCrLf(lines));
+    if (isType)
+        value = DescrTipoDoc(value);
+    return fromWindows1252(value);
+}
+} // namespace
+
+TEST_F(WindowTest, EveryCorpusInvoiceOpensWithTheHeaderOfAnIndependentXPath)
+{
+    REQUIRE_CORPUS();
+    const QStringList files = corpusFiles(QStringLiteral("xml"), QStringLiteral(".xml"));
+    ASSERT_FALSE(files.isEmpty());
+    const struct {
+        const char *field;
+        const char *path;
+    } header[] = {
+        { "StFornitore", "CedentePrestatore.DatiAnagrafici.Anagrafica.Denominazione" },
+        { "STTipoDoc", "DatiGenerali.DatiGeneraliDocumento.TipoDocumento" },
+        { "StDataDoc", "DatiGenerali.DatiGeneraliDocumento.Data" },
+        { "STNumDoc", "DatiGenerali.DatiGeneraliDocumento.Numero" },
+    };
+    for (const QString &file : files) {
+        SCOPED_TRACE(QFileInfo(file).fileName().toStdString());
+        dialogs = ScriptedDialogs();
+        start({ file });
+        EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'|').toStdString();
+        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(u'|').toStdString();
+        const QByteArray xml = readBytes(file);
+        for (const auto &h : header) {
+            const QString expected = expectedField(xml, h.path, QByteArray(h.field) == "STTipoDoc");
+            EXPECT_EQ(field(h.field), expected.isNull() ? QString() : expected) << h.field;
+        }
+        EXPECT_NE(pageText(), QStringLiteral("<no page>"));
+    }
+}

@@ -1,0 +1,51 @@
+// A main window on the offscreen platform, in a program folder of its own,
+// with scripted dialogs that record every message.
+#pragma once
+
+#include "app/dialoghi.h"
+#include "app/mainwindow.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+class CampoValore;
+
+struct ScriptedDialogs final : Dialoghi {
+    QStringList answers; // the files "chosen", one per dialog; empty = cancel
+    QList<ImpostazioniDialogo> shown;
+    QStringList messages;
+    QStringList errors;
+    QList<QUrl> opened;
+
+    QString scegliFile(QWidget *, const ImpostazioniDialogo &impostazioni) override;
+    void messaggio(QWidget *, const QString &testo) override { messages << testo; }
+    void errore(QWidget *, const QString &testo) override { errors << testo; }
+    void apri(const QUrl &url) override { opened << url; }
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates and shows the window with these command-line arguments.
+    TFLENTIVA &start(const QStringList &arguments = {});
+    // Writes a file into the program folder's FATTURE/ and returns its path.
+    QString invoice(const QString &name, const QByteArray &xml);
+    QString field(const char *name) const;
+    QStringList attachmentNames() const;
+    // Waits for the page given to the pane and returns its text.
+    QString pageText();
+    void choose(const QString &path);
+
+    QTemporaryDir dir;
+    QString programFolder; // ends in "/"
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TFLENTIVA> window;
+};
+
+// An invoice with the given transmission format and document data.
+QByteArray sampleInvoice(
+    const QByteArray &formato, const QByteArray &numero = "7", const QByteArray &extraBody = QByteArray());

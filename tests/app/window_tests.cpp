@@ -1,0 +1,249 @@
+// The main window on the offscreen platform: start-up, the open flow through
+// scripted dialogs, what each failure shows and leaves, the pane, the hook.
+#include "app/invoicepane.h"
+#include "common/folders.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "support/testsupport.h"
+
+namespace {
+// Records the right presses that reach a widget.
+struct RightPressRecorder final : QObject {
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick)
+            count += static_cast<QMouseEvent *>(e)->button() == Qt::RightButton;
+        return false;
+    }
+};
+} // namespace
+
+TEST_F(WindowTest, StartUpTakesOnlyAUsableFirstArgument)
+{
+    QDir(programFolder).mkpath(QStringLiteral("FATTURE/una cartella.xml"));
+    const struct {
+        const char *name;
+        QString argument;
+        bool opens;
+    } rows[] = {
+        { "none", QString(), false },
+        { "blanks only", QStringLiteral("  "), false },
+        { "missing", programFolder + QStringLiteral("FATTURE/manca.xml"), false },
+        { "folder", programFolder + QStringLiteral("FATTURE/una cartella.xml"), false },
+        { "wrong extension", invoice(QStringLiteral("f.txt"), sampleInvoice("FPR12")), false },
+        { "xml.bak", invoice(QStringLiteral("f.xml.bak"), sampleInvoice("FPR12")), false },
+        { "upper case, blanks in the name", invoice(QStringLiteral("FATTURA DI PROVA 1.XML"), sampleInvoice("FPA12")),
+            true },
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        dialogs = ScriptedDialogs();
+        start(r.argument.isNull() ? QStringList {} : QStringList { r.argument, QStringLiteral("second.xml") });
+        EXPECT_TRUE(window->fileParametro().isEmpty());
+        EXPECT_EQ(window->stato().FoglioStile, programFolder + DirFogliStile + (r.opens ? FoglioFPA12 : FoglioFPR12));
+        EXPECT_TRUE(dialogs.shown.isEmpty());
+        EXPECT_TRUE(dialogs.messages.isEmpty() && dialogs.errors.isEmpty());
+        EXPECT_EQ(field("StFileXML"), r.opens ? r.argument : QString());
+        EXPECT_EQ(field("STNumDoc"), r.opens ? QStringLiteral("7") : QString());
+        EXPECT_EQ(window->focusWidget(), window->findChild<QPushButton *>(QStringLiteral("btnSelFile")));
+        if (r.opens) {
+            EXPECT_EQ(pageText(), QStringLiteral("PA 7 citta'"));
+        }
+    }
+    // The argument is used once: "Seleziona" asks afterwards.
+    window->btnSelFileClick();
+    EXPECT_EQ(dialogs.shown.size(), 1);
+}
+
+TEST_F(WindowTest, OpenDialogAndAFullOpen)
+{
+    start();
+    choose(QString());
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    const ImpostazioniDialogo &d = dialogs.shown[0];
+    EXPECT_EQ(d.cartella, programFolder + DirFatture);
+    EXPECT_EQ(d.estensione, QStringLiteral("xml"));
+    EXPECT_EQ(d.titolo, QStringLiteral("Selezione fattura elettronica (formato xml, p7m)"));
+    EXPECT_EQ(filtriQt(d.filtro),
+        (QStringList { QStringLiteral("fatture (.xml) (*.xml)"), QStringLiteral("fatture firmate (.p7m) (*.p7m)"),
+            QStringLiteral("tutte le fatture (.xml, .p7m) (*.xml *.p7m)"), QStringLiteral("tutti i file (*.*) (*)") }));
+    EXPECT_EQ(field("StFileXML"), QString());
+
+    const QString path = invoice(QStringLiteral("a.xml"), sampleInvoice("FSM10", "A-1"));
+    choose(path);
+    EXPECT_EQ(pageText(), QStringLiteral("SM A-1 citta'"));
+    EXPECT_EQ(field("StFileXML"), path);
+    EXPECT_EQ(field("STTipoDoc"), QStringLiteral("TD01 fattura"));
+    EXPECT_EQ(field("StFornitore"), QStringLiteral("Rossi S.r.l."));
+    EXPECT_EQ(field("StDataDoc"), QStringLiteral("2019-01-31"));
+    EXPECT_EQ(field("STNumDoc"), QStringLiteral("A-1"));
+
+    // Cancelling changes nothing; a second invoice replaces page and header.
+    choose(QStringLiteral(" "));
+    EXPECT_EQ(field("StFileXML"), path);
+    choose(invoice(QStringLiteral("b.xml"), sampleInvoice("FPR12", "B-2")));
+    EXPECT_EQ(pageText(), QStringLiteral("PR B-2 citta'"));
+    EXPECT_EQ(field("STNumDoc"), QStringLiteral("B-2"));
+    EXPECT_TRUE(dialogs.messages.isEmpty() && dialogs.errors.isEmpty());
+}
+
+TEST_F(WindowTest, EachFailureShowsItsMessageAndLeavesThePreviousInvoice)
+{
+    start();
+    const QString good = invoice(QStringLiteral("buona.xml"), sampleInvoice("FPR12", "1"));
+    const QString missingStyle = programFolder + DirFogliStile + FoglioFSM10;
+    const struct {
+        const char *name;
+        QString file;
+        QStringList messages;
+        QStringList errors;
+    } rows[] = {
+        { "not well-formed", invoice(QStringLiteral("rotta.xml"), "<a>\n<b></a>"),
+            { QStringLiteral("ATTENZIONE, XML CON ERRORI (002)! \r\n\r\nOpening and ending tag mismatch: b line 2 and "
+                             "a\r\nLine: 2\r\n<b></a>"),
+                MsgDocumentoNonGestito },
+            {} },
+        { "text file", invoice(QStringLiteral("nota.txt"), "solo testo"),
+            { QStringLiteral("ATTENZIONE, XML CON ERRORI (002)! \r\n\r\nStart tag expected, '<' not found\r\nLine: "
+                             "1\r\nsolo testo"),
+                MsgDocumentoNonGestito },
+            {} },
+        { "file gone", programFolder + QStringLiteral("FATTURE/sparita.xml"), { MsgDocumentoNonGestito }, {} },
+        { "no format", invoice(QStringLiteral("senza.xml"), "<r><Numero>9</Numero></r>"), { MsgDocumentoNonGestito },
+            {} },
+        { "format with an element", invoice(QStringLiteral("el.xml"), sampleInvoice("<x/>")), {},
+            { QStringLiteral("Element does not contain a single text node.") } },
+        { "stylesheet missing", invoice(QStringLiteral("sm.xml"), sampleInvoice("FSM10", "2")), {},
+            { QStringLiteral("Errore nel caricamento XSL: ") + missingStyle + QLatin1Char('.') } },
+        { "envelope damaged", invoice(QStringLiteral("busta.xml.p7m"), "0\x82\x01\x00 rotta"), {},
+            { QStringLiteral("OpenSSL errore (ExitCode=2)") } },
+        { "envelope missing", programFolder + QStringLiteral("FATTURE/manca.p7m"), {},
+            { QStringLiteral("File non trovato: ") + programFolder + QStringLiteral("FATTURE/manca.p7m.") } },
+    };
+    choose(good);
+    ASSERT_EQ(pageText(), QStringLiteral("PR 1 citta'"));
+    QFile::remove(missingStyle);
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        dialogs.messages.clear();
+        dialogs.errors.clear();
+        choose(r.file);
+        EXPECT_EQ(dialogs.messages, r.messages);
+        EXPECT_EQ(dialogs.errors, r.errors);
+        EXPECT_EQ(field("StFileXML"), r.file);
+        EXPECT_EQ(field("STNumDoc"), QStringLiteral("1"));
+    }
+    EXPECT_EQ(window->stato().FoglioStile, missingStyle);
+    EXPECT_EQ(pageText(), QStringLiteral("PR 1 citta'")); // still the first page
+}
+
+TEST_F(WindowTest, SignedEnvelopeOpensThroughTheTool)
+{
+    REQUIRE_CORPUS();
+    const QString envelope = programFolder + DirFatture + QStringLiteral("IT01234567890_FPR03.xml.p7m");
+    QFile::copy(corpusDir() + QStringLiteral("/p7m/IT01234567890_FPR03.xml.p7m"), envelope);
+    start({ envelope });
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(u'|').toStdString();
+    EXPECT_EQ(field("StFileXML"), envelope);
+    EXPECT_EQ(window->stato().FileXml, programFolder + DirFatture + QStringLiteral("IT01234567890_FPR03.xml"));
+    EXPECT_EQ(field("STNumDoc"), QStringLiteral("123\r\n456"));
+    EXPECT_TRUE(pageText().startsWith(QStringLiteral("PR 123")));
+
+    // The hidden command extracts the XML on show once more.
+    QFile::remove(window->stato().FileXml);
+    window->btnEstraiPM7Click();
+    EXPECT_TRUE(QFile::exists(window->stato().FileXml));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(WindowTest, RightClicksInsideThePageAreDropped)
+{
+    start({ invoice(QStringLiteral("a.xml"), sampleInvoice("FPR12")) });
+    ASSERT_EQ(pageText(), QStringLiteral("PR 7 citta'"));
+    QWidget *inside = window->browser()->focusProxy();
+    ASSERT_NE(inside, nullptr);
+    auto *list = window->findChild<QListWidget *>(QStringLiteral("LBAlleg"));
+    RightPressRecorder insideRecorder, listRecorder;
+    inside->installEventFilter(&insideRecorder);
+    list->viewport()->installEventFilter(&listRecorder);
+    QTest::mouseClick(inside, Qt::RightButton);
+    QTest::mouseDClick(inside, Qt::RightButton);
+    QTest::mouseClick(list->viewport(), Qt::RightButton);
+    EXPECT_EQ(insideRecorder.count, 0);
+    EXPECT_EQ(listRecorder.count, 1);
+    EXPECT_EQ(window->browser()->contextMenuPolicy(), Qt::NoContextMenu);
+}
+
+TEST_F(WindowTest, LayoutTabOrderAndLinks)
+{
+    start({ invoice(QStringLiteral("a.xml"), sampleInvoice("FPR12")) });
+    ASSERT_EQ(pageText(), QStringLiteral("PR 7 citta'"));
+    window->resize(1400, 900);
+    QTest::qWait(10);
+    const auto height = [&](const char *name) { return window->findChild<QWidget *>(QLatin1String(name))->height(); };
+    EXPECT_EQ(height("panTop"), 113);
+    EXPECT_EQ(height("PanBottom"), 43);
+    EXPECT_EQ(window->findChild<QWidget *>(QStringLiteral("PanRight"))->width(), 251);
+    EXPECT_EQ(window->browser()->width(), 1400 - 251);
+    EXPECT_FALSE(window->findChild<QWidget *>(QStringLiteral("panUtili"))->isVisible());
+    EXPECT_FALSE(window->findChild<QWidget *>(QStringLiteral("MemoXCodifica"))->isVisible());
+
+    // Tab walks the controls the user works with, in this order.
+    window->activateWindow();
+    QTest::qWaitForWindowActive(window.get());
+    window->findChild<QWidget *>(QStringLiteral("btnSelFile"))->setFocus();
+    QStringList order;
+    for (int i = 0; i < 7; ++i) {
+        QWidget *f = QApplication::focusWidget();
+        while (f != nullptr && f->objectName().isEmpty())
+            f = f->parentWidget(); // the page's inner widget stands for the pane
+        order << (f != nullptr ? f->objectName() : QStringLiteral("<none>"));
+        QWidget *before = QApplication::focusWidget();
+        QTest::keyClick(before, Qt::Key_Tab);
+        // Inside the page the engine handles Tab itself and hands the focus
+        // back when the page has nothing more to visit.
+        QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, 3000);
+    }
+    EXPECT_EQ(order,
+        (QStringList { QStringLiteral("btnSelFile"), QStringLiteral("btnEsci"), QStringLiteral("btnGuida"),
+            QStringLiteral("WebBrowser1"), QStringLiteral("LBAlleg"), QStringLiteral("ButtonSave"),
+            QStringLiteral("ButtonOpen") }));
+    EXPECT_EQ(window->findChild<QWidget *>(QStringLiteral("btnGuida"))->toolTip(), QString());
+    EXPECT_EQ(window->findChild<QWidget *>(QStringLiteral("PanBottom"))->toolTip(), QStringLiteral("Guida"));
+
+    window->btnGuidaClick();
+    window->imgVelmaroClick();
+    ASSERT_EQ(dialogs.opened.size(), 2);
+    EXPECT_EQ(dialogs.opened[0].path(), QStringLiteral("/w_quadrel-lentiva0-hlp0.aspx"));
+    EXPECT_EQ(dialogs.opened[1].toString(QUrl::RemoveScheme | QUrl::RemoveAuthority),
+        QStringLiteral("/w_quadrel-velmaro0.aspx?from=FRM"));
+    EXPECT_EQ(dialogs.opened[0].scheme(), QStringLiteral("https"));
+}
+
+TEST(ErrorDisplay, PeriodRule)
+{
+    const struct {
+        const char *in;
+        const char *out;
+    } rows[] = {
+        { "File non trovato: /a/b.p7m", "File non trovato: /a/b.p7m." },
+        { "OpenSSL errore (ExitCode=2)", "OpenSSL errore (ExitCode=2)" },
+        { "Fine.", "Fine." },
+        { "Attenzione!", "Attenzione!" },
+        { "a,", "a," },
+        { "ends in blank ", "ends in blank " },
+        { "quote'", "quote'" },
+        { "colon:", "colon:." },
+        { "citt\u00e0", "citt\u00e0." },
+        { "", "" },
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(testoErrore(QString::fromUtf8(r.in)), QString::fromUtf8(r.out)) << r.in;
+}
