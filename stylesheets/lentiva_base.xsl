@@ -673,6 +673,20 @@
     </div>
   </xsl:template>
 
+  <!-- Payment details numbered: instalments when paying in instalments. -->
+  <xsl:template match="*[local-name() = 'DettaglioPagamento']" mode="campi">
+    <div class="gruppo">
+      <div class="gt">
+        <xsl:choose>
+          <xsl:when test="normalize-space(../*[local-name() = 'CondizioniPagamento']) = 'TP01'">Rata </xsl:when>
+          <xsl:otherwise>Pagamento </xsl:otherwise>
+        </xsl:choose>
+        <xsl:value-of select="count(preceding-sibling::*[local-name() = 'DettaglioPagamento']) + 1"/>
+      </div>
+      <xsl:apply-templates select="*" mode="campi"/>
+    </div>
+  </xsl:template>
+
   <!-- An XML signature is not invoice data. -->
   <xsl:template match="*[namespace-uri() = 'http://www.w3.org/2000/09/xmldsig#']" mode="campi" priority="5"/>
 
@@ -823,12 +837,15 @@ table.t{margin:0 0 6px}
 table.t th{background:#e5edf4;font-size:10.5px;text-align:left;padding:3px 4px;border-bottom:1px solid #9db2c5;vertical-align:bottom}
 table.t td{padding:3px 4px;border-bottom:1px solid #e0e6ec;vertical-align:top;word-wrap:break-word}
 table.t .n{text-align:right}
+table.t .b{font-weight:bold}
+table.t .d{white-space:pre-line}
 table.t tr.tot td{font-weight:bold;border-top:1px solid #9db2c5;border-bottom:0}
 .sub{font-size:11px;color:#4b5864}
 .altri{font-size:11px;color:#4b5864}
 .altri .c{margin-right:8px}
 .avviso{border:1px solid #c98a00;background:#fff5d6;padding:8px 10px;margin:0 0 12px}
 .piede{color:#8794a0;font-size:10px;margin-top:14px}
+@media screen{table.t{content-visibility:auto;contain-intrinsic-size:auto 2400px}}
 @page{size:A4;margin:12mm}
 @media print{
 body{font-size:11px}

@@ -516,16 +516,18 @@
       <xsl:if test="$con-codici">
         <td>
           <xsl:for-each select="*[local-name() = 'CodiceArticolo']">
-            <div>
-              <xsl:value-of select="*[local-name() = 'CodiceValore']"/>
-              <xsl:for-each select="*[local-name() = 'CodiceTipo']"><span class="sub"> (<xsl:value-of select="."/>)</span></xsl:for-each>
-              <xsl:call-template name="extra"><xsl:with-param name="noti" select="'|CodiceValore|CodiceTipo|'"/></xsl:call-template>
-            </div>
+            <xsl:if test="position() &gt; 1"><br/></xsl:if>
+            <xsl:value-of select="*[local-name() = 'CodiceValore']"/>
+            <xsl:for-each select="*[local-name() = 'CodiceTipo']"><span class="sub"> (<xsl:value-of select="."/>)</span></xsl:for-each>
+            <xsl:call-template name="extra"><xsl:with-param name="noti" select="'|CodiceValore|CodiceTipo|'"/></xsl:call-template>
           </xsl:for-each>
         </td>
       </xsl:if>
-      <td>
-        <xsl:for-each select="*[local-name() = 'Descrizione']"><div class="pre"><span class="v"><xsl:value-of select="."/></span></div></xsl:for-each>
+      <td class="d">
+        <xsl:for-each select="*[local-name() = 'Descrizione']">
+          <xsl:if test="position() &gt; 1"><br/></xsl:if>
+          <xsl:value-of select="."/>
+        </xsl:for-each>
         <xsl:variable name="altri"
           select="*[not(contains('|NumeroLinea|CodiceArticolo|Descrizione|Quantita|UnitaMisura|PrezzoUnitario|ScontoMaggiorazione|PrezzoTotale|AliquotaIVA|', concat('|', local-name(), '|')))]"/>
         <xsl:if test="$altri"><div class="altri"><xsl:apply-templates select="$altri" mode="campi"/></div></xsl:if>
@@ -548,12 +550,11 @@
           </xsl:for-each>
         </td>
       </xsl:if>
-      <td class="n">
-        <b>
-          <xsl:for-each select="*[local-name() = 'PrezzoTotale']">
-            <xsl:call-template name="numero"><xsl:with-param name="v" select="."/></xsl:call-template>
-          </xsl:for-each>
-        </b>
+      <td class="n b">
+        <xsl:for-each select="*[local-name() = 'PrezzoTotale']">
+          <xsl:if test="position() &gt; 1"><br/></xsl:if>
+          <xsl:call-template name="numero"><xsl:with-param name="v" select="."/></xsl:call-template>
+        </xsl:for-each>
       </td>
       <td class="n">
         <xsl:for-each select="*[local-name() = 'AliquotaIVA']"><xsl:call-template name="aliquota"/></xsl:for-each>
