@@ -8,8 +8,8 @@ namespace {
 // 64K entries: one lookup per UTF-16 code unit. 0 is a valid target (NUL), so
 // unmapped units are marked separately.
 struct EncodeTable {
-    std::array<unsigned char, 65536> byte{};
-    std::array<bool, 65536> mapped{};
+    std::array<unsigned char, 65536> byte {};
+    std::array<bool, 65536> mapped {};
     EncodeTable()
     {
         for (const WcEntry &e : kUnicodeToCp1252) {

@@ -1,8 +1,8 @@
 // Shared helpers: file names on both rule sets, trimming, code page 1252,
 // line ends, whole-or-nothing writes.
 #include "common/errors.h"
-#include "common/filenames.h"
 #include "common/fileio.h"
+#include "common/filenames.h"
 #include "common/folders.h"
 #include "common/strings.h"
 #include "common/text8.h"
@@ -29,19 +29,21 @@ struct NameRow {
 };
 
 const NameRow kNameRows[] = {
-    {"win envelope", PathRules::Windows, "C:\\Fatture\\a b.xml.p7m", "C:\\Fatture\\", "a b.xml.p7m", ".p7m",
-     "C:\\Fatture\\a b.xml"},
-    {"win no inner ext", PathRules::Windows, "C:\\x\\fattura.p7m", "C:\\x\\", "fattura.p7m", ".p7m", "C:\\x\\fattura"},
-    {"win drive only", PathRules::Windows, "C:fattura.xml", "C:", "fattura.xml", ".xml", "C:fattura"},
-    {"win dot in folder", PathRules::Windows, "C:\\a.b\\fattura", "C:\\a.b\\", "fattura", "", "C:\\a.b\\fattura"},
-    {"win slash is no separator", PathRules::Windows, "a/b.c", "", "a/b.c", ".c", "a/b"},
-    {"win app folder", PathRules::Windows, "C:\\App\\lentiva.exe", "C:\\App\\", "lentiva.exe", ".exe", "C:\\App\\lentiva"},
-    {"posix envelope", PathRules::Posix, "/home/x/a b.XML.P7M", "/home/x/", "a b.XML.P7M", ".P7M", "/home/x/a b.XML"},
-    {"posix dot in folder", PathRules::Posix, "/a.b/fattura", "/a.b/", "fattura", "", "/a.b/fattura"},
-    {"posix backslash is a letter", PathRules::Posix, "a\\b.c", "", "a\\b.c", ".c", "a\\b"},
-    {"posix colon is a letter", PathRules::Posix, "c:x.xml", "", "c:x.xml", ".xml", "c:x"},
-    {"posix hidden file", PathRules::Posix, "/x/.xml", "/x/", ".xml", ".xml", "/x/"},
-    {"no name", PathRules::Posix, "", "", "", "", ""},
+    { "win envelope", PathRules::Windows, "C:\\Fatture\\a b.xml.p7m", "C:\\Fatture\\", "a b.xml.p7m", ".p7m",
+        "C:\\Fatture\\a b.xml" },
+    { "win no inner ext", PathRules::Windows, "C:\\x\\fattura.p7m", "C:\\x\\", "fattura.p7m", ".p7m",
+        "C:\\x\\fattura" },
+    { "win drive only", PathRules::Windows, "C:fattura.xml", "C:", "fattura.xml", ".xml", "C:fattura" },
+    { "win dot in folder", PathRules::Windows, "C:\\a.b\\fattura", "C:\\a.b\\", "fattura", "", "C:\\a.b\\fattura" },
+    { "win slash is no separator", PathRules::Windows, "a/b.c", "", "a/b.c", ".c", "a/b" },
+    { "win app folder", PathRules::Windows, "C:\\App\\lentiva.exe", "C:\\App\\", "lentiva.exe", ".exe",
+        "C:\\App\\lentiva" },
+    { "posix envelope", PathRules::Posix, "/home/x/a b.XML.P7M", "/home/x/", "a b.XML.P7M", ".P7M", "/home/x/a b.XML" },
+    { "posix dot in folder", PathRules::Posix, "/a.b/fattura", "/a.b/", "fattura", "", "/a.b/fattura" },
+    { "posix backslash is a letter", PathRules::Posix, "a\\b.c", "", "a\\b.c", ".c", "a\\b" },
+    { "posix colon is a letter", PathRules::Posix, "c:x.xml", "", "c:x.xml", ".xml", "c:x" },
+    { "posix hidden file", PathRules::Posix, "/x/.xml", "/x/", ".xml", ".xml", "/x/" },
+    { "no name", PathRules::Posix, "", "", "", "", "" },
 };
 } // namespace
 
@@ -74,18 +76,18 @@ TEST(FileNames, HostileAttachmentNamesKeepOnlyTheLastPart)
         const char *in;
         const char *out;
     } rows[] = {
-        {"a.pdf", "a.pdf"},
-        {"../../etc/passwd", "passwd"},
-        {"..\\..\\win.ini", "win.ini"},
-        {"C:\\Windows\\x.dll", "x.dll"},
-        {"/etc/cron.d/job", "job"},
-        {"c:boot.ini", "boot.ini"},
-        {"dir/", ""},
-        {"..", ""},
-        {"a/..", ""},
-        {".", ""},
-        {"", ""},
-        {"fattura 1 (copia).pdf", "fattura 1 (copia).pdf"},
+        { "a.pdf", "a.pdf" },
+        { "../../etc/passwd", "passwd" },
+        { "..\\..\\win.ini", "win.ini" },
+        { "C:\\Windows\\x.dll", "x.dll" },
+        { "/etc/cron.d/job", "job" },
+        { "c:boot.ini", "boot.ini" },
+        { "dir/", "" },
+        { "..", "" },
+        { "a/..", "" },
+        { ".", "" },
+        { "", "" },
+        { "fattura 1 (copia).pdf", "fattura 1 (copia).pdf" },
     };
     for (const auto &r : rows)
         EXPECT_EQ(plainFileName(u(r.in)), u(r.out)) << r.in;
@@ -93,7 +95,10 @@ TEST(FileNames, HostileAttachmentNamesKeepOnlyTheLastPart)
 
 TEST(Strings, TrimAndAsciiCase)
 {
-    EXPECT_EQ(trimControls(QByteArrayView("\t\r\n \x01" "FPR12 \r\n\0", 13)), QByteArray("FPR12"));
+    EXPECT_EQ(trimControls(QByteArrayView("\t\r\n \x01"
+                                          "FPR12 \r\n\0",
+                  13)),
+        QByteArray("FPR12"));
     EXPECT_EQ(trimControls(QByteArrayView("\xa0x\xa0")), QByteArray("\xa0x\xa0")); // NBSP is not trimmed
     EXPECT_EQ(trimControls(u("\u00a0 a b \u0001")), u("\u00a0 a b"));
     EXPECT_EQ(trimControls(QByteArrayView(" \r\n")), QByteArray());
@@ -109,13 +114,15 @@ TEST(Windows1252, BestFitThenQuestionMark)
         const char *utf8;
         QByteArray bytes;
     } rows[] = {
-        {"ascii", "FPR12", "FPR12"},
-        {"code page letters", "citt\u00e0 \u20ac \u00f3", "citt\xe0 \x80 \xf3"},
-        {"polish L best fit", "\u0141\u00f3d\u017a", "L\xf3" "dz"},
-        {"macron a best fit", "\u0101", "a"},
-        {"no fit", "\u4e2d", "?"},
-        {"beyond the basic plane", "\xf0\x9f\x98\x80!", "?!"},
-        {"undefined bytes round trip", "\u0081\u009d", "\x81\x9d"},
+        { "ascii", "FPR12", "FPR12" },
+        { "code page letters", "citt\u00e0 \u20ac \u00f3", "citt\xe0 \x80 \xf3" },
+        { "polish L best fit", "\u0141\u00f3d\u017a",
+            "L\xf3"
+            "dz" },
+        { "macron a best fit", "\u0101", "a" },
+        { "no fit", "\u4e2d", "?" },
+        { "beyond the basic plane", "\xf0\x9f\x98\x80!", "?!" },
+        { "undefined bytes round trip", "\u0081\u009d", "\x81\x9d" },
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.name);
@@ -135,14 +142,14 @@ TEST(TextFiles, LineEndsAndNul)
         QByteArray in;
         QByteArray out;
     } rows[] = {
-        {"empty", "", ""},
-        {"no final break", "a", "a\r\n"},
-        {"lf", "a\nb\n", "a\r\nb\r\n"},
-        {"cr", "a\rb", "a\r\nb\r\n"},
-        {"crlf counted once", "a\r\n\r\nb", "a\r\n\r\nb\r\n"},
-        {"lf cr is two breaks", "a\n\rb", "a\r\n\r\nb\r\n"},
-        {"nul ends the text", QByteArray("ab\0cd\n", 6), "ab\r\n"},
-        {"nul first", QByteArray("\0x", 2), ""},
+        { "empty", "", "" },
+        { "no final break", "a", "a\r\n" },
+        { "lf", "a\nb\n", "a\r\nb\r\n" },
+        { "cr", "a\rb", "a\r\nb\r\n" },
+        { "crlf counted once", "a\r\n\r\nb", "a\r\n\r\nb\r\n" },
+        { "lf cr is two breaks", "a\n\rb", "a\r\n\r\nb\r\n" },
+        { "nul ends the text", QByteArray("ab\0cd\n", 6), "ab\r\n" },
+        { "nul first", QByteArray("\0x", 2), "" },
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.name);
@@ -177,8 +184,7 @@ TEST(Files, MessagesAndWholeOrNothingWrites)
         writeFileAtomically(blocked, "data");
         FAIL() << "no error";
     } catch (const Exception &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(blocked)))
-            << e.what();
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(blocked))) << e.what();
     }
     EXPECT_TRUE(directoryExists(blocked + QStringLiteral("/x/y")));
 }

@@ -22,3 +22,14 @@ void writeBytes(const QString &path, const QByteArray &bytes);
         if (corpusDir().isEmpty())                                                                                     \
             GTEST_SKIP() << "shared corpus not found beside the repository; skipping";                                 \
     } while (0)
+
+// Readable failure output for Qt strings.
+#include <ostream>
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray &b, std::ostream *os)
+{
+    *os << '"' << b.toStdString() << '"';
+}

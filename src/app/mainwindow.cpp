@@ -1,0 +1,412 @@
+#include "app/mainwindow.h"
+
+#include "app/dialoghi.h"
+#include "app/docklayout.h"
+#include "app/invoicepane.h"
+#include "app/widgets.h"
+#include "common/errors.h"
+#include "common/filenames.h"
+#include "common/fileio.h"
+#include "common/folders.h"
+#include "common/strings.h"
+#include "common/text8.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+const QString kSitoWeb = QStringLiteral("www.lentiva.example");
+const QString kPaginaGuida = QStringLiteral("https://www.lentiva.example/w_quadrel-lentiva0-hlp0.aspx");
+const QString kPaginaVelmaro = QStringLiteral("https://www.lentiva.example/w_quadrel-velmaro0.aspx?from=FRM");
+const QString kCrediti = QStringLiteral("Lentiva, fatture in chiaro");
+
+const QString kFiltroFatture = QStringLiteral("fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte le fatture (.xml, "
+                                              ".p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*");
+
+QFont fontPx(const QFont &base, int pixelSize, bool bold = false)
+{
+    QFont f = base;
+    f.setPixelSize(pixelSize);
+    f.setBold(bold);
+    return f;
+}
+
+QLabel *etichetta(QWidget *parent, const QString &testo, const QPoint &pos, int pixelSize)
+{
+    auto *label = new QLabel(testo, parent);
+    label->setFont(fontPx(parent->font(), pixelSize));
+    label->move(pos);
+    label->adjustSize();
+    return label;
+}
+
+QPushButton *pulsante(QWidget *parent, const QString &nome, const QString &testo, const QRect &geometry,
+                      int pixelSize)
+{
+    auto *button = new QPushButton(testo, parent);
+    button->setObjectName(nome);
+    button->setFont(fontPx(parent->font(), pixelSize));
+    button->setGeometry(geometry);
+    return button;
+}
+
+QFrame *pannello(QWidget *parent, const QString &nome, int shape = QFrame::NoFrame)
+{
+    auto *frame = new QFrame(parent);
+    frame->setObjectName(nome);
+    frame->setFrameStyle(shape);
+    return frame;
+}
+
+QLabel *barraTitolo(QWidget *parent, const QString &nome, const QString &testo)
+{
+    auto *bar = new QLabel(testo, parent);
+    bar->setObjectName(nome);
+    bar->setFont(fontPx(parent->font(), 16, true));
+    bar->setAlignment(Qt::AlignCenter);
+    bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    QPalette p = bar->palette();
+    p.setColor(QPalette::WindowText, Qt::black);
+    bar->setPalette(p);
+    return bar;
+}
+} // namespace
+
+// The display the open flow drives: this window's pane, list and fields.
+class TFLENTIVA::Display final : public InvoiceDisplay {
+public:
+    explicit Display(TFLENTIVA &w)
+        : w_(w)
+    {
+    }
+    QString extractEnvelope(const QString &envelope) override
+    {
+        Q_UNUSED(envelope);
+        throw Exception(QStringLiteral("Errore avvio OpenSSL"));
+    }
+    void showPage(const QByteArray &page) override { w_.MostraHtml(page); }
+    void loadAttachments(const QString &fileXml) override { w_.CaricaAllegati(fileXml); }
+    void setHeaderField(CampoTestata field, const QByteArray &text) override { w_.impostaCampo(field, text); }
+    void plainMessage(const QString &text) override { w_.dialoghi_.messaggio(&w_, text); }
+
+private:
+    TFLENTIVA &w_;
+};
+
+TFLENTIVA::TFLENTIVA(const QString &dirProgramma, const QStringList &argomenti, Dialoghi &dialoghi)
+    : QWidget(nullptr)
+    , dialoghi_(dialoghi)
+{
+    stato_.DirProgramma = dirProgramma;
+    costruisci();
+    qApp->installEventFilter(this);
+    protetto([&] { FormCreate(argomenti); });
+}
+
+TFLENTIVA::~TFLENTIVA()
+{
+    qApp->removeEventFilter(this);
+}
+
+template <typename F> void TFLENTIVA::protetto(F &&handler)
+{
+    try {
+        handler();
+    } catch (const Exception &e) {
+        dialoghi_.errore(this, testoErrore(e.message()));
+    } catch (const std::exception &e) {
+        dialoghi_.errore(this, testoErrore(QString::fromLocal8Bit(e.what())));
+    }
+}
+
+void TFLENTIVA::costruisci()
+{
+    setObjectName(QStringLiteral("FLENTIVA"));
+    setWindowTitle(QStringLiteral("Lentiva Vers.1.1 - Visualizzatore fatture elettroniche (fatture ITA in formato "
+                                  "xml/p7m) - ") +
+                   kCrediti);
+    setWindowIcon(QIcon(QStringLiteral(":/images/lentiva.png")));
+    setFont(fontPx(font(), 11));
+    resize(1083, 652);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    auto *dock = new DockLayout(this);
+
+    // Top band: file name, type, supplier.
+    QFrame *panTop = pannello(this, QStringLiteral("panTop"));
+    dock->addDocked(panTop, DockLayout::Dock::Top, 113);
+    etichetta(panTop, QStringLiteral("Nome file"), {8, 6}, 13)->setObjectName(QStringLiteral("lblNome"));
+    StFileXML = new CampoValore(panTop, {8, 26, 937, 25}, 16, QFrame::Sunken);
+    StFileXML->setObjectName(QStringLiteral("StFileXML"));
+    btnSelFile = pulsante(panTop, QStringLiteral("btnSelFile"), QStringLiteral("Seleziona"), {952, 20, 105, 33}, 13);
+    etichetta(panTop, QStringLiteral("Tipo documento"), {8, 60}, 13)->setObjectName(QStringLiteral("StaticText2"));
+    STTipoDoc = new CampoValore(panTop, {136, 55, 809, 25}, 16, QFrame::Plain);
+    STTipoDoc->setObjectName(QStringLiteral("STTipoDoc"));
+    btnEsci = pulsante(panTop, QStringLiteral("btnEsci"), QStringLiteral("Esci"), {952, 74, 107, 33}, 13);
+    etichetta(panTop, QStringLiteral("Cedente/Prestatore"), {8, 86}, 13)->setObjectName(QStringLiteral("StaticText5"));
+    StFornitore = new CampoValore(panTop, {136, 82, 809, 25}, 16, QFrame::Plain);
+    StFornitore->setObjectName(QStringLiteral("StFornitore"));
+
+    // Bottom band: help, credits, web address, promotion.
+    QFrame *panBottom = pannello(this, QStringLiteral("PanBottom"), QFrame::Panel | QFrame::Raised);
+    panBottom->setFont(fontPx(font(), 11, true));
+    panBottom->setToolTip(QStringLiteral("Guida"));
+    dock->addDocked(panBottom, DockLayout::Dock::Bottom, 43);
+    btnGuida = pulsante(panBottom, QStringLiteral("btnGuida"), QStringLiteral("?"), {3, 2, 54, 38}, 32);
+    btnGuida->setFont(fontPx(font(), 32, true));
+    btnGuida->setStyleSheet(QStringLiteral("color: grey;"));
+    btnGuida->setCursor(Qt::PointingHandCursor);
+    auto *crediti = new QLabel(kCrediti, panBottom);
+    crediti->setObjectName(QStringLiteral("StaticText1"));
+    crediti->setFont(fontPx(font(), 16));
+    crediti->setGeometry(96, 10, 186, 24);
+    auto *sito = new QLabel(panBottom);
+    sito->setObjectName(QStringLiteral("lnkSitoWeb"));
+    sito->setFont(fontPx(font(), 16));
+    sito->setGeometry(292, 8, 237, 24);
+    sito->setText(QStringLiteral("<a href=\"%1\" style=\"color: green;\">%1</a>").arg(kSitoWeb));
+    sito->setStyleSheet(QStringLiteral("color: navy;"));
+    sito->setFocusPolicy(Qt::NoFocus);
+    sito->setToolTip(QStringLiteral("Eventuali aggiornamenti di Lentiva in [wath's new] ..."));
+    connect(sito, &QLabel::linkActivated, this, [this](const QString &link) {
+        protetto([&] {
+            const QString address = trimControls(link);
+            dialoghi_.apri(QUrl(address.startsWith(QLatin1String("https://")) ? address
+                                                                               : QStringLiteral("https://") + address));
+        });
+    });
+    auto *bottomDock = new DockLayout(panBottom);
+    QFrame *panVelmaro = pannello(panBottom, QStringLiteral("panVELMARO"), QFrame::Panel | QFrame::Sunken);
+    bottomDock->addDocked(panVelmaro, DockLayout::Dock::Right, 362);
+    auto *imgVelmaro = new ImmagineCliccabile(panVelmaro);
+    imgVelmaro->setObjectName(QStringLiteral("imgVelmaro"));
+    imgVelmaro->setPixmap(QPixmap(QStringLiteral(":/images/velmaro.jpg")));
+    imgVelmaro->setGeometry(9, 5, 348, 30);
+    imgVelmaro->setCursor(Qt::PointingHandCursor);
+    imgVelmaro->setToolTip(QStringLiteral("Velmaro: il gestionale gratuito per magazzino, vendite e acquisti"));
+    connect(imgVelmaro, &ImmagineCliccabile::clicked, this, &TFLENTIVA::imgVelmaroClick);
+
+    // Right column: logo, document, attachments, hidden utilities.
+    QFrame *panRight = pannello(this, QStringLiteral("PanRight"));
+    dock->addDocked(panRight, DockLayout::Dock::Right, 251);
+    auto *rightDock = new DockLayout(panRight);
+    QFrame *pnlLogo = pannello(panRight, QStringLiteral("pnlLogo"));
+    rightDock->addDocked(pnlLogo, DockLayout::Dock::Top, 36);
+    auto *logoDock = new DockLayout(pnlLogo);
+    auto *imgLogo = new QLabel(pnlLogo);
+    imgLogo->setObjectName(QStringLiteral("imgLogo"));
+    imgLogo->setPixmap(QPixmap(QStringLiteral(":/images/logo.gif")));
+    imgLogo->setAlignment(Qt::AlignCenter);
+    logoDock->addDocked(imgLogo, DockLayout::Dock::Top, 32);
+
+    QFrame *panDocumento = pannello(panRight, QStringLiteral("panDocumento"), QFrame::Panel | QFrame::Raised);
+    rightDock->addDocked(panDocumento, DockLayout::Dock::Top, 96);
+    auto *docDock = new DockLayout(panDocumento);
+    docDock->addDocked(barraTitolo(panDocumento, QStringLiteral("StaticText6"), QStringLiteral("D O C U M E N T O")),
+                       DockLayout::Dock::Top, 24);
+    etichetta(panDocumento, QStringLiteral("Numero"), {3, 36}, 13)->setObjectName(QStringLiteral("StaticText3"));
+    STNumDoc = new CampoValore(panDocumento, {56, 31, 185, 25}, 16, QFrame::Plain);
+    STNumDoc->setObjectName(QStringLiteral("STNumDoc"));
+    etichetta(panDocumento, QStringLiteral("Data"), {3, 62}, 13)->setObjectName(QStringLiteral("StaticText4"));
+    StDataDoc = new CampoValore(panDocumento, {56, 58, 185, 25}, 16, QFrame::Plain);
+    StDataDoc->setObjectName(QStringLiteral("StDataDoc"));
+
+    QFrame *panAllegati = pannello(panRight, QStringLiteral("panAllegati"), QFrame::Panel | QFrame::Raised);
+    rightDock->addDocked(panAllegati, DockLayout::Dock::Top, 200);
+    auto *allDock = new DockLayout(panAllegati);
+    allDock->addDocked(barraTitolo(panAllegati, QStringLiteral("STAllegati"), QStringLiteral("A L L E G A T I")),
+                       DockLayout::Dock::Top, 24);
+    LBAlleg = new QListWidget(panAllegati);
+    LBAlleg->setObjectName(QStringLiteral("LBAlleg"));
+    LBAlleg->setFont(fontPx(font(), 13));
+    LBAlleg->setGeometry(8, 31, 233, 73);
+    LBAlleg->setSortingEnabled(true);
+    LBAlleg->setUniformItemSizes(true);
+    LBAlleg->setStyleSheet(QStringLiteral("QListWidget::item { height: 16px; }"));
+    ButtonSave =
+        pulsante(panAllegati, QStringLiteral("ButtonSave"), QStringLiteral("Salva allegato"), {8, 111, 233, 33}, 13);
+    ButtonOpen = pulsante(panAllegati, QStringLiteral("ButtonOpen"), QStringLiteral("Apri cartella allegati"),
+                          {8, 151, 233, 33}, 13);
+
+    panUtili = pannello(panRight, QStringLiteral("panUtili"));
+    panUtili->setFont(fontPx(font(), 11));
+    rightDock->addDocked(panUtili, DockLayout::Dock::Bottom, 212);
+    auto *btnEstraiPM7 = pulsante(panUtili, QStringLiteral("btnEstraiPM7"),
+                                  QStringLiteral("Estrazione file .xml\nda file .p7m"), {48, 67, 137, 46}, 13);
+    auto *btnCodificaFile = pulsante(panUtili, QStringLiteral("btnCodificaFile"),
+                                     QStringLiteral("Codica file in Base64"), {48, 115, 139, 38}, 13);
+    auto *btndecodifica = pulsante(panUtili, QStringLiteral("btndecodifica"),
+                                   QStringLiteral("Decodifica e salva\nfile Base64"), {48, 155, 137, 46}, 13);
+    panUtili->hide();
+
+    // Client: the page, and the hidden text box below it.
+    QFrame *panClient = pannello(this, QStringLiteral("PanClient"));
+    dock->addDocked(panClient, DockLayout::Dock::Client);
+    auto *clientDock = new DockLayout(panClient);
+    MemoXCodifica = new QPlainTextEdit(panClient);
+    MemoXCodifica->setObjectName(QStringLiteral("MemoXCodifica"));
+    MemoXCodifica->setPlainText(QStringLiteral("MemoXCodica\n"));
+    MemoXCodifica->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoXCodifica->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoXCodifica->setLineWrapMode(QPlainTextEdit::NoWrap);
+    clientDock->addDocked(MemoXCodifica, DockLayout::Dock::Bottom, 84);
+    MemoXCodifica->hide();
+    WebBrowser1 = new InvoicePane(panClient);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    clientDock->addDocked(WebBrowser1, DockLayout::Dock::Client);
+
+    // Only the buttons, the pane and the list take the focus, in this order.
+    for (QPushButton *b : {btnEstraiPM7, btnCodificaFile, btndecodifica})
+        b->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(btnSelFile, btnEsci);
+    setTabOrder(btnEsci, btnGuida);
+    setTabOrder(btnGuida, WebBrowser1);
+    setTabOrder(WebBrowser1, LBAlleg);
+    setTabOrder(LBAlleg, ButtonSave);
+    setTabOrder(ButtonSave, ButtonOpen);
+
+    connect(btnSelFile, &QPushButton::clicked, this, &TFLENTIVA::btnSelFileClick);
+    connect(btnEsci, &QPushButton::clicked, this, &TFLENTIVA::btnEsciClick);
+    connect(btnGuida, &QPushButton::clicked, this, &TFLENTIVA::btnGuidaClick);
+    connect(ButtonSave, &QPushButton::clicked, this, &TFLENTIVA::ButtonSaveClick);
+    connect(ButtonOpen, &QPushButton::clicked, this, &TFLENTIVA::ButtonOpenClick);
+    connect(btnEstraiPM7, &QPushButton::clicked, this, &TFLENTIVA::btnEstraiPM7Click);
+    connect(btnCodificaFile, &QPushButton::clicked, this, &TFLENTIVA::btnCodificaFileClick);
+    connect(btndecodifica, &QPushButton::clicked, this, &TFLENTIVA::btndecodificaClick);
+}
+
+void TFLENTIVA::FormCreate(const QStringList &argomenti)
+{
+    if (stato_.DirProgramma.isEmpty())
+        dialoghi_.messaggio(this, QStringLiteral("Errore in avvio 01, chiudere l'applicazione !"));
+    else
+        stato_.DirProgramma = includeTrailingSeparator(stato_.DirProgramma);
+    FileParametro = argomenti.value(0);
+}
+
+void TFLENTIVA::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!mostrata_) {
+        mostrata_ = true;
+        protetto([this] { FormShow(); });
+    }
+}
+
+void TFLENTIVA::FormShow()
+{
+    stato_.FoglioStile = FoglioPredefinitoIn(stato_.DirProgramma);
+    stato_.FileXml.clear();
+    for (CampoValore *campo : {StFileXML, STTipoDoc, STNumDoc, StDataDoc, StFornitore})
+        campo->setValore(QString());
+    LBAlleg->clear();
+    btnSelFile->setFocus();
+    if (trimControls(FileParametro).isEmpty())
+        return;
+    if (!fileExists(FileParametro) ||
+        !(hasExtension(FileParametro, u".p7m") || hasExtension(FileParametro, u".xml"))) {
+        FileParametro.clear();
+        return;
+    }
+    StFileXML->setValore(FileParametro);
+    btnSelFileClick();
+}
+
+void TFLENTIVA::btnSelFileClick()
+{
+    protetto([this] {
+        QString scelto;
+        if (!trimControls(FileParametro).isEmpty()) {
+            scelto = FileParametro;
+            FileParametro.clear();
+        } else {
+            const ImpostazioniDialogo impostazioni{stato_.DirProgramma + DirFatture, QStringLiteral("xml"),
+                                                   kFiltroFatture,
+                                                   QStringLiteral("Selezione fattura elettronica (formato xml, p7m)")};
+            scelto = dialoghi_.scegliFile(this, impostazioni);
+            if (trimControls(scelto).isEmpty())
+                return;
+        }
+        StFileXML->setValore(scelto);
+        stato_.FileXml = scelto;
+        Display display(*this);
+        MostraFattura(scelto, stato_, display);
+    });
+}
+
+void TFLENTIVA::MostraHtml(const QByteArray &testo)
+{
+    WebBrowser1->showPage(testo);
+}
+
+void TFLENTIVA::CaricaAllegati(const QString &fileName)
+{
+    Q_UNUSED(fileName);
+    LBAlleg->clear();
+}
+
+void TFLENTIVA::impostaCampo(CampoTestata campo, const QByteArray &testo)
+{
+    CampoValore *field = nullptr;
+    switch (campo) {
+    case CampoTestata::Fornitore:
+        field = StFornitore;
+        break;
+    case CampoTestata::TipoDocumento:
+        field = STTipoDoc;
+        break;
+    case CampoTestata::Data:
+        field = StDataDoc;
+        break;
+    case CampoTestata::Numero:
+        field = STNumDoc;
+        break;
+    }
+    field->setValore(fromWindows1252(testo));
+}
+
+void TFLENTIVA::btnEsciClick()
+{
+    close();
+}
+
+void TFLENTIVA::btnGuidaClick()
+{
+    dialoghi_.apri(QUrl(kPaginaGuida));
+}
+
+void TFLENTIVA::imgVelmaroClick()
+{
+    dialoghi_.apri(QUrl(kPaginaVelmaro));
+}
+
+void TFLENTIVA::ButtonSaveClick() {}
+
+void TFLENTIVA::ButtonOpenClick() {}
+
+void TFLENTIVA::btnEstraiPM7Click() {}
+
+void TFLENTIVA::btnCodificaFileClick() {}
+
+void TFLENTIVA::btndecodificaClick() {}
+
+bool TFLENTIVA::eventFilter(QObject *watched, QEvent *event)
+{
+    // Right presses inside the page never reach the engine, so its context
+    // menu stays shut; everything else passes.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        auto *target = qobject_cast<QWidget *>(watched);
+        if (mouse->button() == Qt::RightButton && target != nullptr && target != WebBrowser1 &&
+            WebBrowser1->isAncestorOf(target))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

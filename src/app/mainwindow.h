@@ -1,0 +1,79 @@
+// The main window FLENTIVA: its layout, its handlers, and the display the
+// open flow drives. Everything the user sees goes through Dialoghi.
+#pragma once
+
+#include "invoice/openflow.h"
+
+#include <QList>
+#include <QWidget>
+
+class CampoValore;
+class Dialoghi;
+class InvoicePane;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+struct TAllegatoItem;
+
+class TFLENTIVA final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TFLENTIVA)
+public:
+    // dirProgramma: the program's folder ending in the separator; argomenti:
+    // the command-line arguments after the program's name.
+    TFLENTIVA(const QString &dirProgramma, const QStringList &argomenti, Dialoghi &dialoghi);
+    ~TFLENTIVA() override;
+
+    const StatoFattura &stato() const { return stato_; }
+    const QString &fileParametro() const { return FileParametro; }
+    InvoicePane *browser() const { return WebBrowser1; }
+
+    // Handlers, public so that the hidden commands can be driven from tests.
+    void btnSelFileClick();
+    void btnEsciClick();
+    void btnGuidaClick();
+    void imgVelmaroClick();
+    void ButtonSaveClick();
+    void ButtonOpenClick();
+    void btnEstraiPM7Click();
+    void btnCodificaFileClick();
+    void btndecodificaClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    class Display;
+    friend class Display;
+
+    void FormCreate(const QStringList &argomenti);
+    void FormShow();
+    void costruisci();
+    void MostraHtml(const QByteArray &testo);
+    void CaricaAllegati(const QString &fileName);
+    void impostaCampo(CampoTestata campo, const QByteArray &testo);
+    // Runs a handler; an error that escapes it reaches the error display.
+    template <typename F> void protetto(F &&handler);
+
+    Dialoghi &dialoghi_;
+    StatoFattura stato_; // DirProgramma, FileXml, FoglioStile
+    QString FileParametro;
+    bool mostrata_ = false;
+
+    CampoValore *StFileXML = nullptr;
+    CampoValore *STTipoDoc = nullptr;
+    CampoValore *StFornitore = nullptr;
+    CampoValore *STNumDoc = nullptr;
+    CampoValore *StDataDoc = nullptr;
+    QPushButton *btnSelFile = nullptr;
+    QPushButton *btnEsci = nullptr;
+    QPushButton *btnGuida = nullptr;
+    InvoicePane *WebBrowser1 = nullptr;
+    QPlainTextEdit *MemoXCodifica = nullptr;
+    QListWidget *LBAlleg = nullptr;
+    QPushButton *ButtonSave = nullptr;
+    QPushButton *ButtonOpen = nullptr;
+    QWidget *panUtili = nullptr;
+};

@@ -1,0 +1,45 @@
+#include "invoice/openflow.h"
+
+#include "common/filenames.h"
+#include "common/folders.h"
+#include "common/strings.h"
+#include "common/text8.h"
+#include "invoice/rendering.h"
+#include "invoice/xmlquery.h"
+
+QString FoglioPerFormato(const QByteArray &formato, const QString &dirProgramma)
+{
+    if (formato == "FPA12")
+        return dirProgramma + DirFogliStile + FoglioFPA12;
+    if (formato == "FPR12")
+        return dirProgramma + DirFogliStile + FoglioFPR12;
+    if (formato == "FSM10")
+        return dirProgramma + DirFogliStile + FoglioFSM10;
+    return QString();
+}
+
+QString FoglioPredefinitoIn(const QString &dirProgramma)
+{
+    return dirProgramma + DirFogliStile + FoglioPredefinito;
+}
+
+void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display)
+{
+    stato.FileXml = scelto;
+    if (hasExtension(scelto, u".p7m"))
+        stato.FileXml = display.extractEnvelope(scelto);
+
+    QByteArrayList formato;
+    if (!LeggiValoriXml(stato.FileXml, "FormatoTrasmissione", formato, display)) {
+        display.plainMessage(MsgDocumentoNonGestito);
+        return;
+    }
+    const QString foglio = FoglioPerFormato(trimControls(joinLinesCrLf(formato)), stato.DirProgramma);
+    if (!foglio.isEmpty())
+        stato.FoglioStile = foglio;
+
+    display.showPage(TestoPerPannello(TrasformaXsl(stato.FileXml, stato.FoglioStile)));
+    display.loadAttachments(stato.FileXml);
+    LeggiDatiDocumento(stato.FileXml, display,
+        [&display](CampoTestata field, const QByteArray &text) { display.setHeaderField(field, text); });
+}

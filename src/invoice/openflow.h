@@ -1,0 +1,39 @@
+// The road of one invoice from the chosen file to the finished display:
+// envelope, format, stylesheet, page, attachments, header. The window and the
+// command line each provide the display it drives.
+#pragma once
+
+#include "common/messages.h"
+#include "invoice/header.h"
+
+#include <QByteArray>
+#include <QString>
+
+class InvoiceDisplay : public MessageSink {
+public:
+    // Extracts the XML of a signed envelope and returns its path; throws.
+    virtual QString extractEnvelope(const QString &envelope) = 0;
+    // Shows the page bytes (code page 1252) in place of the previous page.
+    virtual void showPage(const QByteArray &page) = 0;
+    // Rebuilds the attachment list from the XML file; throws.
+    virtual void loadAttachments(const QString &fileXml) = 0;
+    virtual void setHeaderField(CampoTestata field, const QByteArray &text) = 0;
+};
+
+// What carries over from one invoice to the next.
+struct StatoFattura {
+    QString DirProgramma;
+    QString FileXml; // the XML being shown (for an envelope, the one extracted)
+    QString FoglioStile; // the stylesheet of the last recognised format
+};
+
+inline const QString MsgDocumentoNonGestito
+    = QStringLiteral("Documento xml non gestito, visualizzazione non possibile!");
+
+// The stylesheet path for a transmission format, or empty for an unknown one.
+QString FoglioPerFormato(const QByteArray &formato, const QString &dirProgramma);
+QString FoglioPredefinitoIn(const QString &dirProgramma);
+
+// Runs the flow on the chosen path. Errors end it where they arise (thrown to
+// the caller); what earlier steps set stays.
+void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display);

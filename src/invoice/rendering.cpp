@@ -1,0 +1,183 @@
+// libxslt rendering with a locked-down processor, and the transliteration.
+#include "invoice/rendering.h"
+
+#include "common/errors.h"
+#include "common/fileio.h"
+#include "common/text8.h"
+#include "invoice/xmlload.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QUrl>
+#include <libxml/uri.h>
+#include <libxslt/documents.h>
+#include <libxslt/security.h>
+#include <libxslt/xsltutils.h>
+#include <mutex>
+
+namespace {
+struct Riga {
+    char16_t carattere;
+    char byte;
+    const char *sostituto;
+};
+
+// Applied in this order.
+constexpr Riga kTraslitterazioni[] = {
+    { 0x00C0, '\xC0', "A'" },
+    { 0x00E0, '\xE0', "a'" },
+    { 0x00C8, '\xC8', "E'" },
+    { 0x00E8, '\xE8', "e'" },
+    { 0x00C9, '\xC9', "E'" },
+    { 0x00E9, '\xE9', "e'" },
+    { 0x00CC, '\xCC', "I'" },
+    { 0x00EC, '\xEC', "i'" },
+    { 0x00D2, '\xD2', "O'" },
+    { 0x00F2, '\xF2', "o'" },
+    { 0x00D9, '\xD9', "U'" },
+    { 0x00F9, '\xF9', "u'" },
+    { 0x20AC, '\x80', "EU" },
+};
+
+// Applies the table and returns the 8-bit text, or an empty optional state
+// (applied == false) when no row applies and the text is left alone.
+QByteArray transliterate8(const QString &html, bool &applied)
+{
+    applied = false;
+    QByteArray bytes;
+    for (const Riga &riga : kTraslitterazioni) {
+        // Before the first conversion the rows look at the original text;
+        // afterwards at its 8-bit form, which is what the rows would see.
+        const bool present = applied ? bytes.contains(riga.byte) : html.contains(QChar(riga.carattere));
+        if (!present)
+            continue;
+        if (!applied) {
+            bytes = toWindows1252(html);
+            applied = true;
+        }
+        bytes.replace(riga.byte, riga.sostituto);
+    }
+    return bytes;
+}
+
+// Stylesheets may pull in their own includes; nothing else is ever loaded.
+xmlDocPtr stylesheetLoader(const xmlChar *uri, xmlDictPtr dict, int options, void *, xsltLoadType type)
+{
+    if (type != XSLT_LOAD_STYLESHEET || uri == nullptr)
+        return nullptr;
+    // Stylesheets are named by file URLs (see TrasformaXsl), so includes
+    // resolve to file URLs too.
+    const QUrl url = QUrl::fromEncoded(QByteArray(reinterpret_cast<const char *>(uri)));
+    if (!url.isLocalFile())
+        return nullptr;
+    const QString path = url.toLocalFile();
+    try {
+        XmlLoadError error;
+        XmlDocPtr doc = parseXml(readWholeFile(path), QByteArray(reinterpret_cast<const char *>(uri)), Whitespace::Keep,
+            error, dict, options & XML_PARSE_NOCDATA);
+        return doc.release();
+    } catch (const Exception &) {
+        return nullptr;
+    }
+}
+
+void initXslt()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        initXmlLibraries();
+        xsltSetLoaderFunc(stylesheetLoader);
+    });
+}
+
+XmlPtr<xsltSecurityPrefs> lockedDownPrefs()
+{
+    XmlPtr<xsltSecurityPrefs> prefs(xsltNewSecurityPrefs());
+    for (xsltSecurityOption option : { XSLT_SECPREF_READ_FILE, XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY,
+             XSLT_SECPREF_READ_NETWORK, XSLT_SECPREF_WRITE_NETWORK })
+        xsltSetSecurityPrefs(prefs.get(), option, xsltSecurityForbid);
+    return prefs;
+}
+
+int appendToByteArray(void *context, const char *buffer, int len)
+{
+    static_cast<QByteArray *>(context)->append(buffer, len);
+    return len;
+}
+
+// The result serialised as UTF-8 whatever the stylesheet's output encoding,
+// so that non-ASCII characters arrive as characters, not as references.
+QByteArray serializeUtf8(xmlDoc *result, xsltStylesheet *style)
+{
+    QByteArray out;
+    xmlOutputBufferPtr buffer
+        = xmlOutputBufferCreateIO(appendToByteArray, nullptr, &out, xmlFindCharEncodingHandler("UTF-8"));
+    if (buffer == nullptr)
+        throw Exception(QStringLiteral("Out of memory"));
+    const int written = xsltSaveResultTo(buffer, result, style);
+    xmlOutputBufferClose(buffer);
+    if (written < 0)
+        throw Exception(QStringLiteral("Errore nella scrittura del risultato XSL"));
+    return out;
+}
+} // namespace
+
+QString TrasformaXsl(const QString &fileXml, const QString &foglioStile)
+{
+    initXslt();
+    XmlErrorCapture capture;
+
+    XmlDocPtr invoice;
+    try {
+        XmlLoadError error;
+        invoice = parseXml(readWholeFile(fileXml), QByteArray(), Whitespace::Drop, error);
+    } catch (const Exception &) {
+    }
+    if (!invoice)
+        throw Exception(QStringLiteral("Errore nel caricamento XML: %1").arg(fileXml));
+
+    XmlPtr<xsltStylesheet> style;
+    try {
+        XmlLoadError error;
+        // A file URL, so that relative includes resolve even from folders
+        // whose names hold blanks or other characters a URI must escape.
+        const QByteArray url = QUrl::fromLocalFile(QFileInfo(foglioStile).absoluteFilePath()).toEncoded();
+        XmlDocPtr styleDoc
+            = parseXml(readWholeFile(foglioStile), url, Whitespace::Keep, error, nullptr, XML_PARSE_NOCDATA);
+        if (styleDoc) {
+            style.reset(xsltParseStylesheetDoc(styleDoc.get()));
+            if (style)
+                styleDoc.release(); // the stylesheet owns its document now
+        }
+    } catch (const Exception &) {
+    }
+    if (!style || style->errors > 0)
+        throw Exception(QStringLiteral("Errore nel caricamento XSL: %1").arg(foglioStile));
+
+    XmlPtr<xsltTransformContext> context(xsltNewTransformContext(style.get(), invoice.get()));
+    XmlPtr<xsltSecurityPrefs> prefs = lockedDownPrefs();
+    if (!context || xsltSetCtxtSecurityPrefs(prefs.get(), context.get()) != 0)
+        throw Exception(QStringLiteral("Errore nella trasformazione XSL"));
+    XmlDocPtr result(xsltApplyStylesheetUser(style.get(), invoice.get(), nullptr, nullptr, nullptr, context.get()));
+    if (!result || context->state == XSLT_STATE_ERROR || context->state == XSLT_STATE_STOPPED) {
+        const QString reason = capture.firstMessage();
+        throw Exception(reason.isEmpty() ? QStringLiteral("Errore nella trasformazione XSL") : reason);
+    }
+    return QString::fromUtf8(serializeUtf8(result.get(), style.get()));
+}
+
+void TraslitteraHtml(QString &html)
+{
+    bool applied = false;
+    const QByteArray bytes = transliterate8(html, applied);
+    if (applied)
+        html = fromWindows1252(bytes);
+}
+
+QByteArray TestoPerPannello(QString html)
+{
+    bool applied = false;
+    QByteArray bytes = transliterate8(html, applied);
+    return applied ? bytes : toWindows1252(html);
+}

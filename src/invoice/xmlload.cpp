@@ -1,0 +1,196 @@
+// Safe XML loading and the collection of library messages.
+#include "invoice/xmlload.h"
+
+#include <QStringList>
+#include <cstdarg>
+#include <cstdio>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+#include <libxslt/xsltutils.h>
+#include <mutex>
+
+namespace {
+thread_local XmlErrorCapture *currentCapture = nullptr;
+
+QString cleanMessage(const char *text)
+{
+    return QString::fromUtf8(text).trimmed();
+}
+
+void structuredError(void *, xmlErrorPtr error)
+{
+    if (currentCapture != nullptr && error != nullptr && error->message != nullptr)
+        currentCapture->add(cleanMessage(error->message));
+}
+
+void genericError(void *, const char *format, ...)
+{
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (currentCapture != nullptr)
+        currentCapture->add(cleanMessage(buffer));
+}
+
+// Nothing outside the bytes the program hands over is ever read by the parser.
+xmlParserInputPtr refuseExternalEntity(const char *, const char *, xmlParserCtxtPtr)
+{
+    return nullptr;
+}
+
+struct ParseGuard {
+    QString refusal;
+    int line = 0;
+};
+
+void refuse(void *context, const xmlChar *name)
+{
+    auto *ctxt = static_cast<xmlParserCtxtPtr>(context);
+    auto *guard = static_cast<ParseGuard *>(ctxt->_private);
+    if (guard->refusal.isEmpty()) {
+        guard->refusal = QStringLiteral("Entity declarations are not allowed (entity '%1')")
+                             .arg(QString::fromUtf8(reinterpret_cast<const char *>(name)));
+        guard->line = ctxt->input != nullptr ? ctxt->input->line : 0;
+    }
+    ctxt->wellFormed = 0;
+    xmlStopParser(ctxt);
+}
+
+void refuseEntityDecl(void *ctx, const xmlChar *name, int, const xmlChar *, const xmlChar *, xmlChar *)
+{
+    refuse(ctx, name);
+}
+
+void refuseUnparsedEntityDecl(void *ctx, const xmlChar *name, const xmlChar *, const xmlChar *, const xmlChar *)
+{
+    refuse(ctx, name);
+}
+
+bool isXmlBlank(const xmlChar *text)
+{
+    for (; *text != 0; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\n' && *text != '\r')
+            return false;
+    return true;
+}
+
+// Drops text nodes made only of white space, as a loader that does not
+// preserve white space would. Iterative: documents may be deep.
+void dropBlankText(xmlNode *root)
+{
+    xmlNode *node = root;
+    while (node != nullptr) {
+        xmlNode *next = nullptr;
+        if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
+            next = node->children;
+        } else {
+            xmlNode *up = node;
+            while (up != nullptr && up != root && up->next == nullptr)
+                up = up->parent;
+            next = (up == nullptr || up == root) ? nullptr : up->next;
+        }
+        if (node->type == XML_TEXT_NODE && isXmlBlank(node->content)) {
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+        }
+        node = next;
+    }
+}
+
+QString lineOf(const QByteArray &bytes, int line)
+{
+    qsizetype start = 0;
+    for (int i = 1; i < line && start >= 0; ++i) {
+        start = bytes.indexOf('\n', start);
+        if (start >= 0)
+            ++start;
+    }
+    if (start < 0)
+        return QString();
+    qsizetype end = bytes.indexOf('\n', start);
+    if (end < 0)
+        end = bytes.size();
+    // Enough bytes for 40 characters of any encoding the file may use.
+    QString text = QString::fromUtf8(bytes.mid(start, qMin<qsizetype>(end - start, 160)));
+    text.remove(QLatin1Char('\r'));
+    return text.left(40);
+}
+} // namespace
+
+void XmlErrorCapture::add(const QString &message)
+{
+    if (first_.isEmpty())
+        first_ = message;
+}
+
+XmlErrorCapture::XmlErrorCapture()
+{
+    initXmlLibraries();
+    currentCapture = this;
+}
+
+XmlErrorCapture::~XmlErrorCapture()
+{
+    currentCapture = nullptr;
+}
+
+void initXmlLibraries()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        xmlSetExternalEntityLoader(refuseExternalEntity);
+        xmlSetStructuredErrorFunc(nullptr, structuredError);
+        xmlSetGenericErrorFunc(nullptr, genericError);
+        xsltSetGenericErrorFunc(nullptr, genericError);
+    });
+}
+
+XmlDocPtr parseXml(const QByteArray &bytes, const QByteArray &url, Whitespace whitespace, XmlLoadError &error,
+    xmlDict *dict, int extraOptions)
+{
+    initXmlLibraries();
+    XmlPtr<xmlParserCtxt> ctxt(xmlNewParserCtxt());
+    if (!ctxt) {
+        error.reason = QStringLiteral("Out of memory");
+        return nullptr;
+    }
+    if (dict != nullptr) {
+        xmlDictFree(ctxt->dict);
+        ctxt->dict = dict;
+        xmlDictReference(dict);
+    }
+    ParseGuard guard;
+    ctxt->_private = &guard;
+    ctxt->sax->entityDecl = refuseEntityDecl;
+    ctxt->sax->unparsedEntityDecl = refuseUnparsedEntityDecl;
+    // HUGE lifts the 10 MB limit on one text node (big attachments); entity
+    // bombs are out of reach anyway since declarations are refused.
+    const int options = XML_PARSE_NONET | XML_PARSE_HUGE | extraOptions;
+    XmlDocPtr doc(xmlCtxtReadMemory(ctxt.get(), bytes.constData(), static_cast<int>(bytes.size()),
+        url.isEmpty() ? nullptr : url.constData(), nullptr, options));
+    if (!guard.refusal.isEmpty()) {
+        error.reason = guard.refusal;
+        error.line = guard.line;
+        error.sourceText = lineOf(bytes, guard.line);
+        return nullptr;
+    }
+    if (!doc || !ctxt->wellFormed) {
+        const xmlError *last = xmlCtxtGetLastError(ctxt.get());
+        error.reason = last != nullptr && last->message != nullptr ? cleanMessage(last->message)
+                                                                   : QStringLiteral("Document is not well-formed");
+        error.line = last != nullptr ? last->line : 0;
+        error.sourceText = lineOf(bytes, error.line);
+        return nullptr;
+    }
+    if (whitespace == Whitespace::Drop)
+        dropBlankText(xmlDocGetRootElement(doc.get()));
+    return doc;
+}
+
+QString loadErrorText(const XmlLoadError &error)
+{
+    return QStringLiteral("%1\r\nLine: %2\r\n%3").arg(error.reason).arg(error.line).arg(error.sourceText);
+}
