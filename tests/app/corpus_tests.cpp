@@ -1,10 +1,13 @@
 // Every real invoice of the shared corpus opens through the window, and the
 // header shows what an independent XPath over the same file finds.
+#include "common/folders.h"
 #include "common/strings.h"
 #include "common/text8.h"
 #include "invoice/header.h"
 #include "window_fixture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
@@ -64,6 +67,11 @@ TEST_F(WindowTest, EveryCorpusInvoiceOpensWithTheHeaderOfAnIndependentXPath)
         { "StDataDoc", "DatiGenerali.DatiGeneraliDocumento.Data" },
         { "STNumDoc", "DatiGenerali.DatiGeneraliDocumento.Numero" },
     };
+    // The real stylesheets, as the program ships them.
+    for (const QFileInfo &xsl : QDir(sourceDir() + QStringLiteral("/stylesheets")).entryInfoList(QDir::Files)) {
+        QFile::remove(programFolder + DirFogliStile + xsl.fileName());
+        QFile::copy(xsl.filePath(), programFolder + DirFogliStile + xsl.fileName());
+    }
     for (const QString &file : files) {
         SCOPED_TRACE(QFileInfo(file).fileName().toStdString());
         dialogs = ScriptedDialogs();
@@ -75,6 +83,7 @@ TEST_F(WindowTest, EveryCorpusInvoiceOpensWithTheHeaderOfAnIndependentXPath)
             const QString expected = expectedField(xml, h.path, QByteArray(h.field) == "STTipoDoc");
             EXPECT_EQ(field(h.field), expected.isNull() ? QString() : expected) << h.field;
         }
-        EXPECT_NE(pageText(), QStringLiteral("<no page>"));
+        const QString page = pageText();
+        EXPECT_GT(page.size(), 200) << page.toStdString();
     }
 }

@@ -197,7 +197,7 @@ TEST_F(WindowTest, LayoutTabOrderAndLinks)
 
     // Tab walks the controls the user works with, in this order.
     window->activateWindow();
-    QTest::qWaitForWindowActive(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     window->findChild<QWidget *>(QStringLiteral("btnSelFile"))->setFocus();
     QStringList order;
     for (int i = 0; i < 7; ++i) {
@@ -209,7 +209,7 @@ TEST_F(WindowTest, LayoutTabOrderAndLinks)
         QTest::keyClick(before, Qt::Key_Tab);
         // Inside the page the engine handles Tab itself and hands the focus
         // back when the page has nothing more to visit.
-        QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, 3000);
+        (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, 3000);
     }
     EXPECT_EQ(order,
         (QStringList { QStringLiteral("btnSelFile"), QStringLiteral("btnEsci"), QStringLiteral("btnGuida"),
