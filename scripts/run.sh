@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
-file=${1:-build/FATTURE/IT01234567890_FPR01.xml}
+file=${1:-build/FATTURE/IT00000000001_ESEMPIO_PA.xml}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: running under Xvfb (nothing will be visible)."
   exec xvfb-run -a build/lentiva "$file"
