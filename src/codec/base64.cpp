@@ -4,15 +4,13 @@
 // bits, padding judged in every group) are folded into those tables.
 #include "codec/base64.h"
 
+#include "codec/buffer.h"
+
 #include <QBuffer>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
 #include <memory>
-
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
 
 namespace {
 const QString kUnevenEncode = QStringLiteral("Uneven size in Encode.");
@@ -25,28 +23,6 @@ constexpr qsizetype kEncodeChunk = 3 * 256 * 1024;
 // After a fill character, groups are judged one by one for this many
 // characters before the next fill character is looked for.
 constexpr qsizetype kPaddedWindow = 64;
-
-// A fresh output of many megabytes costs more in page faults than in coding;
-// asking for huge pages before the first touch cuts their number 512-fold.
-void adviseHugePages([[maybe_unused]] char *data, [[maybe_unused]] qsizetype size)
-{
-#ifdef Q_OS_LINUX
-    constexpr quintptr kHuge = 2 * 1024 * 1024;
-    if (size < 2 * qsizetype(kHuge))
-        return;
-    const quintptr begin = (quintptr(data) + kHuge - 1) & ~(kHuge - 1);
-    const quintptr end = (quintptr(data) + quintptr(size)) & ~(kHuge - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
-
-QByteArray largeBuffer(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    adviseHugePages(bytes.data(), bytes.size());
-    return bytes;
-}
 
 // ---- decoding -------------------------------------------------------------
 
@@ -218,7 +194,7 @@ QByteArray TEncoder3to4::Encode(QIODevice &source, qint32 count)
             QStringLiteral("Data too large to encode: %1 bytes (at most %2).").arg(n).arg(kEncodeMaxBytes));
 
     const auto table = makePairTable(CodingTable);
-    QByteArray result = largeBuffer(((n + 2) / 3) * 4);
+    QByteArray result = uninitializedBuffer(((n + 2) / 3) * 4);
     auto *out = reinterpret_cast<uchar *>(result.data());
     const auto encodePiece = [&](const char *data, qsizetype len) {
         const auto *in = reinterpret_cast<const uchar *>(data);
@@ -281,14 +257,14 @@ void TDecoder4to3::DecodeToStream(QByteArrayView text, QIODevice &destination)
     if (QByteArray *bytes = appendableBuffer(destination)) {
         const qsizetype start = bytes->size();
         if (start == 0)
-            *bytes = largeBuffer(decodedRoom(text));
+            *bytes = uninitializedBuffer(decodedRoom(text));
         else
             bytes->resize(start + decodedRoom(text));
         bytes->truncate(start + decodeText(DecodingTable, FillChar, text, bytes->data() + start));
         destination.seek(bytes->size());
         return;
     }
-    QByteArray buffer = largeBuffer(decodedRoom(text));
+    QByteArray buffer = uninitializedBuffer(decodedRoom(text));
     buffer.truncate(decodeText(DecodingTable, FillChar, text, buffer.data()));
     if (!buffer.isEmpty() && destination.write(buffer) != buffer.size())
         throw Exception(kStreamWrite);
