@@ -12,6 +12,7 @@
 #include <QFile>
 #include <array>
 #include <cstring>
+#include <limits>
 
 namespace {
 // Character classes of an attachment's text, as bits so one pass can OR them.
@@ -36,11 +37,20 @@ QString mostraCarattere(uchar c)
 }
 } // namespace
 
+QByteArray CaricaFattura(const QString &fileName)
+{
+    // One byte short of the 32-bit limit, so the position after the last
+    // closing tag still fits.
+    constexpr qsizetype kMax = std::numeric_limits<qint32>::max() - 1;
+    QByteArray text = loadTextAsLines(fileName);
+    if (text.size() > kMax)
+        throw Exception(MsgFileTroppoGrande.arg(displayPath(fileName)).arg(text.size()).arg(kMax));
+    return text;
+}
+
 qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list)
 {
-    const QByteArray text = loadTextAsLines(fileName);
-    if (text.size() > kCodecMaxSize)
-        throw Exception(MsgFileTroppoGrande.arg(displayPath(fileName)).arg(text.size()).arg(kCodecMaxSize));
+    const QByteArray text = CaricaFattura(fileName);
     qint32 count = 0;
     qint32 position = 1;
     for (;;) {

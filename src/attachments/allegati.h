@@ -27,7 +27,10 @@ QString NomeVisibile(const QByteArray &nome);
 // (which must exist) under the plain form of its name. Throws Exception.
 void SalvaAllegato(const TAllegatoItem &item, const QString &cartella);
 
-// Shared by the save and the bulk extraction:
+// Shared by the list, the save and the bulk extraction:
+// The invoice text read as lines; throws Exception when the file cannot be
+// read or its text is too long for 32-bit positions.
+QByteArray CaricaFattura(const QString &fileName);
 // The file name under which an attachment is written: the last part of its
 // name; throws Exception when nothing usable is left.
 QString NomeFileAllegato(const QByteArray &nome);

@@ -38,9 +38,7 @@ qint32 EstraiAllegati(const QString &fileName, const QString &cartella, QString 
     try {
         if (!fileExists(fileName))
             return 0;
-        const QByteArray text = loadTextAsLines(fileName);
-        if (text.size() > kCodecMaxSize)
-            throw Exception(MsgFileTroppoGrande.arg(displayPath(fileName)).arg(text.size()).arg(kCodecMaxSize));
+        const QByteArray text = CaricaFattura(fileName);
         // A folder that cannot be made shows as the first file's creation error.
         if (!directoryExists(cartella))
             forceDirectories(cartella);

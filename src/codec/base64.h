@@ -13,7 +13,6 @@
 #include <QIODevice>
 #include <array>
 #include <concepts>
-#include <cstdint>
 #include <limits>
 
 class ECodecError final : public Exception {
