@@ -4,7 +4,9 @@
 #include "app/docklayout.h"
 #include "app/invoicepane.h"
 #include "app/widgets.h"
+#include "attachments/codifica.h"
 #include "attachments/envelope.h"
+#include "attachments/estrazione.h"
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/filenames.h"
@@ -357,8 +359,73 @@ void TFLENTIVA::MostraHtml(const QByteArray &testo)
 
 void TFLENTIVA::CaricaAllegati(const QString &fileName)
 {
-    Q_UNUSED(fileName);
+    ListaAllegati.clear();
     LBAlleg->clear();
+    QList<TAllegatoItem> lista;
+    LeggiAllegati(fileName, lista);
+    ListaAllegati = std::move(lista);
+    for (int i = 0; i < ListaAllegati.size(); ++i)
+        LBAlleg->addItem(new VoceAllegato(NomeVisibile(ListaAllegati[i].Nome), i));
+    if (LBAlleg->count() > 0)
+        LBAlleg->setCurrentRow(0);
+}
+
+void TFLENTIVA::ButtonSaveClick()
+{
+    protetto([this] {
+        if (LBAlleg->count() == 0)
+            return;
+        const auto *voce = static_cast<const VoceAllegato *>(LBAlleg->currentItem());
+        if (voce == nullptr || !voce->isSelected()) {
+            dialoghi_.messaggio(this, QStringLiteral("Selezionare l'allegato da salvare!"));
+            return;
+        }
+        SalvaAllegato(ListaAllegati.at(voce->indice()), stato_.DirProgramma + DirAllegati);
+    });
+}
+
+void TFLENTIVA::ButtonOpenClick()
+{
+    dialoghi_.apri(QUrl::fromLocalFile(stato_.DirProgramma + DirAllegati));
+}
+
+void TFLENTIVA::btnCodificaFileClick()
+{
+    protetto([this] {
+        const ImpostazioniDialogo impostazioni { stato_.DirProgramma + DirAllegati, QString(),
+            QStringLiteral("tutti i file (*.*)|*.*"), QStringLiteral("Selezione file da codificare in base64") };
+        const QString nome = dialoghi_.scegliFile(this, impostazioni);
+        MemoXCodifica->clear();
+        if (trimControls(nome).isEmpty())
+            return;
+        QByteArray testo;
+        QString messaggio;
+        if (FileToBase64(nome, testo, messaggio))
+            MemoXCodifica->setPlainText(QString::fromLatin1(testo));
+        else
+            dialoghi_.messaggio(this, messaggio);
+    });
+}
+
+void TFLENTIVA::btndecodificaClick()
+{
+    protetto([this] {
+        const ImpostazioniDialogo impostazioni { stato_.DirProgramma + DirFatture, QStringLiteral("xml"),
+            QStringLiteral("file allegati alla fattura (.xml)|*.xml"),
+            QStringLiteral("Selezione file da decodificare da base64") };
+        const QString nome = dialoghi_.scegliFile(this, impostazioni);
+        if (nome.isEmpty())
+            return;
+        if (!hasExtension(nome, u".xml")) {
+            dialoghi_.messaggio(
+                this, QStringLiteral("Formato del file selezionato non corretto. Selezionare file in .xml"));
+            return;
+        }
+        if (trimControls(nome).isEmpty())
+            return;
+        QString messaggio;
+        EstraiAllegati(nome, stato_.DirProgramma + DirAllegati, messaggio);
+    });
 }
 
 void TFLENTIVA::impostaCampo(CampoTestata campo, const QByteArray &testo)
@@ -396,14 +463,6 @@ void TFLENTIVA::imgVelmaroClick()
     dialoghi_.apri(QUrl(kPaginaVelmaro));
 }
 
-void TFLENTIVA::ButtonSaveClick()
-{
-}
-
-void TFLENTIVA::ButtonOpenClick()
-{
-}
-
 void TFLENTIVA::btnEstraiPM7Click()
 {
     protetto([this] {
@@ -413,14 +472,6 @@ void TFLENTIVA::btnEstraiPM7Click()
         QString xml;
         EstraiXmlDaP7m(envelope, xml, stato_.DirProgramma);
     });
-}
-
-void TFLENTIVA::btnCodificaFileClick()
-{
-}
-
-void TFLENTIVA::btndecodificaClick()
-{
 }
 
 bool TFLENTIVA::eventFilter(QObject *watched, QEvent *event)

@@ -2,6 +2,7 @@
 // open flow drives. Everything the user sees goes through Dialoghi.
 #pragma once
 
+#include "attachments/allegati.h"
 #include "invoice/openflow.h"
 
 #include <QList>
@@ -13,8 +14,6 @@ class InvoicePane;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
-
-struct TAllegatoItem;
 
 class TFLENTIVA final : public QWidget {
     Q_OBJECT
@@ -60,6 +59,7 @@ private:
 
     Dialoghi &dialoghi_;
     StatoFattura stato_; // DirProgramma, FileXml, FoglioStile
+    QList<TAllegatoItem> ListaAllegati; // the attachments of the invoice on show
     QString FileParametro;
     bool mostrata_ = false;
 

@@ -43,18 +43,53 @@ QByteArray readWholeFile(const QString &path)
     return data;
 }
 
-QByteArray normalizeLineEnds(QByteArrayView bytes)
+namespace {
+// True when every line already ends in CR LF (the usual case), so the text
+// can be kept as it is without a copy.
+bool endsEveryLineWithCrLf(QByteArrayView bytes)
 {
-    if (const void *nul = std::memchr(bytes.data(), 0, static_cast<size_t>(bytes.size())))
-        bytes = bytes.first(static_cast<const char *>(nul) - bytes.data());
-    QByteArray out;
-    out.reserve(bytes.size() + bytes.size() / 16 + 2);
     const char *p = bytes.data();
     const char *end = p + bytes.size();
+    if (bytes.isEmpty())
+        return true;
+    if (bytes.size() < 2 || end[-2] != '\r' || end[-1] != '\n')
+        return false;
+    for (const char *lf = p; (lf = static_cast<const char *>(std::memchr(lf, '\n', end - lf))) != nullptr; ++lf)
+        if (lf == p || lf[-1] != '\r')
+            return false;
+    for (const char *cr = p; (cr = static_cast<const char *>(std::memchr(cr, '\r', end - cr))) != nullptr; ++cr)
+        if (cr + 1 == end || cr[1] != '\n')
+            return false;
+    return true;
+}
+
+// The next CR or LF from p. The next CR is remembered between calls so that a
+// file without any CR is not scanned to its end once per line.
+const char *findLineEnd(const char *p, const char *end, const char *&nextCr)
+{
+    if (nextCr < p) {
+        nextCr = static_cast<const char *>(std::memchr(p, '\r', end - p));
+        if (nextCr == nullptr)
+            nextCr = end;
+    }
+    const auto *lf = static_cast<const char *>(std::memchr(p, '\n', nextCr - p));
+    return lf != nullptr ? lf : nextCr;
+}
+} // namespace
+
+QByteArray normalizeLineEnds(QByteArray bytes)
+{
+    if (const void *nul = std::memchr(bytes.constData(), 0, static_cast<size_t>(bytes.size())))
+        bytes.truncate(static_cast<const char *>(nul) - bytes.constData());
+    if (endsEveryLineWithCrLf(bytes))
+        return bytes;
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 16 + 2);
+    const char *p = bytes.constData();
+    const char *end = p + bytes.size();
+    const char *nextCr = nullptr;
     while (p < end) {
-        const char *q = p;
-        while (q < end && *q != '\r' && *q != '\n')
-            ++q;
+        const char *q = findLineEnd(p, end, nextCr);
         out.append(p, q - p);
         out.append("\r\n", 2);
         if (q < end && *q == '\r' && q + 1 < end && q[1] == '\n')

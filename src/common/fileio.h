@@ -21,7 +21,7 @@ QByteArray readWholeFile(const QString &path);
 
 // A text file read as lines: bytes as they are, everything after the first NUL
 // dropped, every line end (CR, LF, CR LF) written as CR LF, the last included.
-QByteArray normalizeLineEnds(QByteArrayView bytes);
+QByteArray normalizeLineEnds(QByteArray bytes);
 QByteArray loadTextAsLines(const QString &path);
 
 // Writes the whole file or nothing: the bytes go to a temporary file in the

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -246,4 +248,93 @@ TEST(ErrorDisplay, PeriodRule)
     };
     for (const auto &r : rows)
         EXPECT_EQ(testoErrore(QString::fromUtf8(r.in)), QString::fromUtf8(r.out)) << r.in;
+}
+
+namespace {
+QByteArray allegato(const QByteArray &nome, const QByteArray &contenuto)
+{
+    return "<Allegati><NomeAttachment>" + nome + "</NomeAttachment><Attachment>" + contenuto.toBase64()
+        + "</Attachment></Allegati>";
+}
+} // namespace
+
+TEST_F(WindowTest, AttachmentsAreListedSortedAndSavedByTheirTie)
+{
+    start();
+    // Save with nothing listed does nothing.
+    window->ButtonSaveClick();
+    EXPECT_TRUE(dialogs.messages.isEmpty() && dialogs.errors.isEmpty());
+
+    const QByteArray body = allegato("b.pdf", "%PDF-b") + allegato("a.pdf", "%PDF-a")
+        + allegato("Relazione \xc3\xa8 pronta.txt", "testo") + allegato("../../fuori.txt", "x");
+    choose(invoice(QStringLiteral("con allegati.xml"), sampleInvoice("FPR12", "1", body)));
+    EXPECT_EQ(attachmentNames(),
+        (QStringList { QStringLiteral("../../fuori.txt"), QStringLiteral("a.pdf"), QStringLiteral("b.pdf"),
+            QStringLiteral("Relazione \u00e8 pronta.txt") }));
+    auto *list = window->findChild<QListWidget *>(QStringLiteral("LBAlleg"));
+    EXPECT_EQ(list->currentRow(), 0);
+
+    const QString allegati = programFolder + DirAllegati;
+    list->setCurrentRow(1);
+    window->ButtonSaveClick();
+    EXPECT_EQ(readBytes(allegati + QStringLiteral("a.pdf")), QByteArray("%PDF-a"));
+    list->setCurrentRow(3);
+    window->ButtonSaveClick();
+    EXPECT_EQ(readBytes(allegati + QStringLiteral("Relazione \u00e8 pronta.txt")), QByteArray("testo"));
+    list->setCurrentRow(0);
+    window->ButtonSaveClick();
+    EXPECT_EQ(readBytes(allegati + QStringLiteral("fuori.txt")), QByteArray("x"));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("fuori.txt"))));
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(u'|').toStdString();
+
+    list->clearSelection();
+    window->ButtonSaveClick();
+    EXPECT_EQ(dialogs.messages, QStringList { QStringLiteral("Selezionare l'allegato da salvare!") });
+
+    // Without the folder the save fails with the file error.
+    QDir(allegati).removeRecursively();
+    list->setCurrentRow(2);
+    window->ButtonSaveClick();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(
+        dialogs.errors[0].startsWith(QStringLiteral("Cannot create file \"") + allegati + QStringLiteral("b.pdf\". ")));
+
+    window->ButtonOpenClick();
+    EXPECT_EQ(dialogs.opened.value(0), QUrl::fromLocalFile(allegati));
+
+    // A second invoice without attachments empties the list.
+    choose(invoice(QStringLiteral("senza.xml"), sampleInvoice("FPR12", "2")));
+    EXPECT_TRUE(attachmentNames().isEmpty());
+}
+
+TEST_F(WindowTest, HiddenUtilityCommands)
+{
+    start();
+    const QString source = invoice(QStringLiteral("sorgente.bin"), QByteArray("\x00\x01\xfe\xff", 4));
+    dialogs.answers << source;
+    window->btnCodificaFileClick();
+    auto *memo = window->findChild<QPlainTextEdit *>(QStringLiteral("MemoXCodifica"));
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("AAH+/w=="));
+    EXPECT_EQ(dialogs.shown.last().cartella, programFolder + DirAllegati);
+    EXPECT_EQ(dialogs.shown.last().titolo, QStringLiteral("Selezione file da codificare in base64"));
+
+    dialogs.answers << programFolder + QStringLiteral("manca.bin");
+    window->btnCodificaFileClick();
+    EXPECT_EQ(memo->toPlainText(), QString());
+    EXPECT_EQ(dialogs.messages.value(0),
+        QStringLiteral("Errore: ") + programFolder + QStringLiteral("manca.bin non trovato!"));
+
+    dialogs.answers << invoice(QStringLiteral("fattura.xml.p7m"), "x");
+    window->btndecodificaClick();
+    EXPECT_EQ(dialogs.messages.value(1),
+        QStringLiteral("Formato del file selezionato non corretto. Selezionare file in .xml"));
+
+    QDir(programFolder + DirAllegati).removeRecursively();
+    dialogs.answers << invoice(QStringLiteral("FATTURA.XML"),
+        sampleInvoice("FPR12", "1", allegato("uno.txt", "1") + allegato("due.txt", "2")));
+    window->btndecodificaClick();
+    EXPECT_EQ(dialogs.shown.last().titolo, QStringLiteral("Selezione file da decodificare da base64"));
+    EXPECT_EQ(readBytes(programFolder + DirAllegati + QStringLiteral("due.txt")), QByteArray("2"));
+    EXPECT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
 }

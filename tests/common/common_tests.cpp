@@ -148,6 +148,9 @@ TEST(TextFiles, LineEndsAndNul)
         { "cr", "a\rb", "a\r\nb\r\n" },
         { "crlf counted once", "a\r\n\r\nb", "a\r\n\r\nb\r\n" },
         { "lf cr is two breaks", "a\n\rb", "a\r\n\r\nb\r\n" },
+        { "already crlf", "a\r\nb\r\n", "a\r\nb\r\n" },
+        { "lone cr at the end", "a\r\nb\r", "a\r\nb\r\n" },
+        { "many lf lines", "1\n2\n3\r4", "1\r\n2\r\n3\r\n4\r\n" },
         { "nul ends the text", QByteArray("ab\0cd\n", 6), "ab\r\n" },
         { "nul first", QByteArray("\0x", 2), "" },
     };
