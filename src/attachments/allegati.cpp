@@ -74,12 +74,14 @@ qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list)
 
 QString NomeVisibile(const QByteArray &nome)
 {
-    return QFile::decodeName(nome);
+    const QString decoded = QFile::decodeName(nome);
+    const QString file = plainFileName(decoded);
+    return file.isEmpty() ? decoded : file;
 }
 
 QString NomeFileAllegato(const QByteArray &nome)
 {
-    const QString visibile = NomeVisibile(nome);
+    const QString visibile = QFile::decodeName(nome);
     const QString file = plainFileName(visibile);
     if (file.isEmpty())
         throw Exception(MsgNomeAllegatoNonValido.arg(visibile));

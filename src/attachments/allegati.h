@@ -20,7 +20,8 @@ struct TAllegatoItem {
 qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list);
 
 // The name as the list shows it: decoded the way the file system names the
-// file, so what the user sees is what gets written.
+// file and reduced to the plain name it is written under, so what the user
+// sees is what gets written (a name that cannot be written shows as it is).
 QString NomeVisibile(const QByteArray &nome);
 
 // Decodes the attachment and writes it, whole or not at all, into the folder
