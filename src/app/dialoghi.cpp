@@ -5,13 +5,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-QString testoErrore(const QString &messaggio)
-{
-    if (!messaggio.isEmpty() && messaggio.back().unicode() > u'.')
-        return messaggio + QLatin1Char('.');
-    return messaggio;
-}
-
 QStringList filtriQt(const QString &filtro)
 {
     QStringList result;
