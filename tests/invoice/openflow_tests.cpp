@@ -185,3 +185,15 @@ TEST_F(OpenFlow, AFileChangedDuringTheOpenIsReadAgain)
     EXPECT_EQ(
         display.log, (QStringList { QStringLiteral("field 1 TD04 nota di credito"), QStringLiteral("field 3 8") }));
 }
+
+TEST_F(OpenFlow, AnAttachmentOfMoreThanTenMegabytesOpens)
+{
+    // libxml2 refuses a single text node over 10 MB unless told otherwise.
+    const QByteArray allegato = "<Allegati><Attachment>" + QByteArray(11'000'000, 'A') + "</Attachment></Allegati>";
+    const QString path = file(invoice("<FormatoTrasmissione>FPR12</FormatoTrasmissione>", "<Numero>7</Numero>")
+                                  .replace("</DatiGenerali>", "</DatiGenerali>" + allegato));
+    MostraFattura(path, stato, display);
+    EXPECT_EQ(display.log,
+        (QStringList { QStringLiteral("page PR"), QStringLiteral("attachments ") + path,
+            QStringLiteral("field 1 TD04 nota di credito"), QStringLiteral("field 3 7") }));
+}
