@@ -840,6 +840,10 @@ table.t .n{text-align:right}
 table.t .b{font-weight:bold}
 table.t .d{white-space:pre-line}
 table.t tr.tot td{font-weight:bold;border-top:1px solid #9db2c5;border-bottom:0}
+table.linee td{text-align:right}
+table.linee td:nth-child(2),table.linee.cc td:nth-child(3){text-align:left;white-space:pre-line}
+table.linee td:nth-last-child(2){font-weight:bold}
+table.linee.cs td:nth-last-child(3){font-size:11px;color:#4b5864}
 .sub{font-size:11px;color:#4b5864}
 .altri{font-size:11px;color:#4b5864}
 .altri .c{margin-right:8px}

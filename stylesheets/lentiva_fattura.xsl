@@ -474,7 +474,15 @@
     <xsl:variable name="con-sconti" select="boolean($linee/*[local-name() = 'ScontoMaggiorazione'])"/>
     <xsl:for-each select="$linee[position() mod $linee-per-tabella = 1]">
       <xsl:variable name="fine" select="position() * $linee-per-tabella"/>
-      <table class="t">
+      <!-- Cells carry no classes: on invoices with thousands of lines that
+           alone would double the memory of the page; the table's classes
+           and the cells' positions style them. -->
+      <table>
+        <xsl:attribute name="class">
+          <xsl:text>t linee</xsl:text>
+          <xsl:if test="$con-codici"> cc</xsl:if>
+          <xsl:if test="$con-sconti"> cs</xsl:if>
+        </xsl:attribute>
         <colgroup>
           <col style="width:4%"/>
           <xsl:if test="$con-codici"><col style="width:12%"/></xsl:if>
@@ -512,7 +520,7 @@
     <xsl:param name="con-codici"/>
     <xsl:param name="con-sconti"/>
     <tr>
-      <td class="n"><xsl:value-of select="*[local-name() = 'NumeroLinea']"/></td>
+      <td><xsl:value-of select="*[local-name() = 'NumeroLinea']"/></td>
       <xsl:if test="$con-codici">
         <td>
           <xsl:for-each select="*[local-name() = 'CodiceArticolo']">
@@ -523,7 +531,7 @@
           </xsl:for-each>
         </td>
       </xsl:if>
-      <td class="d">
+      <td>
         <xsl:for-each select="*[local-name() = 'Descrizione']">
           <xsl:if test="position() &gt; 1"><br/></xsl:if>
           <xsl:value-of select="."/>
@@ -532,31 +540,31 @@
           select="*[not(contains('|NumeroLinea|CodiceArticolo|Descrizione|Quantita|UnitaMisura|PrezzoUnitario|ScontoMaggiorazione|PrezzoTotale|AliquotaIVA|', concat('|', local-name(), '|')))]"/>
         <xsl:if test="$altri"><div class="altri"><xsl:apply-templates select="$altri" mode="campi"/></div></xsl:if>
       </td>
-      <td class="n">
+      <td>
         <xsl:for-each select="*[local-name() = 'Quantita']">
           <xsl:call-template name="numero"><xsl:with-param name="v" select="."/></xsl:call-template>
         </xsl:for-each>
         <xsl:for-each select="*[local-name() = 'UnitaMisura']"><xsl:text> </xsl:text><xsl:value-of select="."/></xsl:for-each>
       </td>
-      <td class="n">
+      <td>
         <xsl:for-each select="*[local-name() = 'PrezzoUnitario']">
           <xsl:call-template name="numero"><xsl:with-param name="v" select="."/></xsl:call-template>
         </xsl:for-each>
       </td>
       <xsl:if test="$con-sconti">
-        <td class="n sub">
+        <td>
           <xsl:for-each select="*[local-name() = 'ScontoMaggiorazione']">
             <div><xsl:call-template name="sconto"/></div>
           </xsl:for-each>
         </td>
       </xsl:if>
-      <td class="n b">
+      <td>
         <xsl:for-each select="*[local-name() = 'PrezzoTotale']">
           <xsl:if test="position() &gt; 1"><br/></xsl:if>
           <xsl:call-template name="numero"><xsl:with-param name="v" select="."/></xsl:call-template>
         </xsl:for-each>
       </td>
-      <td class="n">
+      <td>
         <xsl:for-each select="*[local-name() = 'AliquotaIVA']"><xsl:call-template name="aliquota"/></xsl:for-each>
         <xsl:for-each select="*[local-name() = 'Natura']"><br/><xsl:value-of select="."/></xsl:for-each>
       </td>

@@ -31,11 +31,17 @@ QString displayPath(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
+void openForReading(QFile &file)
+{
+    if (!file.open(QIODevice::ReadOnly))
+        throw Exception(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(displayPath(file.fileName()), file.errorString()));
+}
+
 QByteArray readWholeFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(displayPath(path), file.errorString()));
+    openForReading(file);
     const qint64 size = file.size();
     // Read into a buffer of the file's size: readAll grows its own to up to
     // twice that, which counts for invoices of many megabytes. Whatever the
@@ -91,20 +97,47 @@ QByteArray normalizeLineEnds(QByteArray bytes)
         bytes.truncate(static_cast<const char *>(nul) - bytes.constData());
     if (endsEveryLineWithCrLf(bytes))
         return bytes;
-    QByteArray out;
-    out.reserve(bytes.size() + bytes.size() / 16 + 2);
-    const char *p = bytes.constData();
-    const char *end = p + bytes.size();
+
+    // Every lone CR or LF grows by one byte, a last line without an end by
+    // two. The text is widened in place, from its end, so that an invoice of
+    // many megabytes is never held twice.
+    const qsizetype oldSize = bytes.size();
+    qsizetype extra = 0;
+    const char *begin = bytes.constData();
+    const char *end = begin + oldSize;
     const char *nextCr = nullptr;
-    while (p < end) {
+    for (const char *p = begin; p < end;) {
         const char *q = findLineEnd(p, end, nextCr);
-        out.append(p, q - p);
-        out.append("\r\n", 2);
-        if (q < end && *q == '\r' && q + 1 < end && q[1] == '\n')
+        if (q == end) {
+            extra += 2;
+            break;
+        }
+        if (*q == '\r' && q + 1 < end && q[1] == '\n')
             ++q;
-        p = q < end ? q + 1 : end;
+        else
+            ++extra;
+        p = q + 1;
     }
-    return out;
+    bytes.resize(oldSize + extra);
+    char *d = bytes.data();
+    qsizetype i = oldSize;
+    qsizetype j = oldSize + extra;
+    if (oldSize > 0 && d[oldSize - 1] != '\r' && d[oldSize - 1] != '\n') {
+        d[--j] = '\n';
+        d[--j] = '\r';
+    }
+    while (i > 0) {
+        const char c = d[--i];
+        if (c == '\n' || c == '\r') {
+            if (c == '\n' && i > 0 && d[i - 1] == '\r')
+                --i;
+            d[--j] = '\n';
+            d[--j] = '\r';
+        } else {
+            d[--j] = c;
+        }
+    }
+    return bytes;
 }
 
 QByteArray loadTextAsLines(const QString &path)

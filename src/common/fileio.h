@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFile>
 #include <QString>
 
 // A file exists only if it is a file; a folder only if it is a folder.
@@ -14,6 +15,9 @@ bool forceDirectories(const QString &path);
 
 // The full path as the messages show it.
 QString displayPath(const QString &path);
+
+// Opens the file for reading; throws Exception with "Cannot open file ...".
+void openForReading(QFile &file);
 
 // Reads the whole file; throws Exception with "Cannot open file ..." or
 // "Stream read error".

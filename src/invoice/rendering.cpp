@@ -16,6 +16,9 @@
 #include <libxslt/security.h>
 #include <libxslt/xsltutils.h>
 #include <mutex>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 struct Riga {
@@ -165,7 +168,15 @@ QString TrasformaXsl(const QString &fileXml, const QString &foglioStile)
         const QString reason = capture.firstMessage();
         throw Exception(reason.isEmpty() ? QStringLiteral("Errore nella trasformazione XSL") : reason);
     }
-    return QString::fromUtf8(serializeUtf8(result.get(), style.get()));
+    const QByteArray page = serializeUtf8(result.get(), style.get());
+    // The result tree can be large; it goes before the text is built, and its
+    // pages go back to the system rather than stay as scattered free memory.
+    result.reset();
+    context.reset();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+    return QString::fromUtf8(page);
 }
 
 void TraslitteraHtml(QString &html)

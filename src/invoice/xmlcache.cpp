@@ -1,8 +1,10 @@
 // The parsed invoice kept for the length of one open.
 #include "invoice/xmlcache.h"
 
+#include "common/errors.h"
 #include "common/fileio.h"
 
+#include <QFile>
 #include <QHash>
 
 namespace {
@@ -56,21 +58,66 @@ LetturaUnica::~LetturaUnica()
         corrente = nullptr;
 }
 
+namespace {
+constexpr qsizetype kPezzo = qsizetype(1) << 20;
+constexpr size_t kSeme = 0x4c656e74;
+
+// A fingerprint of the bytes, chunk by chunk, so that a file can be checked
+// against it without being held in memory whole.
+size_t improntaDi(QByteArrayView bytes)
+{
+    size_t h = kSeme;
+    for (qsizetype off = 0; off < bytes.size(); off += kPezzo)
+        h = qHash(bytes.sliced(off, qMin(kPezzo, bytes.size() - off)), h);
+    return h;
+}
+
+// The same fingerprint read from the file; fails as reading the whole file does.
+size_t improntaDelFile(const QString &fileXml, qsizetype &dimensione)
+{
+    QFile file(fileXml);
+    openForReading(file);
+    QByteArray pezzo(kPezzo, Qt::Uninitialized);
+    size_t h = kSeme;
+    dimensione = 0;
+    for (;;) {
+        qsizetype n = 0;
+        while (n < kPezzo) {
+            const qint64 got = file.read(pezzo.data() + n, kPezzo - n);
+            if (got < 0)
+                throw Exception(QStringLiteral("Stream read error"));
+            if (got == 0)
+                break;
+            n += got;
+        }
+        if (n == 0)
+            break;
+        h = qHash(QByteArrayView(pezzo.constData(), n), h);
+        dimensione += n;
+        if (n < kPezzo)
+            break;
+    }
+    return h;
+}
+} // namespace
+
 std::shared_ptr<xmlDoc> FatturaAnalizzata(const QString &fileXml, XmlLoadError &error)
 {
-    const QByteArray bytes = readWholeFile(fileXml);
     // The bytes decide, not the file's times: a rewrite within the clock's
     // granularity keeps them, and a copy of the same bytes parses the same.
-    const size_t impronta = corrente != nullptr ? qHash(bytes, 0x4c656e74) : 0;
-    if (corrente != nullptr && corrente->doc_ && corrente->file_ == fileXml && corrente->dimensione_ == bytes.size()
-        && corrente->impronta_ == impronta)
-        return corrente->doc_;
+    // Checking them streams the file, so a big invoice is not held twice.
+    if (corrente != nullptr && corrente->doc_ && corrente->file_ == fileXml) {
+        qsizetype dimensione = 0;
+        if (improntaDelFile(fileXml, dimensione) == corrente->impronta_ && dimensione == corrente->dimensione_)
+            return corrente->doc_;
+    }
 
+    const QByteArray bytes = readWholeFile(fileXml);
     std::shared_ptr<xmlDoc> doc(parseXml(bytes, QByteArray(), Whitespace::Drop, error).release(), XmlDeleter());
     if (corrente != nullptr && doc && condivisibile(doc.get())) {
         corrente->file_ = fileXml;
         corrente->dimensione_ = bytes.size();
-        corrente->impronta_ = impronta;
+        corrente->impronta_ = improntaDi(bytes);
         corrente->doc_ = doc;
     }
     return doc;
