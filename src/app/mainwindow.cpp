@@ -3,6 +3,7 @@
 #include "app/dialoghi.h"
 #include "app/docklayout.h"
 #include "app/invoicepane.h"
+#include "app/pdfexport.h"
 #include "app/widgets.h"
 #include "attachments/codifica.h"
 #include "attachments/envelope.h"
@@ -22,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 namespace {
 const QString kSitoWeb = QStringLiteral("www.lentiva.example");
@@ -198,6 +200,17 @@ void TFLENTIVA::costruisci()
     imgVelmaro->setCursor(Qt::PointingHandCursor);
     imgVelmaro->setToolTip(QStringLiteral("Velmaro: il gestionale gratuito per magazzino, vendite e acquisti"));
     connect(imgVelmaro, &ImmagineCliccabile::clicked, this, &TFLENTIVA::imgVelmaroClick);
+    // Print and PDF sit in the free stretch left of the promotion, so on a
+    // narrow window they give way to the fields on the left, never to it.
+    auto *panStampa = new QWidget(panBottom);
+    panStampa->setObjectName(QStringLiteral("panStampa"));
+    panStampa->setFont(fontPx(font(), 11));
+    bottomDock->addDocked(panStampa, DockLayout::Dock::Right, 228);
+    btnStampa = pulsante(panStampa, QStringLiteral("btnStampa"), QStringLiteral("Stampa"), { 6, 4, 105, 33 }, 13);
+    btnStampa->setToolTip(QStringLiteral("Stampa la fattura (Ctrl+P)"));
+    btnEsportaPdf
+        = pulsante(panStampa, QStringLiteral("btnEsportaPdf"), QStringLiteral("Esporta PDF"), { 117, 4, 105, 33 }, 13);
+    btnEsportaPdf->setToolTip(QStringLiteral("Salva la fattura come PDF (Ctrl+Maiusc+E)"));
 
     // Right column: logo, document, attachments, hidden utilities.
     QFrame *panRight = pannello(this, QStringLiteral("PanRight"));
@@ -284,11 +297,20 @@ void TFLENTIVA::costruisci()
     connect(btnEstraiPM7, &QPushButton::clicked, this, &TFLENTIVA::btnEstraiPM7Click);
     connect(btnCodificaFile, &QPushButton::clicked, this, &TFLENTIVA::btnCodificaFileClick);
     connect(btndecodifica, &QPushButton::clicked, this, &TFLENTIVA::btndecodificaClick);
+    connect(btnStampa, &QPushButton::clicked, this, &TFLENTIVA::btnStampaClick);
+    connect(btnEsportaPdf, &QPushButton::clicked, this, &TFLENTIVA::btnEsportaPdfClick);
+    // Window-wide shortcuts rather than the buttons' own, which would stop
+    // working whenever the buttons are out of sight.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
+        &TFLENTIVA::btnStampaClick);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), this), &QShortcut::activated, this,
+        &TFLENTIVA::btnEsportaPdfClick);
 }
 
 void TFLENTIVA::ordinaTab()
 {
-    QWidget *const order[] = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen };
+    QWidget *const order[]
+        = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen, btnStampa, btnEsportaPdf };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -355,6 +377,7 @@ void TFLENTIVA::btnSelFileClick()
 void TFLENTIVA::MostraHtml(const QByteArray &testo)
 {
     WebBrowser1->showPage(testo);
+    fileInMostra_ = StFileXML->valore();
 }
 
 void TFLENTIVA::CaricaAllegati(const QString &fileName)
@@ -471,6 +494,29 @@ void TFLENTIVA::btnEstraiPM7Click()
             return;
         QString xml;
         EstraiXmlDaP7m(envelope, xml, stato_.DirProgramma);
+    });
+}
+
+void TFLENTIVA::btnStampaClick()
+{
+    protetto([this] {
+        if (WebBrowser1->hasPage())
+            dialoghi_.stampa(this, WebBrowser1);
+    });
+}
+
+void TFLENTIVA::btnEsportaPdfClick()
+{
+    protetto([this] {
+        if (!WebBrowser1->hasPage())
+            return;
+        const ImpostazioniDialogo impostazioni { extractFilePath(fileInMostra_), QStringLiteral("pdf"),
+            QStringLiteral("PDF|*.pdf"), QStringLiteral("Esporta PDF") };
+        const QString nome
+            = dialoghi_.scegliFileDaSalvare(this, impostazioni, extractFileName(nomePdfPer(fileInMostra_)));
+        if (trimControls(nome).isEmpty())
+            return;
+        esportaPdf(*WebBrowser1, nome);
     });
 }
 

@@ -38,6 +38,8 @@ public:
     void btnEstraiPM7Click();
     void btnCodificaFileClick();
     void btndecodificaClick();
+    void btnStampaClick();
+    void btnEsportaPdfClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -61,6 +63,7 @@ private:
     StatoFattura stato_; // DirProgramma, FileXml, FoglioStile
     QList<TAllegatoItem> ListaAllegati; // the attachments of the invoice on show
     QString FileParametro;
+    QString fileInMostra_; // the chosen file whose page the pane shows
     bool mostrata_ = false;
 
     CampoValore *StFileXML = nullptr;
@@ -76,5 +79,7 @@ private:
     QListWidget *LBAlleg = nullptr;
     QPushButton *ButtonSave = nullptr;
     QPushButton *ButtonOpen = nullptr;
+    QPushButton *btnStampa = nullptr;
+    QPushButton *btnEsportaPdf = nullptr;
     QWidget *panUtili = nullptr;
 };
