@@ -16,9 +16,11 @@
 #include "common/text8.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -67,6 +69,19 @@ QFrame *pannello(QWidget *parent, const QString &nome, int shape = QFrame::NoFra
     frame->setObjectName(nome);
     frame->setFrameStyle(shape);
     return frame;
+}
+
+// The file a drag brings when the window takes it: only the first file
+// counts, and it must be a .xml or .p7m file.
+QString fileTrascinato(const QMimeData *data)
+{
+    const QList<QUrl> urls = data != nullptr ? data->urls() : QList<QUrl>();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return QString();
+    const QString path = urls.first().toLocalFile();
+    if (!fileExists(path) || !(hasExtension(path, u".xml") || hasExtension(path, u".p7m")))
+        return QString();
+    return path;
 }
 
 QLabel *barraTitolo(QWidget *parent, const QString &nome, const QString &testo)
@@ -139,6 +154,7 @@ void TFLENTIVA::costruisci()
                                   "xml/p7m) - ")
         + kCrediti);
     setWindowIcon(QIcon(QStringLiteral(":/images/lentiva.png")));
+    setAcceptDrops(true);
     setFont(fontPx(font(), 11));
     resize(1083, 652);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -367,11 +383,41 @@ void TFLENTIVA::btnSelFileClick()
             if (trimControls(scelto).isEmpty())
                 return;
         }
-        StFileXML->setValore(scelto);
-        stato_.FileXml = scelto;
-        Display display(*this);
-        MostraFattura(scelto, stato_, display);
+        apriScelto(scelto);
     });
+}
+
+void TFLENTIVA::apriScelto(const QString &scelto)
+{
+    StFileXML->setValore(scelto);
+    stato_.FileXml = scelto;
+    Display display(*this);
+    MostraFattura(scelto, stato_, display);
+}
+
+void TFLENTIVA::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (fileTrascinato(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void TFLENTIVA::dropEvent(QDropEvent *event)
+{
+    const QString path = fileTrascinato(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Opened once the drop is over: the file manager waits for the drop to end,
+    // and the flow may stop at a message box.
+    QMetaObject::invokeMethod(
+        this, [this, path] { protetto([&] { apriScelto(path); }); }, Qt::QueuedConnection);
 }
 
 void TFLENTIVA::MostraHtml(const QByteArray &testo)

@@ -43,6 +43,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -53,6 +55,8 @@ private:
     void FormShow();
     void costruisci();
     void ordinaTab();
+    // The open flow from the chosen file on, whether the dialog or a drop chose it.
+    void apriScelto(const QString &scelto);
     void MostraHtml(const QByteArray &testo);
     void CaricaAllegati(const QString &fileName);
     void impostaCampo(CampoTestata campo, const QByteArray &testo);
