@@ -9,13 +9,6 @@
 #include <QPrinter>
 #include <QWebEngineView>
 
-QString testoErrore(const QString &messaggio)
-{
-    if (!messaggio.isEmpty() && messaggio.back().unicode() > u'.')
-        return messaggio + QLatin1Char('.');
-    return messaggio;
-}
-
 QStringList filtriQt(const QString &filtro)
 {
     QStringList result;

@@ -4,6 +4,8 @@
 // messages.
 #pragma once
 
+#include "common/messages.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -41,10 +43,6 @@ public:
     virtual void errore(QWidget *parent, const QString &testo) = 0;
     virtual void apri(const QUrl &url) = 0;
 };
-
-// The error display's text: a closing "." after a message whose last
-// character sorts after "." (so not after ".", "!", ")", ",", quotes, blanks).
-QString testoErrore(const QString &messaggio);
 
 // "descr|*.a;*.b|..." as Qt name filters ("descr (*.a *.b)"); "*.*" is "*".
 QStringList filtriQt(const QString &filtro);

@@ -38,7 +38,9 @@ void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &d
     if (!foglio.isEmpty())
         stato.FoglioStile = foglio;
 
-    display.showPage(TestoPerPannello(TrasformaXsl(stato.FileXml, stato.FoglioStile)));
+    QString html = TrasformaXsl(stato.FileXml, stato.FoglioStile);
+    display.pageRendered(html);
+    display.showPage(TestoPerPannello(std::move(html)));
     display.loadAttachments(stato.FileXml);
     LeggiDatiDocumento(stato.FileXml, display,
         [&display](CampoTestata field, const QByteArray &text) { display.setHeaderField(field, text); });

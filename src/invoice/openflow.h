@@ -13,6 +13,10 @@ class InvoiceDisplay : public MessageSink {
 public:
     // Extracts the XML of a signed envelope and returns its path; throws.
     virtual QString extractEnvelope(const QString &envelope) = 0;
+    // The stylesheet's output as it came, just before showPage gets it
+    // transliterated; the window has no use for it, the command line can
+    // write it as it is.
+    virtual void pageRendered(const QString &html) { Q_UNUSED(html); }
     // Shows the page bytes (code page 1252) in place of the previous page.
     virtual void showPage(const QByteArray &page) = 0;
     // Rebuilds the attachment list from the XML file; throws.

@@ -229,27 +229,6 @@ TEST_F(WindowTest, LayoutTabOrderAndLinks)
     EXPECT_EQ(dialogs.opened[0].scheme(), QStringLiteral("https"));
 }
 
-TEST(ErrorDisplay, PeriodRule)
-{
-    const struct {
-        const char *in;
-        const char *out;
-    } rows[] = {
-        { "File non trovato: /a/b.p7m", "File non trovato: /a/b.p7m." },
-        { "OpenSSL errore (ExitCode=2)", "OpenSSL errore (ExitCode=2)" },
-        { "Fine.", "Fine." },
-        { "Attenzione!", "Attenzione!" },
-        { "a,", "a," },
-        { "ends in blank ", "ends in blank " },
-        { "quote'", "quote'" },
-        { "colon:", "colon:." },
-        { "citt\u00e0", "citt\u00e0." },
-        { "", "" },
-    };
-    for (const auto &r : rows)
-        EXPECT_EQ(testoErrore(QString::fromUtf8(r.in)), QString::fromUtf8(r.out)) << r.in;
-}
-
 namespace {
 QByteArray allegato(const QByteArray &nome, const QByteArray &contenuto)
 {

@@ -1,9 +1,10 @@
 // Shared helpers: file names on both rule sets, trimming, code page 1252,
-// line ends, whole-or-nothing writes.
+// line ends, whole-or-nothing writes, the error text rule.
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/filenames.h"
 #include "common/folders.h"
+#include "common/messages.h"
 #include "common/strings.h"
 #include "common/text8.h"
 
@@ -190,4 +191,25 @@ TEST(Files, MessagesAndWholeOrNothingWrites)
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(blocked))) << e.what();
     }
     EXPECT_TRUE(directoryExists(blocked + QStringLiteral("/x/y")));
+}
+
+TEST(ErrorDisplay, PeriodRule)
+{
+    const struct {
+        const char *in;
+        const char *out;
+    } rows[] = {
+        { "File non trovato: /a/b.p7m", "File non trovato: /a/b.p7m." },
+        { "OpenSSL errore (ExitCode=2)", "OpenSSL errore (ExitCode=2)" },
+        { "Fine.", "Fine." },
+        { "Attenzione!", "Attenzione!" },
+        { "a,", "a," },
+        { "ends in blank ", "ends in blank " },
+        { "quote'", "quote'" },
+        { "colon:", "colon:." },
+        { "citt\u00e0", "citt\u00e0." },
+        { "", "" },
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(testoErrore(QString::fromUtf8(r.in)), QString::fromUtf8(r.out)) << r.in;
 }

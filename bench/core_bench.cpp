@@ -1,0 +1,199 @@
+// Benchmarks of the core, each beside its floor: the Base64 codec against a
+// memory copy, tag scanning against memchr, the attachment list against the
+// read of the file, and the whole open road (without painting) against one
+// libxml2 parse plus one libxslt transform of the same file.
+#include "attachments/allegati.h"
+#include "attachments/tagscan.h"
+#include "codec/base64.h"
+#include "common/errors.h"
+#include "common/fileio.h"
+#include "common/folders.h"
+#include "invoice/openflow.h"
+#include "invoice/rendering.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QUrl>
+#include <benchmark/benchmark.h>
+#include <cstring>
+#include <libxml/parser.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltInternals.h>
+#include <random>
+
+namespace {
+QString dati(const char *nome)
+{
+    const QByteArray env = qgetenv("LENTIVA_BENCH_DATA");
+    return QString::fromUtf8(env.isEmpty() ? QByteArray(LENTIVA_BENCH_DATA) : env) + QLatin1Char('/')
+        + QString::fromUtf8(nome);
+}
+
+const QString kDirProgramma = QStringLiteral(LENTIVA_PROGRAM_DIR "/");
+
+QByteArray casuali(qsizetype n)
+{
+    QByteArray b(n, Qt::Uninitialized);
+    std::mt19937_64 g(42);
+    for (qsizetype i = 0; i + 8 <= n; i += 8) {
+        const quint64 v = g();
+        std::memcpy(b.data() + i, &v, 8);
+    }
+    return b;
+}
+
+constexpr qsizetype kDatiCodec = 48 << 20; // 64 MiB of Base64 text
+
+void Codec_Decode(benchmark::State &state)
+{
+    const QByteArray testo = casuali(kDatiCodec).toBase64();
+    for (auto _ : state) {
+        const QByteArray bytes = TDecoderMIME::DecodeText<TDecoderMIME>(testo);
+        benchmark::DoNotOptimize(bytes.constData());
+    }
+    state.SetBytesProcessed(state.iterations() * testo.size());
+}
+
+void Codec_Encode(benchmark::State &state)
+{
+    QByteArray bytes = casuali(kDatiCodec);
+    qsizetype testo = 0;
+    for (auto _ : state) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        TEncoderMIME encoder;
+        const QByteArray out = encoder.Encode(buffer, kEncodeAll);
+        testo = out.size();
+        benchmark::DoNotOptimize(out.constData());
+    }
+    state.SetBytesProcessed(state.iterations() * testo);
+}
+
+// The floor of both: copying as many bytes as there are in the text.
+void Floor_MemoryCopy(benchmark::State &state)
+{
+    const QByteArray sorgente = casuali(kDatiCodec / 3 * 4);
+    for (auto _ : state) {
+        QByteArray copia(sorgente.size(), Qt::Uninitialized);
+        std::memcpy(copia.data(), sorgente.constData(), sorgente.size());
+        benchmark::DoNotOptimize(copia.constData());
+    }
+    state.SetBytesProcessed(state.iterations() * sorgente.size());
+}
+
+void TagScan_Attachments20MB(benchmark::State &state)
+{
+    const QByteArray testo = CaricaFattura(dati("allegati_20mb.xml"));
+    for (auto _ : state) {
+        // Every Allegati block, then a tag that is not there: two whole passes.
+        qint32 posizione = 1;
+        int blocchi = 0;
+        while (!EstraiElementoVista(testo, "Allegati", posizione).isEmpty())
+            ++blocchi;
+        benchmark::DoNotOptimize(blocchi);
+        benchmark::DoNotOptimize(PosDa("<Assente>", testo, 1));
+    }
+    state.SetBytesProcessed(state.iterations() * testo.size() * 2);
+}
+
+void Floor_Memchr20MB(benchmark::State &state)
+{
+    const QByteArray testo = CaricaFattura(dati("allegati_20mb.xml"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(std::memchr(testo.constData(), '\x01', testo.size()));
+    state.SetBytesProcessed(state.iterations() * testo.size());
+}
+
+void LeggiAllegati_20MB(benchmark::State &state)
+{
+    const QString file = dati("allegati_20mb.xml");
+    for (auto _ : state) {
+        QList<TAllegatoItem> lista;
+        LeggiAllegati(file, lista);
+        benchmark::DoNotOptimize(lista.size());
+    }
+    state.SetBytesProcessed(state.iterations() * QFileInfo(file).size());
+}
+
+void Floor_ReadFile20MB(benchmark::State &state)
+{
+    const QString file = dati("allegati_20mb.xml");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(readWholeFile(file).constData());
+    state.SetBytesProcessed(state.iterations() * QFileInfo(file).size());
+}
+
+// The window's display without the window: the page is dropped, the list is
+// read as the window reads it, a message is a failure of the run.
+class DisplayMuto final : public InvoiceDisplay {
+public:
+    QString extractEnvelope(const QString &) override { throw Exception(QStringLiteral("no envelopes here")); }
+    void showPage(const QByteArray &page) override { benchmark::DoNotOptimize(page.constData()); }
+    void loadAttachments(const QString &fileXml) override
+    {
+        QList<TAllegatoItem> lista;
+        LeggiAllegati(fileXml, lista);
+    }
+    void setHeaderField(CampoTestata, const QByteArray &) override { }
+    void plainMessage(const QString &text) override { messaggio = text; }
+    QString messaggio;
+};
+
+void OpenRoad(benchmark::State &state, const char *nome)
+{
+    const QString file = dati(nome);
+    DisplayMuto display;
+    for (auto _ : state) {
+        StatoFattura stato { kDirProgramma, QString(), FoglioPredefinitoIn(kDirProgramma) };
+        MostraFattura(file, stato, display);
+    }
+    if (!display.messaggio.isEmpty())
+        state.SkipWithError(display.messaggio.toUtf8().constData());
+}
+
+// One parse and one transform with the stylesheet compiled beforehand.
+void Floor_ParseTransform(benchmark::State &state, const char *nome, const QString *foglio)
+{
+    const QString file = dati(nome);
+    const QString percorso = kDirProgramma + DirFogliStile + *foglio;
+    // Once through the program's own road, which sets up the libraries and
+    // the loader the stylesheets' includes go through.
+    TrasformaXsl(file, percorso);
+    const QByteArray url = QUrl::fromLocalFile(percorso).toEncoded();
+    const QByteArray testoFoglio = readWholeFile(percorso);
+    xmlDocPtr docFoglio = xmlReadMemory(testoFoglio.constData(), int(testoFoglio.size()), url.constData(), nullptr,
+        XML_PARSE_NONET | XML_PARSE_NOCDATA);
+    xsltStylesheetPtr style = docFoglio ? xsltParseStylesheetDoc(docFoglio) : nullptr;
+    if (style == nullptr) {
+        state.SkipWithError("stylesheet");
+        return;
+    }
+    for (auto _ : state) {
+        const QByteArray bytes = readWholeFile(file);
+        xmlDocPtr doc = xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr,
+            XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOBLANKS);
+        xmlDocPtr risultato = xsltApplyStylesheet(style, doc, nullptr);
+        benchmark::DoNotOptimize(risultato);
+        xmlFreeDoc(risultato);
+        xmlFreeDoc(doc);
+    }
+    xsltFreeStylesheet(style);
+}
+
+BENCHMARK(Codec_Decode)->Unit(benchmark::kMillisecond);
+BENCHMARK(Codec_Encode)->Unit(benchmark::kMillisecond);
+BENCHMARK(Floor_MemoryCopy)->Unit(benchmark::kMillisecond);
+BENCHMARK(TagScan_Attachments20MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(Floor_Memchr20MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(LeggiAllegati_20MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(Floor_ReadFile20MB)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OpenRoad, small_fpa, "piccola_fpa.xml")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Floor_ParseTransform, small_fpa, "piccola_fpa.xml", &FoglioFPA12)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OpenRoad, lines_5000, "righe_5000.xml")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Floor_ParseTransform, lines_5000, "righe_5000.xml", &FoglioFPR12)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OpenRoad, attachments_20mb, "allegati_20mb.xml")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Floor_ParseTransform, attachments_20mb, "allegati_20mb.xml", &FoglioFPR12)
+    ->Unit(benchmark::kMillisecond);
+} // namespace
+
+BENCHMARK_MAIN();

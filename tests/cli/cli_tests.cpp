@@ -1,0 +1,251 @@
+// lentiva-cli run as a program from the build's program folder: usage errors,
+// the page bytes, the header summary, attachments, extraction, Base64 and
+// envelopes, each with its exit code and its exact output.
+#include "common/folders.h"
+#include "invoice/rendering.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "support/testsupport.h"
+
+namespace {
+QStringList lista(std::initializer_list<const char *> testi)
+{
+    QStringList l;
+    for (const char *t : testi)
+        l << QString::fromUtf8(t);
+    return l;
+}
+
+struct Esito {
+    int codice = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray fattura(const QByteArray &formato, const QByteArray &corpi,
+    const QByteArray &fornitore = "<Denominazione>ACME S.p.A.</Denominazione>")
+{
+    return "<?xml version='1.0' encoding='UTF-8'?><p:FatturaElettronica xmlns:p='urn:x'><FatturaElettronicaHeader>"
+           "<DatiTrasmissione><FormatoTrasmissione>"
+        + formato + "</FormatoTrasmissione></DatiTrasmissione><CedentePrestatore><DatiAnagrafici><Anagrafica>"
+        + fornitore + "</Anagrafica></DatiAnagrafici></CedentePrestatore></FatturaElettronicaHeader>" + corpi
+        + "</p:FatturaElettronica>";
+}
+
+QByteArray corpo(const QByteArray &numero, const QByteArray &altro = QByteArray())
+{
+    return "<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD04</TipoDocumento>"
+           "<Data>2024-05-06</Data><Numero>"
+        + numero + "</Numero></DatiGeneraliDocumento></DatiGenerali>" + altro + "</FatturaElettronicaBody>";
+}
+
+QByteArray allegato(const QByteArray &nome, const QByteArray &testo)
+{
+    return "<Allegati><NomeAttachment>" + nome + "</NomeAttachment><Attachment>" + testo + "</Attachment></Allegati>";
+}
+
+class Cli : public ::testing::Test {
+protected:
+    Esito esegui(const QStringList &argomenti)
+    {
+        QProcess p;
+        p.setProgram(programDir() + QStringLiteral("/lentiva-cli"));
+        p.setArguments(argomenti);
+        p.setWorkingDirectory(dir.path());
+        p.start();
+        EXPECT_TRUE(p.waitForFinished(60000)) << argomenti.join(QLatin1Char(' ')).toStdString();
+        return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError() };
+    }
+    QString file(const char *nome, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(QString::fromUtf8(nome));
+        writeBytes(path, bytes);
+        return path;
+    }
+    static QString foglio(const QString &nome) { return programDir() + QLatin1Char('/') + DirFogliStile + nome; }
+
+    QTemporaryDir dir;
+};
+} // namespace
+
+TEST_F(Cli, UsageErrorsExitTwo)
+{
+    const struct {
+        const char *name;
+        QStringList argomenti;
+        const char *errore;
+    } rows[] = {
+        { "no command", QStringList {}, "lentiva-cli: comando mancante" },
+        { "unknown command", lista({ "stampa", "a.xml" }), "lentiva-cli: comando sconosciuto: stampa" },
+        { "no file", lista({ "info", "--json" }), "lentiva-cli: nessun file indicato" },
+        { "option of another command", lista({ "info", "--utf8", "a.xml" }),
+            "lentiva-cli: opzione non valida per info: --utf8" },
+        { "-o without its value", lista({ "html", "a.xml", "-o" }), "lentiva-cli: manca il valore di -o" },
+        { "-d twice", lista({ "estrai", "a.xml", "-d", "x", "-d", "y" }), "lentiva-cli: opzione ripetuta: -d" },
+        { "-o and -d", lista({ "html", "a.xml", "-o", "x", "-d", "y" }), "lentiva-cli: -o e -d non vanno insieme" },
+        { "several pages without a folder", lista({ "html", "a.xml", "b.xml" }),
+            "lentiva-cli: più file vogliono -d CARTELLA" },
+        { "base64 of two files", lista({ "base64", "a", "b" }), "lentiva-cli: base64 vuole un solo file" },
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        const Esito e = esegui(r.argomenti);
+        EXPECT_EQ(e.codice, 2);
+        EXPECT_TRUE(e.out.isEmpty());
+        EXPECT_EQ(e.err, QByteArray(r.errore) + "\nPer l'aiuto: lentiva-cli --help\n");
+    }
+    EXPECT_TRUE(esegui({ QStringLiteral("--help") }).out.startsWith("Uso: lentiva-cli COMANDO FILE..."));
+    EXPECT_EQ(esegui({ QStringLiteral("--version") }).out, "lentiva-cli 1.1.0\n");
+}
+
+TEST_F(Cli, HtmlWritesThePanesBytesOrTheStylesheetsText)
+{
+    const struct {
+        const char *sample;
+        const QString &foglio;
+    } rows[] = {
+        { "IT00000000001_ESEMPIO1.xml", FoglioFPR12 },
+        { "IT00000000001_ESEMPIO_PA.xml", FoglioFPA12 },
+        { "IT00000000001_SEMPLIFICATA.xml", FoglioFSM10 },
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.sample);
+        const QString sample = programDir() + QLatin1Char('/') + DirFatture + QString::fromUtf8(r.sample);
+        const QString html = TrasformaXsl(sample, foglio(r.foglio));
+        const Esito pagina = esegui({ QStringLiteral("html"), sample });
+        EXPECT_EQ(pagina.codice, 0);
+        EXPECT_EQ(pagina.out, TestoPerPannello(html));
+        const Esito utf8 = esegui({ QStringLiteral("html"), QStringLiteral("--utf8"), sample });
+        EXPECT_EQ(utf8.out, html.toUtf8());
+    }
+}
+
+TEST_F(Cli, SeveralFilesGoOnAfterAFailureEachFromTheDefaultStylesheet)
+{
+    const QString pa = file("pa.xml", fattura("FPA12", corpo("1")));
+    const QString rotto = file("rotto.xml", "<r>");
+    const QString ignoto = file("ignoto.fattura.xml", fattura("XX99", corpo("2")));
+    const QString uscita = dir.filePath(QStringLiteral("pagine"));
+    const Esito e = esegui({ QStringLiteral("html"), pa, rotto, ignoto, QStringLiteral("-d"), uscita });
+    EXPECT_EQ(e.codice, 1);
+    EXPECT_TRUE(e.out.isEmpty());
+    EXPECT_EQ(QString::fromUtf8(e.err),
+        rotto
+            + QStringLiteral(": ATTENZIONE, XML CON ERRORI (002)! \r\n\r\nPremature end of data in tag r line 1\r\n"
+                             "Line: 1\r\n<r>\n")
+            + rotto + QStringLiteral(": Documento xml non gestito, visualizzazione non possibile!\n"));
+    EXPECT_EQ(QDir(uscita).entryList(QDir::Files), lista({ "ignoto.fattura.html", "pa.html" }));
+    EXPECT_EQ(readBytes(uscita + QStringLiteral("/pa.html")), TestoPerPannello(TrasformaXsl(pa, foglio(FoglioFPA12))));
+    // An unknown format is shown with the default stylesheet, not the one before it.
+    EXPECT_EQ(readBytes(uscita + QStringLiteral("/ignoto.fattura.html")),
+        TestoPerPannello(TrasformaXsl(ignoto, foglio(FoglioPredefinito))));
+}
+
+TEST_F(Cli, InfoPrintsTheHeaderFieldsAsTextOrJson)
+{
+    const QString due = file("due.xml",
+        fattura("FPR12", corpo("A/1") + corpo("A/2"), "<Denominazione>Societ\xc3\xa0 \xe2\x82\xac</Denominazione>"));
+    const QString ignoto = file("ignoto.xml", fattura(" XX ", corpo("9"), "<Nome>Mario</Nome>"));
+
+    const Esito testo = esegui({ QStringLiteral("info"), due });
+    EXPECT_EQ(testo.codice, 0);
+    EXPECT_EQ(testo.out,
+        "Formato: FPR12\nTipo documento: \nNumero: A/1\r\nA/2\nData: 2024-05-06\r\n2024-05-06\n"
+        "Cedente/Prestatore: Societ\xc3\xa0 \xe2\x82\xac\n");
+
+    const Esito json = esegui({ QStringLiteral("info"), QStringLiteral("--json"), due, ignoto });
+    EXPECT_EQ(json.codice, 0);
+    const QList<QByteArray> righe = json.out.split('\n');
+    ASSERT_EQ(righe.size(), 3);
+    EXPECT_TRUE(righe[2].isEmpty());
+    const QJsonObject primo = QJsonDocument::fromJson(righe[0]).object();
+    EXPECT_EQ(primo.value(QStringLiteral("file")).toString(), due);
+    EXPECT_EQ(primo.value(QStringLiteral("numero")).toString(), QStringLiteral("A/1\r\nA/2"));
+    EXPECT_EQ(primo.value(QStringLiteral("cedente_prestatore")).toString(), QStringLiteral("Società €"));
+    const QJsonObject secondo = QJsonDocument::fromJson(righe[1]).object();
+    EXPECT_EQ(secondo.keys(), lista({ "cedente_prestatore", "data", "file", "formato", "numero", "tipo_documento" }));
+    EXPECT_EQ(secondo.value(QStringLiteral("formato")).toString(), QStringLiteral("XX"));
+    EXPECT_EQ(secondo.value(QStringLiteral("tipo_documento")).toString(), QStringLiteral("TD04 nota di credito"));
+    EXPECT_EQ(secondo.value(QStringLiteral("cedente_prestatore")).toString(), QString());
+}
+
+TEST_F(Cli, InfoShowsAnErrorAsTheWindowsErrorBoxDoes)
+{
+    const QString rotto = file("rotto.xml", fattura("FPR12", corpo("<x/>")));
+    const Esito e = esegui({ QStringLiteral("info"), rotto });
+    EXPECT_EQ(e.codice, 1);
+    EXPECT_TRUE(e.out.isEmpty());
+    EXPECT_EQ(QString::fromUtf8(e.err), rotto + QStringLiteral(": Element does not contain a single text node.\n"));
+}
+
+TEST_F(Cli, AllegatiListsDecodedSizesInFileOrder)
+{
+    const QString f = file("a.xml",
+        fattura("FPR12",
+            corpo("1",
+                allegato("z.txt", QByteArray("hello").toBase64()) + allegato("dir/a.bin", "AAEC\r\nAwQF")
+                    + allegato("rotto", "AA*A"))));
+    const Esito e = esegui({ QStringLiteral("allegati"), f });
+    EXPECT_EQ(e.codice, 1);
+    EXPECT_EQ(e.out, "5\tz.txt\n6\ta.bin\n");
+    EXPECT_EQ(QString::fromUtf8(e.err),
+        f + QStringLiteral(": Contenuto dell'allegato rotto non valido: carattere non Base64 \"*\"\n"));
+}
+
+TEST_F(Cli, EstraiReportsTheCountAndTheMessage)
+{
+    const QString buona
+        = file("buona.xml", fattura("FPR12", corpo("1", allegato("uno.txt", "dW5v") + allegato("due.txt", "ZHVl"))));
+    const QString cattiva
+        = file("cattiva.xml", fattura("FPR12", corpo("1", allegato("tre.txt", "dHJl") + allegato("..", "dHJl"))));
+    const QString cartella = dir.filePath(QStringLiteral("estratti"));
+    const Esito e = esegui(
+        { QStringLiteral("estrai"), buona, cattiva, QStringLiteral("manca.xml"), QStringLiteral("-d"), cartella });
+    EXPECT_EQ(e.codice, 1);
+    EXPECT_EQ(QString::fromUtf8(e.out),
+        QStringLiteral("%1: 2 allegati estratti in %3\n%2: 1 allegato estratto in %3\n").arg(buona, cattiva, cartella));
+    EXPECT_EQ(QString::fromUtf8(e.err),
+        cattiva + QStringLiteral(": Nome allegato non valido: ..\n")
+            + QStringLiteral("manca.xml: Errore: manca.xml non trovato!\n"));
+    EXPECT_EQ(readBytes(cartella + QStringLiteral("/due.txt")), "due");
+    EXPECT_EQ(readBytes(cartella + QStringLiteral("/tre.txt")), "tre");
+}
+
+TEST_F(Cli, Base64PrintsTheEncodedFile)
+{
+    const QByteArray bytes("\x00\x01\xfe\xff any bytes", 15);
+    const Esito e = esegui({ QStringLiteral("base64"), file("dati.bin", bytes) });
+    EXPECT_EQ(e.codice, 0);
+    EXPECT_EQ(e.out, bytes.toBase64() + '\n');
+    const Esito manca = esegui({ QStringLiteral("base64"), QStringLiteral("manca.bin") });
+    EXPECT_EQ(manca.codice, 1);
+    EXPECT_EQ(manca.err, "manca.bin: Errore: manca.bin non trovato!\n");
+}
+
+TEST_F(Cli, EnvelopesOpenAsTheWindowOpensThem)
+{
+    REQUIRE_CORPUS();
+    const QString busta = dir.filePath(QStringLiteral("IT02182030391_31.xml.p7m"));
+    ASSERT_TRUE(QFile::copy(corpusDir() + QStringLiteral("/p7m/IT02182030391_31.xml.p7m"), busta));
+    const QString xml = dir.filePath(QStringLiteral("IT02182030391_31.xml"));
+
+    const Esito p7m = esegui({ QStringLiteral("p7m"), busta, QStringLiteral("fattura.xml") });
+    EXPECT_EQ(p7m.codice, 1);
+    EXPECT_EQ(QString::fromUtf8(p7m.out), xml + QLatin1Char('\n'));
+    EXPECT_EQ(p7m.err, "fattura.xml: Non è una busta firmata (.p7m)\n");
+    EXPECT_TRUE(readBytes(xml).contains("FatturaElettronicaBody"));
+
+    QFile::remove(xml);
+    const Esito info = esegui({ QStringLiteral("info"), busta });
+    EXPECT_EQ(info.codice, 0);
+    EXPECT_TRUE(info.out.startsWith("Formato: FPR12\nTipo documento: TD01 fattura\n")) << info.out.toStdString();
+    EXPECT_EQ(esegui({ QStringLiteral("html"), busta }).out, TestoPerPannello(TrasformaXsl(xml, foglio(FoglioFPR12))));
+}
