@@ -12,12 +12,8 @@
 #include <sys/stat.h>
 
 namespace {
-[[noreturn]] void fallita(const QString &path)
-{
-    throw Exception(QStringLiteral("Esportazione PDF non riuscita: ") + path);
-}
-
-// The engine writes its own files 0600; ours are meant to be shared.
+// A file replaced keeps its old mode, which may be the 0600 the engine gives
+// its own PDFs; ours are meant to be shared.
 bool rendiLeggibile(const QString &path)
 {
     const mode_t mask = ::umask(0);
@@ -39,10 +35,11 @@ QString nomePdfPer(const QString &fileFattura)
     return removeFileExt(base) + QStringLiteral(".pdf");
 }
 
-void esportaPdf(InvoicePane &pane, const QString &path)
+QByteArray pdfDellaPagina(InvoicePane &pane)
 {
+    const Exception fallita(QStringLiteral("Esportazione PDF non riuscita"));
     if (!pane.hasPage())
-        fallita(path);
+        throw fallita;
     // User input stays out while waiting, so no second export or open can
     // start in the middle of this one.
     QEventLoop loop;
@@ -55,7 +52,7 @@ void esportaPdf(InvoicePane &pane, const QString &path)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
         QObject::disconnect(connection);
         if (!caricata)
-            fallita(path);
+            throw fallita;
     }
     QByteArray pdf;
     bool pronto = false;
@@ -69,12 +66,17 @@ void esportaPdf(InvoicePane &pane, const QString &path)
     if (!pronto)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (pdf.isEmpty())
-        fallita(path);
+        throw fallita;
+    return pdf;
+}
+
+void esportaPdf(InvoicePane &pane, const QString &path)
+{
     try {
-        writeFileAtomically(path, pdf);
+        writeFileAtomically(path, pdfDellaPagina(pane));
     } catch (const Exception &) {
-        fallita(path);
+        throw Exception(QStringLiteral("Esportazione PDF non riuscita: ") + path);
     }
     if (!rendiLeggibile(path))
-        fallita(path);
+        throw Exception(QStringLiteral("Esportazione PDF non riuscita: ") + path);
 }

@@ -16,8 +16,12 @@ QPageLayout impaginazionePdf();
 // case) and then without its last extension, with ".pdf" added.
 QString nomePdfPer(const QString &fileFattura);
 
-// Waits until the pane's last page has loaded, then writes it to path with
-// mode 0644 less the umask. Throws Exception with "Esportazione PDF non
+// Waits until the pane's last page has loaded and returns it as PDF. Throws
+// Exception with "Esportazione PDF non riuscita" when the pane has no page,
+// the page failed to load or the engine produced nothing.
+QByteArray pdfDellaPagina(InvoicePane &pane);
+
+// The same PDF written to path with mode 0644 less the umask. Throws Exception with "Esportazione PDF non
 // riuscita: " and the path when the pane has no page, the page failed to load,
 // the engine produced nothing or the file could not be written.
 void esportaPdf(InvoicePane &pane, const QString &path);

@@ -23,6 +23,13 @@ ProgramFolder)
   for f in lentiva.desktop.in lentiva.png register-desktop.sh; do
     [ -f "$prefix/desktop/$f" ] || fail "desktop/$f missing"
   done
+  # The installed programs find their stylesheets and tool in their own folder.
+  info=$("$prefix/lentiva-cli" info "$prefix/FATTURE/IT00000000001_ESEMPIO1.xml" 2>&1)
+  [ "$(head -3 <<<"$info")" = $'Formato: FPR12\nTipo documento: TD06 parcella\nNumero: 2024/17' ] ||
+    fail "lentiva-cli info: $info"
+  "$prefix/lentiva-cli" pdf "$prefix/FATTURE/IT00000000001_ESEMPIO_PA.xml" -o "$scratch/pa.pdf" ||
+    fail "lentiva-cli pdf failed"
+  pdftotext "$scratch/pa.pdf" - 2>/dev/null | grep -qF "FPA 9/24" || fail "the PDF lacks the invoice number"
   ;;
 DesktopEntry)
   template="$scratch/template/lentiva.desktop"
