@@ -37,7 +37,15 @@ QByteArray readWholeFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(displayPath(path), file.errorString()));
     const qint64 size = file.size();
-    QByteArray data = file.readAll();
+    // Read into a buffer of the file's size: readAll grows its own to up to
+    // twice that, which counts for invoices of many megabytes. Whatever the
+    // size did not tell (a file that grew, a special file) follows.
+    QByteArray data(size, Qt::Uninitialized);
+    const qint64 got = size > 0 ? file.read(data.data(), size) : 0;
+    if (got < 0)
+        throw Exception(QStringLiteral("Stream read error"));
+    data.truncate(got);
+    data.append(file.readAll());
     if (file.error() != QFileDevice::NoError || data.size() < size)
         throw Exception(QStringLiteral("Stream read error"));
     return data;

@@ -5,6 +5,7 @@
 #include "common/strings.h"
 #include "common/text8.h"
 #include "invoice/rendering.h"
+#include "invoice/xmlcache.h"
 #include "invoice/xmlquery.h"
 
 QString FoglioPerFormato(const QByteArray &formato, const QString &dirProgramma)
@@ -25,6 +26,9 @@ QString FoglioPredefinitoIn(const QString &dirProgramma)
 
 void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display)
 {
+    // The format, the page and the header fields each read the XML; while
+    // this open runs they share one parse of it.
+    const LetturaUnica letturaUnica;
     stato.FileXml = scelto;
     if (hasExtension(scelto, u".p7m"))
         stato.FileXml = display.extractEnvelope(scelto);

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/text8.h"
+#include "invoice/xmlcache.h"
 #include "invoice/xmlload.h"
 
 #include <QFile>
@@ -128,10 +129,10 @@ QString TrasformaXsl(const QString &fileXml, const QString &foglioStile)
     initXslt();
     XmlErrorCapture capture;
 
-    XmlDocPtr invoice;
+    std::shared_ptr<xmlDoc> invoice;
     try {
         XmlLoadError error;
-        invoice = parseXml(readWholeFile(fileXml), QByteArray(), Whitespace::Drop, error);
+        invoice = FatturaAnalizzata(fileXml, error);
     } catch (const Exception &) {
     }
     if (!invoice)

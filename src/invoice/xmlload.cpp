@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxslt/xsltutils.h>
@@ -99,6 +100,21 @@ void dropBlankText(xmlNode *root)
     }
 }
 
+struct Lettura {
+    const char *dati;
+    qsizetype resto;
+};
+
+int leggiBlocco(void *context, char *buffer, int len)
+{
+    auto *lettura = static_cast<Lettura *>(context);
+    const auto n = static_cast<int>(qMin<qsizetype>(len, lettura->resto));
+    std::memcpy(buffer, lettura->dati, static_cast<size_t>(n));
+    lettura->dati += n;
+    lettura->resto -= n;
+    return n;
+}
+
 QString lineOf(const QByteArray &bytes, int line)
 {
     qsizetype start = 0;
@@ -173,8 +189,11 @@ XmlDocPtr parseXml(const QByteArray &bytes, const QByteArray &url, Whitespace wh
     // HUGE lifts the 10 MB limit on one text node (big attachments); entity
     // bombs are out of reach anyway since declarations are refused.
     const int options = XML_PARSE_NONET | XML_PARSE_HUGE | extraOptions;
-    XmlDocPtr doc(xmlCtxtReadMemory(ctxt.get(), bytes.constData(), static_cast<int>(bytes.size()),
-        url.isEmpty() ? nullptr : url.constData(), nullptr, options));
+    // Fed through a reader rather than as one block of memory, which libxml2
+    // would first copy whole into a buffer of its own.
+    Lettura lettura { bytes.constData(), bytes.size() };
+    XmlDocPtr doc(xmlCtxtReadIO(
+        ctxt.get(), leggiBlocco, nullptr, &lettura, url.isEmpty() ? nullptr : url.constData(), nullptr, options));
     if (!guard.refusal.isEmpty()) {
         error.reason = guard.refusal;
         error.line = guard.line;

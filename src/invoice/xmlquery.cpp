@@ -6,6 +6,7 @@
 #include "common/messages.h"
 #include "common/strings.h"
 #include "common/text8.h"
+#include "invoice/xmlcache.h"
 #include "invoice/xmlload.h"
 
 #include <vector>
@@ -118,13 +119,12 @@ bool LeggiValoriXml(const QString &fileName, const QByteArray &path, QByteArrayL
     if (!fileExists(fileName))
         return false;
 
-    XmlDocPtr doc;
+    std::shared_ptr<xmlDoc> doc;
     {
         XmlErrorCapture capture;
         try {
-            const QByteArray bytes = readWholeFile(fileName);
             XmlLoadError error;
-            doc = parseXml(bytes, QByteArray(), Whitespace::Drop, error);
+            doc = FatturaAnalizzata(fileName, error);
             if (!doc) {
                 messages.plainMessage(PrefissoXmlConErrori + loadErrorText(error));
                 return false;

@@ -161,3 +161,39 @@ TEST_F(OpenFlow, EnvelopesAreExtractedFirst)
     EXPECT_EQ(stato.FileXml, envelope);
     EXPECT_EQ(display.log.size(), 1);
 }
+
+TEST_F(OpenFlow, AFileChangedDuringTheOpenIsReadAgain)
+{
+    // Rewritten once the page is shown: the header queries after it must see
+    // the new text, as they did when every step parsed the file itself.
+    struct RewritingDisplay final : InvoiceDisplay {
+        QString path;
+        QByteArray replacement;
+        QStringList log;
+        QString extractEnvelope(const QString &) override { return QString(); }
+        void showPage(const QByteArray &) override { writeBytes(path, replacement); }
+        void loadAttachments(const QString &) override { }
+        void setHeaderField(CampoTestata field, const QByteArray &text) override
+        {
+            log << QStringLiteral("field %1 %2").arg(int(field)).arg(QString::fromLatin1(text));
+        }
+        void plainMessage(const QString &text) override { log << text; }
+    } display;
+    display.path = file(invoice("<FormatoTrasmissione>FPR12</FormatoTrasmissione>", "<Numero>7</Numero>"));
+    display.replacement = invoice("<FormatoTrasmissione>FPR12</FormatoTrasmissione>", "<Numero>8</Numero>");
+    MostraFattura(display.path, stato, display);
+    EXPECT_EQ(
+        display.log, (QStringList { QStringLiteral("field 1 TD04 nota di credito"), QStringLiteral("field 3 8") }));
+}
+
+TEST_F(OpenFlow, AnAttachmentOfMoreThanTenMegabytesOpens)
+{
+    // libxml2 refuses a single text node over 10 MB unless told otherwise.
+    const QByteArray allegato = "<Allegati><Attachment>" + QByteArray(11'000'000, 'A') + "</Attachment></Allegati>";
+    const QString path = file(invoice("<FormatoTrasmissione>FPR12</FormatoTrasmissione>", "<Numero>7</Numero>")
+                                  .replace("</DatiGenerali>", "</DatiGenerali>" + allegato));
+    MostraFattura(path, stato, display);
+    EXPECT_EQ(display.log,
+        (QStringList { QStringLiteral("page PR"), QStringLiteral("attachments ") + path,
+            QStringLiteral("field 1 TD04 nota di credito"), QStringLiteral("field 3 7") }));
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the programs and benchmarks in Release (preset "bench"), writes the
+# generated inputs into bench/data/ and prints every figure of BENCHMARKS.md.
+# Usage: scripts/bench.sh   (REPS=N sets the repetitions of each benchmark)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+B=build-bench
+D=bench/data
+cmake --preset bench >/dev/null
+cmake --build --preset bench >/dev/null
+python3 scripts/genera_dati_bench.py "$D"
+
+echo "== Core (CPU time, median of ${REPS:-3})"
+"$B/bench/core_bench" --benchmark_repetitions="${REPS:-3}" --benchmark_report_aggregates_only=true \
+  --benchmark_out="$B/core.json" --benchmark_out_format=json >/dev/null
+python3 - "$B/core.json" <<'EOF'
+import json, sys
+righe = {b["run_name"]: b for b in json.load(open(sys.argv[1]))["benchmarks"] if b.get("aggregate_name") == "median"}
+def ms(n): return righe[n]["cpu_time"]
+def gbs(n): return righe[n]["bytes_per_second"] / 1e9
+for nome, pavimento in [("Codec_Decode", "Floor_MemoryCopy"), ("Codec_Encode", "Floor_MemoryCopy"),
+                        ("TagScan_Attachments20MB", "Floor_Memchr20MB"), ("LeggiAllegati_20MB", "Floor_ReadFile20MB")]:
+    print(f"{nome:28} {gbs(nome):6.2f} GB/s  {ms(nome):8.2f} ms   floor {pavimento}: {gbs(pavimento):6.2f} GB/s")
+for caso in ["small_fpa", "lines_5000", "attachments_20mb"]:
+    strada, pavimento = ms(f"OpenRoad/{caso}"), ms(f"Floor_ParseTransform/{caso}")
+    print(f"OpenRoad/{caso:19} {strada:8.1f} ms   floor parse+transform {pavimento:8.1f} ms   ratio {strada / pavimento:.2f}x")
+EOF
+
+echo "== coreutils base64 -d, for reference"
+head -c 50331648 /dev/urandom | base64 -w0 > "$B/testo.b64"
+inizio=$(date +%s.%N); base64 -d "$B/testo.b64" >/dev/null; fine=$(date +%s.%N)
+python3 -c "import os,sys; print(f'{os.path.getsize(sys.argv[1]) / (float(sys.argv[3]) - float(sys.argv[2])) / 1e9:.2f} GB/s')" \
+  "$B/testo.b64" "$inizio" "$fine"
+rm -f "$B/testo.b64"
+
+echo "== Window (offscreen), three runs"
+for _ in 1 2 3; do
+  QT_QPA_PLATFORM=offscreen QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu XDG_RUNTIME_DIR="$(mktemp -d)" \
+    "$B/window_bench" "$D/piccola_fpa.xml" "$D/righe_5000.xml" 2>/dev/null
+done
+
+echo "== Peak memory of lentiva-cli html"
+for f in piccola_fpa righe_5000 allegati_20mb allegato_50mb; do
+  kb=$( { /usr/bin/time -f "%M" "$B/lentiva-cli" html "$D/$f.xml" >/dev/null; } 2>&1 | tail -1)
+  python3 -c "import os,sys; s=os.path.getsize(sys.argv[1]); print(f'{sys.argv[2]:18} file {s/1e6:7.1f} MB  peak {int(sys.argv[3])/1e3:7.1f} MB  {int(sys.argv[3])*1e3/s:5.1f}x')" \
+    "$D/$f.xml" "$f" "$kb"
+done
+
+echo "== The 50 MB invoice with a 40 MB attachment opens; entity bombs and external entities do not"
+"$B/lentiva-cli" allegati "$D/allegato_50mb.xml"
+"$B/lentiva-cli" info "$D/allegato_50mb.xml" | head -1
+prova=$(mktemp -d)
+{
+  echo "<?xml version='1.0'?><!DOCTYPE r [<!ENTITY l0 'ha'>"
+  for i in 1 2 3 4 5 6 7 8 9; do echo "<!ENTITY l$i '&l$((i-1));&l$((i-1));&l$((i-1));&l$((i-1));&l$((i-1));&l$((i-1));&l$((i-1));&l$((i-1));&l$((i-1));&l$((i-1));'>"; done
+  echo "]><r><FormatoTrasmissione>FPR12</FormatoTrasmissione><Numero>&l9;</Numero></r>"
+} > "$prova/risate.xml"
+printf '%s\n' "<?xml version='1.0'?><!DOCTYPE r [<!ENTITY x SYSTEM 'file:///etc/passwd'>]>" \
+  "<r><FormatoTrasmissione>FPR12</FormatoTrasmissione><Numero>&x;</Numero></r>" > "$prova/esterna.xml"
+"$B/lentiva-cli" info "$prova/risate.xml" "$prova/esterna.xml" 2>&1 | grep -a "Entity declarations" || true
+rm -rf "$prova"
