@@ -216,8 +216,9 @@ void TFLENTIVA::costruisci()
     imgVelmaro->setCursor(Qt::PointingHandCursor);
     imgVelmaro->setToolTip(QStringLiteral("Velmaro: il gestionale gratuito per magazzino, vendite e acquisti"));
     connect(imgVelmaro, &ImmagineCliccabile::clicked, this, &TFLENTIVA::imgVelmaroClick);
-    // Print and PDF sit in the free stretch left of the promotion, so on a
-    // narrow window they give way to the fields on the left, never to it.
+    // Print and PDF are docked against the promotion: on any width they stay
+    // clear of it, and only a window narrower than the design size brings
+    // them over the web address.
     auto *panStampa = new QWidget(panBottom);
     panStampa->setObjectName(QStringLiteral("panStampa"));
     panStampa->setFont(fontPx(font(), 11));

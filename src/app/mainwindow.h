@@ -1,5 +1,6 @@
-// The main window FLENTIVA: its layout, its handlers, and the display the
-// open flow drives. Everything the user sees goes through Dialoghi.
+// The main window FLENTIVA: its layout, its handlers, the display the open
+// flow drives and the invoice files dropped on it. Everything the user sees
+// goes through Dialoghi.
 #pragma once
 
 #include "attachments/allegati.h"
