@@ -217,8 +217,8 @@ void TFLENTIVA::costruisci()
     imgVelmaro->setToolTip(QStringLiteral("Velmaro: il gestionale gratuito per magazzino, vendite e acquisti"));
     connect(imgVelmaro, &ImmagineCliccabile::clicked, this, &TFLENTIVA::imgVelmaroClick);
     // Print and PDF are docked against the promotion: on any width they stay
-    // clear of it, and only a window narrower than the design size brings
-    // them over the web address.
+    // clear of it. At the design size they reach into the empty end of the
+    // web-address field; only a narrower window brings them over its text.
     auto *panStampa = new QWidget(panBottom);
     panStampa->setObjectName(QStringLiteral("panStampa"));
     panStampa->setFont(fontPx(font(), 11));
