@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin qt6-image-formats-plugins libgl-dev
   libxml2-dev libxslt1-dev openssl
   libgtest-dev
-  xvfb xauth poppler-utils
+  xvfb xauth poppler-utils desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

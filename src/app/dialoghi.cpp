@@ -4,6 +4,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QWebEngineView>
 
 QStringList filtriQt(const QString &filtro)
 {
@@ -18,6 +22,9 @@ QStringList filtriQt(const QString &filtro)
     }
     return result;
 }
+
+DialoghiQt::DialoghiQt() = default;
+DialoghiQt::~DialoghiQt() = default;
 
 QString DialoghiQt::scegliFile(QWidget *parent, const ImpostazioniDialogo &impostazioni)
 {
@@ -49,4 +56,43 @@ void DialoghiQt::errore(QWidget *parent, const QString &testo)
 void DialoghiQt::apri(const QUrl &url)
 {
     QDesktopServices::openUrl(url);
+}
+
+QString DialoghiQt::scegliFileDaSalvare(
+    QWidget *parent, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto)
+{
+    QFileDialog dialog(parent, impostazioni.titolo, impostazioni.cartella);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filtriQt(impostazioni.filtro));
+    dialog.setDefaultSuffix(impostazioni.estensione);
+    dialog.selectFile(nomeProposto);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void DialoghiQt::stampa(QWidget *parent, QWebEngineView *view)
+{
+    // The engine prints one page at a time; a second request would fail.
+    if (stampaInCorso_)
+        return;
+    if (!stampante_) {
+        stampante_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        stampante_->setPageSize(QPageSize(QPageSize::A4));
+    }
+    QPrintDialog dialog(stampante_.get(), parent);
+    dialog.setWindowTitle(QStringLiteral("Stampa"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    stampaInCorso_ = true;
+    QObject::connect(
+        view, &QWebEngineView::printFinished, view,
+        [this, parent](bool ok) {
+            stampaInCorso_ = false;
+            if (!ok)
+                errore(parent, QStringLiteral("Stampa non riuscita."));
+        },
+        Qt::SingleShotConnection);
+    view->print(stampante_.get());
 }

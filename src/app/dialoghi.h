@@ -1,6 +1,7 @@
-// What the window asks of the desktop: the file-open dialog, the two kinds of
-// message box and the shell's "open". Behind an interface so that tests can
-// script the answers and record the messages.
+// What the window asks of the desktop: the file-open and file-save dialogs,
+// the print dialog, the two kinds of message box and the shell's "open".
+// Behind an interface so that tests can script the answers and record the
+// messages.
 #pragma once
 
 #include "common/messages.h"
@@ -8,7 +9,10 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <memory>
 
+class QPrinter;
+class QWebEngineView;
 class QWidget;
 
 inline const QString TitoloApplicazione = QStringLiteral("Lentiva, Visualizzatore fatture elettroniche Italia xml/p7m");
@@ -25,6 +29,14 @@ public:
     virtual ~Dialoghi() = default;
     // The chosen path, or empty when the user cancelled.
     virtual QString scegliFile(QWidget *parent, const ImpostazioniDialogo &impostazioni) = 0;
+    // The path to save to, or empty when the user cancelled; the dialog starts
+    // in impostazioni.cartella with nomeProposto filled in.
+    virtual QString scegliFileDaSalvare(
+        QWidget *parent, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto)
+        = 0;
+    // Asks for a printer and prints the view's page on it; nothing when the
+    // user cancels.
+    virtual void stampa(QWidget *parent, QWebEngineView *view) = 0;
     // The plain message box: no icon, one OK.
     virtual void messaggio(QWidget *parent, const QString &testo) = 0;
     // The default error display: error icon, one OK; the text is shown as given.
@@ -37,11 +49,20 @@ QStringList filtriQt(const QString &filtro);
 
 class DialoghiQt final : public Dialoghi {
 public:
+    DialoghiQt();
+    ~DialoghiQt() override;
     QString scegliFile(QWidget *parent, const ImpostazioniDialogo &impostazioni) override;
+    QString scegliFileDaSalvare(
+        QWidget *parent, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto) override;
+    void stampa(QWidget *parent, QWebEngineView *view) override;
     void messaggio(QWidget *parent, const QString &testo) override;
     void errore(QWidget *parent, const QString &testo) override;
     void apri(const QUrl &url) override;
 
 private:
     QString ultimoFile_; // offered again the next time, as the dialog keeps it
+    // Kept between prints so the user's choices stay, and because the engine
+    // prints after stampa has returned: the printer must outlive the print.
+    std::unique_ptr<QPrinter> stampante_;
+    bool stampaInCorso_ = false;
 };

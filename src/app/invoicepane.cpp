@@ -95,6 +95,9 @@ InvoicePane::InvoicePane(QWidget *parent)
     s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     setPage(lockedPage);
     setContextMenuPolicy(Qt::NoContextMenu);
+    // Dropped files belong to the window, which opens invoices; the engine
+    // would otherwise take every drag that crosses the page.
+    setAcceptDrops(false);
     setFocusPolicy(Qt::StrongFocus); // in the tab order even before the first page
     connect(lockedPage, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (page()->url() == current_) {
@@ -119,8 +122,11 @@ void InvoicePane::showPage(const QByteArray &page)
 bool InvoicePane::event(QEvent *event)
 {
     const bool result = QWebEngineView::event(event);
-    if (event->type() == QEvent::ChildPolished)
+    if (event->type() == QEvent::ChildPolished) {
+        if (auto *inner = qobject_cast<QWidget *>(static_cast<QChildEvent *>(event)->child()))
+            inner->setAcceptDrops(false);
         emit innerWidgetAdded();
+    }
     return result;
 }
 

@@ -1,5 +1,6 @@
 // The browser pane: the rendered invoice is served from memory under a scheme
-// of the program's own. No scripts, no network, no navigation anywhere else.
+// of the program's own. No scripts, no network, no navigation anywhere else,
+// and no drops: a file dropped on the page goes to the window.
 #pragma once
 
 #include <QByteArray>

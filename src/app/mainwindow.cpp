@@ -3,6 +3,7 @@
 #include "app/dialoghi.h"
 #include "app/docklayout.h"
 #include "app/invoicepane.h"
+#include "app/pdfexport.h"
 #include "app/widgets.h"
 #include "attachments/codifica.h"
 #include "attachments/envelope.h"
@@ -15,13 +16,16 @@
 #include "common/text8.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 namespace {
 const QString kSitoWeb = QStringLiteral("www.lentiva.example");
@@ -65,6 +69,19 @@ QFrame *pannello(QWidget *parent, const QString &nome, int shape = QFrame::NoFra
     frame->setObjectName(nome);
     frame->setFrameStyle(shape);
     return frame;
+}
+
+// The file a drag brings when the window takes it: only the first file
+// counts, and it must be a .xml or .p7m file.
+QString fileTrascinato(const QMimeData *data)
+{
+    const QList<QUrl> urls = data != nullptr ? data->urls() : QList<QUrl>();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return QString();
+    const QString path = urls.first().toLocalFile();
+    if (!fileExists(path) || !(hasExtension(path, u".xml") || hasExtension(path, u".p7m")))
+        return QString();
+    return path;
 }
 
 QLabel *barraTitolo(QWidget *parent, const QString &nome, const QString &testo)
@@ -137,6 +154,7 @@ void TFLENTIVA::costruisci()
                                   "xml/p7m) - ")
         + kCrediti);
     setWindowIcon(QIcon(QStringLiteral(":/images/lentiva.png")));
+    setAcceptDrops(true);
     setFont(fontPx(font(), 11));
     resize(1083, 652);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -198,6 +216,18 @@ void TFLENTIVA::costruisci()
     imgVelmaro->setCursor(Qt::PointingHandCursor);
     imgVelmaro->setToolTip(QStringLiteral("Velmaro: il gestionale gratuito per magazzino, vendite e acquisti"));
     connect(imgVelmaro, &ImmagineCliccabile::clicked, this, &TFLENTIVA::imgVelmaroClick);
+    // Print and PDF are docked against the promotion: on any width they stay
+    // clear of it. At the design size they reach into the empty end of the
+    // web-address field; only a narrower window brings them over its text.
+    auto *panStampa = new QWidget(panBottom);
+    panStampa->setObjectName(QStringLiteral("panStampa"));
+    panStampa->setFont(fontPx(font(), 11));
+    bottomDock->addDocked(panStampa, DockLayout::Dock::Right, 228);
+    btnStampa = pulsante(panStampa, QStringLiteral("btnStampa"), QStringLiteral("Stampa"), { 6, 4, 105, 33 }, 13);
+    btnStampa->setToolTip(QStringLiteral("Stampa la fattura (Ctrl+P)"));
+    btnEsportaPdf
+        = pulsante(panStampa, QStringLiteral("btnEsportaPdf"), QStringLiteral("Esporta PDF"), { 117, 4, 105, 33 }, 13);
+    btnEsportaPdf->setToolTip(QStringLiteral("Salva la fattura come PDF (Ctrl+Maiusc+E)"));
 
     // Right column: logo, document, attachments, hidden utilities.
     QFrame *panRight = pannello(this, QStringLiteral("PanRight"));
@@ -284,11 +314,20 @@ void TFLENTIVA::costruisci()
     connect(btnEstraiPM7, &QPushButton::clicked, this, &TFLENTIVA::btnEstraiPM7Click);
     connect(btnCodificaFile, &QPushButton::clicked, this, &TFLENTIVA::btnCodificaFileClick);
     connect(btndecodifica, &QPushButton::clicked, this, &TFLENTIVA::btndecodificaClick);
+    connect(btnStampa, &QPushButton::clicked, this, &TFLENTIVA::btnStampaClick);
+    connect(btnEsportaPdf, &QPushButton::clicked, this, &TFLENTIVA::btnEsportaPdfClick);
+    // Window-wide shortcuts rather than the buttons' own, which would stop
+    // working whenever the buttons are out of sight.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
+        &TFLENTIVA::btnStampaClick);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), this), &QShortcut::activated, this,
+        &TFLENTIVA::btnEsportaPdfClick);
 }
 
 void TFLENTIVA::ordinaTab()
 {
-    QWidget *const order[] = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen };
+    QWidget *const order[]
+        = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen, btnStampa, btnEsportaPdf };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -345,16 +384,47 @@ void TFLENTIVA::btnSelFileClick()
             if (trimControls(scelto).isEmpty())
                 return;
         }
-        StFileXML->setValore(scelto);
-        stato_.FileXml = scelto;
-        Display display(*this);
-        MostraFattura(scelto, stato_, display);
+        apriScelto(scelto);
     });
+}
+
+void TFLENTIVA::apriScelto(const QString &scelto)
+{
+    StFileXML->setValore(scelto);
+    stato_.FileXml = scelto;
+    Display display(*this);
+    MostraFattura(scelto, stato_, display);
+}
+
+void TFLENTIVA::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (fileTrascinato(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void TFLENTIVA::dropEvent(QDropEvent *event)
+{
+    const QString path = fileTrascinato(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Opened once the drop is over: the file manager waits for the drop to end,
+    // and the flow may stop at a message box.
+    QMetaObject::invokeMethod(
+        this, [this, path] { protetto([&] { apriScelto(path); }); }, Qt::QueuedConnection);
 }
 
 void TFLENTIVA::MostraHtml(const QByteArray &testo)
 {
     WebBrowser1->showPage(testo);
+    fileInMostra_ = StFileXML->valore();
 }
 
 void TFLENTIVA::CaricaAllegati(const QString &fileName)
@@ -471,6 +541,29 @@ void TFLENTIVA::btnEstraiPM7Click()
             return;
         QString xml;
         EstraiXmlDaP7m(envelope, xml, stato_.DirProgramma);
+    });
+}
+
+void TFLENTIVA::btnStampaClick()
+{
+    protetto([this] {
+        if (WebBrowser1->hasPage())
+            dialoghi_.stampa(this, WebBrowser1);
+    });
+}
+
+void TFLENTIVA::btnEsportaPdfClick()
+{
+    protetto([this] {
+        if (!WebBrowser1->hasPage())
+            return;
+        const ImpostazioniDialogo impostazioni { extractFilePath(fileInMostra_), QStringLiteral("pdf"),
+            QStringLiteral("PDF|*.pdf"), QStringLiteral("Esporta PDF") };
+        const QString nome
+            = dialoghi_.scegliFileDaSalvare(this, impostazioni, extractFileName(nomePdfPer(fileInMostra_)));
+        if (trimControls(nome).isEmpty())
+            return;
+        esportaPdf(*WebBrowser1, nome);
     });
 }
 

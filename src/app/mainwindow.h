@@ -1,5 +1,6 @@
-// The main window FLENTIVA: its layout, its handlers, and the display the
-// open flow drives. Everything the user sees goes through Dialoghi.
+// The main window FLENTIVA: its layout, its handlers, the display the open
+// flow drives and the invoice files dropped on it. Everything the user sees
+// goes through Dialoghi.
 #pragma once
 
 #include "attachments/allegati.h"
@@ -38,9 +39,13 @@ public:
     void btnEstraiPM7Click();
     void btnCodificaFileClick();
     void btndecodificaClick();
+    void btnStampaClick();
+    void btnEsportaPdfClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -51,6 +56,8 @@ private:
     void FormShow();
     void costruisci();
     void ordinaTab();
+    // The open flow from the chosen file on, whether the dialog or a drop chose it.
+    void apriScelto(const QString &scelto);
     void MostraHtml(const QByteArray &testo);
     void CaricaAllegati(const QString &fileName);
     void impostaCampo(CampoTestata campo, const QByteArray &testo);
@@ -61,6 +68,7 @@ private:
     StatoFattura stato_; // DirProgramma, FileXml, FoglioStile
     QList<TAllegatoItem> ListaAllegati; // the attachments of the invoice on show
     QString FileParametro;
+    QString fileInMostra_; // the chosen file whose page the pane shows
     bool mostrata_ = false;
 
     CampoValore *StFileXML = nullptr;
@@ -76,5 +84,7 @@ private:
     QListWidget *LBAlleg = nullptr;
     QPushButton *ButtonSave = nullptr;
     QPushButton *ButtonOpen = nullptr;
+    QPushButton *btnStampa = nullptr;
+    QPushButton *btnEsportaPdf = nullptr;
     QWidget *panUtili = nullptr;
 };

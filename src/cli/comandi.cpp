@@ -1,4 +1,4 @@
-// The commands of lentiva-cli. html and info drive the window's open road
+// The commands of lentiva-cli. html, pdf and info drive the window's open road
 // through a display of their own; the others call the routines behind the
 // window's buttons. Each file starts from the state the window starts with.
 #include "cli/comandi.h"
@@ -46,6 +46,7 @@ constexpr Comando kComandi[] = {
     { "estrai", false, true, false, false },
     { "base64", false, false, false, false },
     { "p7m", false, false, false, false },
+    { "pdf", true, true, false, false },
 };
 
 struct Opzioni {
@@ -109,7 +110,8 @@ Opzioni leggiOpzioni(const QStringList &argomenti)
         throw ErroreUso { QStringLiteral("-o e -d non vanno insieme") };
     if (o.conUscita && o.file.size() > 1)
         throw ErroreUso { QStringLiteral("-o vale per un solo file; per più file si usa -d CARTELLA") };
-    if (o.comando == QLatin1String("html") && o.file.size() > 1 && !o.conCartella)
+    if ((o.comando == QLatin1String("html") || o.comando == QLatin1String("pdf")) && o.file.size() > 1
+        && !o.conCartella)
         throw ErroreUso { QStringLiteral("più file vogliono -d CARTELLA") };
     return o;
 }
@@ -232,7 +234,9 @@ void intestazione(Sessione &s, const Opzioni &o, const QString &file, bool primo
     s.scrivi(QString((primo ? QString() : QStringLiteral("\n")) + QStringLiteral("File: ") + file + QLatin1Char('\n')));
 }
 
-void comandoHtml(Sessione &s, const Opzioni &o)
+// html and pdf: each file's page, made into what the command writes, goes to
+// standard output, to the -o file or to the -d folder under the invoice's name.
+void comandoPagina(Sessione &s, const Opzioni &o, const QString &estensione, const PaginaInPdf &converti)
 {
     // A folder that cannot be made shows as each file's creation error.
     if (o.conCartella && !directoryExists(o.cartella))
@@ -243,14 +247,15 @@ void comandoHtml(Sessione &s, const Opzioni &o)
         if (!apri(s, file, stato, display))
             continue;
         protetto(s, file, [&] {
+            const QByteArray risultato = converti ? converti(display.pagina) : display.pagina;
             if (o.conCartella)
-                writeFileAtomically(includeTrailingSeparator(o.cartella) + extractFileName(removeFileExt(stato.FileXml))
-                        + QStringLiteral(".html"),
-                    display.pagina);
+                writeFileAtomically(
+                    includeTrailingSeparator(o.cartella) + extractFileName(removeFileExt(stato.FileXml)) + estensione,
+                    risultato);
             else if (o.conUscita)
-                writeFileAtomically(o.uscita, display.pagina);
+                writeFileAtomically(o.uscita, risultato);
             else
-                s.scrivi(display.pagina);
+                s.scrivi(risultato);
         });
     }
 }
@@ -392,6 +397,10 @@ QString TestoAiuto()
                           "      1252). Un file va sullo standard output o in USCITA; più file vanno in\n"
                           "      CARTELLA/<nome senza estensione>.html. Con --utf8 il risultato del foglio\n"
                           "      di stile in UTF-8, così com'è.\n"
+                          "  pdf FILE... [-o USCITA | -d CARTELLA]\n"
+                          "      la pagina della fattura come PDF A4, come \"Esporta PDF\" della finestra;\n"
+                          "      uscita come per html, in CARTELLA/<nome senza estensione>.pdf. Non serve\n"
+                          "      uno schermo.\n"
                           "  info FILE... [--json]\n"
                           "      una riga ciascuno in UTF-8: \"Formato: \", \"Tipo documento: \", \"Numero: \",\n"
                           "      \"Data: \", \"Cedente/Prestatore: \"; con più file ogni blocco comincia con\n"
@@ -415,7 +424,8 @@ QString TestoAiuto()
                           "altri si elaborano comunque), 2 se la riga di comando è sbagliata.\n");
 }
 
-int EseguiComando(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err)
+int EseguiComando(
+    const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err, const PaginaInPdf &inPdf)
 {
     const QString primo = argomenti.value(0);
     if (primo == QLatin1String("--help") || primo == QLatin1String("-h")) {
@@ -434,9 +444,16 @@ int EseguiComando(const QStringList &argomenti, const QString &dirProgramma, QIO
         return UscitaUso;
     }
 
+    if (o.comando == QLatin1String("pdf") && !inPdf) {
+        err.write("lentiva-cli: il comando pdf manca in questa compilazione (senza la finestra)\n");
+        return UscitaErrori;
+    }
+
     Sessione s(dirProgramma, out, err);
     if (o.comando == QLatin1String("html"))
-        comandoHtml(s, o);
+        comandoPagina(s, o, QStringLiteral(".html"), {});
+    else if (o.comando == QLatin1String("pdf"))
+        comandoPagina(s, o, QStringLiteral(".pdf"), inPdf);
     else if (o.comando == QLatin1String("info"))
         comandoInfo(s, o);
     else if (o.comando == QLatin1String("allegati"))

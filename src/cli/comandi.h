@@ -2,18 +2,25 @@
 // the same core with the same program folder, stylesheets and messages.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QIODevice;
 
 // Exit codes: every file done, some file failed, the command line is wrong.
 enum CodiceUscita : int { UscitaOk = 0, UscitaErrori = 1, UscitaUso = 2 };
 
+// Turns a page (the bytes the window's pane receives) into a PDF; throws
+// Exception when it cannot. Given by the program when it has the web pane.
+using PaginaInPdf = std::function<QByteArray(const QByteArray &pagina)>;
+
 // Runs the command named by the arguments (those after the program's name).
 // dirProgramma is the program folder, ending in the separator; out and err
-// take standard output and standard error.
-int EseguiComando(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err);
+// take standard output and standard error; without inPdf there is no "pdf".
+int EseguiComando(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err,
+    const PaginaInPdf &inPdf = {});
 
 // The help text, in Italian.
 QString TestoAiuto();

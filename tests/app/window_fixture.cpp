@@ -31,6 +31,14 @@ QString ScriptedDialogs::scegliFile(QWidget *, const ImpostazioniDialogo &impost
     return answers.isEmpty() ? QString() : answers.takeFirst();
 }
 
+QString ScriptedDialogs::scegliFileDaSalvare(
+    QWidget *, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto)
+{
+    shownSave << impostazioni;
+    proposedNames << nomeProposto;
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
 QByteArray sampleInvoice(const QByteArray &formato, const QByteArray &numero, const QByteArray &extraBody)
 {
     return "<?xml version='1.0' encoding='UTF-8'?>\n<p:FatturaElettronica versione='FPR12' xmlns:p='urn:x'>"

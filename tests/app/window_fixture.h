@@ -15,11 +15,17 @@ class CampoValore;
 struct ScriptedDialogs final : Dialoghi {
     QStringList answers; // the files "chosen", one per dialog; empty = cancel
     QList<ImpostazioniDialogo> shown;
+    QList<ImpostazioniDialogo> shownSave;
+    QStringList proposedNames; // one per save dialog
+    QList<QWebEngineView *> printed;
     QStringList messages;
     QStringList errors;
     QList<QUrl> opened;
 
     QString scegliFile(QWidget *, const ImpostazioniDialogo &impostazioni) override;
+    QString scegliFileDaSalvare(
+        QWidget *, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto) override;
+    void stampa(QWidget *, QWebEngineView *view) override { printed << view; }
     void messaggio(QWidget *, const QString &testo) override { messages << testo; }
     void errore(QWidget *, const QString &testo) override { errors << testo; }
     void apri(const QUrl &url) override { opened << url; }

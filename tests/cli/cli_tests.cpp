@@ -59,6 +59,7 @@ protected:
         p.setProgram(programDir() + QStringLiteral("/lentiva-cli"));
         p.setArguments(argomenti);
         p.setWorkingDirectory(dir.path());
+        p.setProcessEnvironment(ambiente);
         p.start();
         EXPECT_TRUE(p.waitForFinished(60000)) << argomenti.join(QLatin1Char(' ')).toStdString();
         return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
@@ -73,7 +74,17 @@ protected:
     static QString foglio(const QString &nome) { return programDir() + QLatin1Char('/') + DirFogliStile + nome; }
 
     QTemporaryDir dir;
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
 };
+
+// The text of a PDF as pdftotext reads it.
+QString testoPdf(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), { pdf, QStringLiteral("-") });
+    return p.waitForFinished(30000) && p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput())
+                                                         : QStringLiteral("<pdftotext failed>");
+}
 } // namespace
 
 TEST_F(Cli, UsageErrorsExitTwo)
@@ -94,6 +105,9 @@ TEST_F(Cli, UsageErrorsExitTwo)
         { "several pages without a folder", lista({ "html", "a.xml", "b.xml" }),
             "lentiva-cli: più file vogliono -d CARTELLA" },
         { "base64 of two files", lista({ "base64", "a", "b" }), "lentiva-cli: base64 vuole un solo file" },
+        { "several PDFs without a folder", lista({ "pdf", "a.xml", "b.xml" }),
+            "lentiva-cli: più file vogliono -d CARTELLA" },
+        { "pdf with --utf8", lista({ "pdf", "--utf8", "a.xml" }), "lentiva-cli: opzione non valida per pdf: --utf8" },
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.name);
@@ -248,4 +262,51 @@ TEST_F(Cli, EnvelopesOpenAsTheWindowOpensThem)
     EXPECT_EQ(info.codice, 0);
     EXPECT_TRUE(info.out.startsWith("Formato: FPR12\nTipo documento: TD01 fattura\n")) << info.out.toStdString();
     EXPECT_EQ(esegui({ QStringLiteral("html"), busta }).out, TestoPerPannello(TrasformaXsl(xml, foglio(FoglioFPR12))));
+}
+
+TEST_F(Cli, PdfWritesOnePdfPerFileWithoutADisplay)
+{
+#ifndef LENTIVA_CLI_PDF
+    GTEST_SKIP() << "built without the window's modules: no pdf command";
+#endif
+    ambiente.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    ambiente.remove(QStringLiteral("DISPLAY"));
+    ambiente.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const struct {
+        const char *sample;
+        const char *numero;
+    } rows[] = {
+        { "IT00000000001_ESEMPIO1", "2024/17" },
+        { "IT00000000001_ESEMPIO_PA", "FPA 9/24" },
+        { "IT00000000001_SEMPLIFICATA", "S-112" },
+    };
+    QStringList argomenti { QStringLiteral("pdf") };
+    for (const auto &r : rows)
+        argomenti << programDir() + QLatin1Char('/') + DirFatture + QString::fromUtf8(r.sample)
+                + QStringLiteral(".xml");
+    const QString rotto = file("rotto.xml", "<r>");
+    const QString uscita = dir.filePath(QStringLiteral("pdf"));
+    argomenti << rotto << QStringLiteral("-d") << uscita;
+    const Esito e = esegui(argomenti);
+    EXPECT_EQ(e.codice, 1);
+    EXPECT_TRUE(e.out.isEmpty());
+    // Nothing on standard error but the broken file's messages.
+    EXPECT_EQ(QString::fromUtf8(e.err),
+        rotto
+            + QStringLiteral(": ATTENZIONE, XML CON ERRORI (002)! \r\n\r\nPremature end of data in tag r line 1\r\n"
+                             "Line: 1\r\n<r>\n")
+            + rotto + QStringLiteral(": Documento xml non gestito, visualizzazione non possibile!\n"));
+    EXPECT_EQ(QDir(uscita).entryList(QDir::Files).size(), 3);
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.sample);
+        const QString pdf = uscita + QLatin1Char('/') + QString::fromUtf8(r.sample) + QStringLiteral(".pdf");
+        EXPECT_TRUE(readBytes(pdf).startsWith("%PDF-"));
+        EXPECT_TRUE(testoPdf(pdf).contains(QString::fromUtf8(r.numero)));
+    }
+
+    // One file goes to standard output.
+    const Esito uno = esegui({ QStringLiteral("pdf"), argomenti[1] });
+    EXPECT_EQ(uno.codice, 0);
+    EXPECT_TRUE(uno.out.startsWith("%PDF-"));
+    EXPECT_TRUE(uno.err.isEmpty()) << uno.err.toStdString();
 }
