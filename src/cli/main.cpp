@@ -5,28 +5,30 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <cstdio>
-#include <memory>
+#include <QFileInfo>
+#include <QLibrary>
 
-#ifdef LENTIVA_CLI_PDF
-#include "cli/paginapdf.h"
-#endif
+namespace {
+// "pdf" lives in a module beside the program, loaded only for that command.
+using PdfMain = int (*)(int, char **);
+
+PdfMain moduloPdf(const char *argv0)
+{
+    QString programma = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (programma.isEmpty())
+        programma = QFileInfo(QFile::decodeName(argv0)).absoluteFilePath();
+    QLibrary modulo(QFileInfo(programma).absolutePath() + QStringLiteral("/lentiva-cli-pdf"));
+    return reinterpret_cast<PdfMain>(modulo.resolve("lentivaCliPdf"));
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
-#ifdef LENTIVA_CLI_PDF
-    // Only "pdf" pays for the web engine.
-    const bool perPdf = argc > 1 && qstrcmp(argv[1], "pdf") == 0;
-    const std::unique_ptr<QCoreApplication> app
-        = perPdf ? applicazionePerPdf(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
-    ConvertitorePdf convertitore; // after the application, so that it goes first
-    PaginaInPdf inPdf;
-    if (perPdf)
-        inPdf = [&convertitore](const QByteArray &pagina) { return convertitore.converti(pagina); };
-#else
+    if (argc > 1 && qstrcmp(argv[1], "pdf") == 0) {
+        if (const PdfMain pdf = moduloPdf(argv[0]))
+            return pdf(argc, argv);
+    }
     QCoreApplication app(argc, argv);
-    const PaginaInPdf inPdf;
-#endif
     QCoreApplication::setApplicationName(QStringLiteral("lentiva-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.1.0.0"));
 
@@ -36,5 +38,6 @@ int main(int argc, char *argv[])
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     QStringList argomenti = QCoreApplication::arguments();
     argomenti.removeFirst();
-    return EseguiComando(argomenti, QCoreApplication::applicationDirPath() + QDir::separator(), out, err, inPdf);
+    // Without the module there is no "pdf"; the commands say so.
+    return EseguiComando(argomenti, QCoreApplication::applicationDirPath() + QDir::separator(), out, err);
 }
