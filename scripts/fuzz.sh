@@ -5,6 +5,7 @@
 # xmlquery openflow estrazione; all when none is named)
 # New inputs go to build-fuzz/corpus-HARNESS/, crash inputs to
 # build-fuzz/artifacts-HARNESS/, the output to build-fuzz/fuzz-HARNESS.log.
+# FUZZ_ARGS adds libFuzzer options (e.g. FUZZ_ARGS=-max_len=65536).
 # Exits non-zero when any harness found something.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +31,7 @@ run_one() {
     # The first folder is the writable corpus; the committed seeds are only read.
     # -timeout catches hangs; the memory limit leaves room for two at a time.
     "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-        -dict=fuzz/fatture.dict -artifact_prefix="$artifacts" -print_final_stats=1 \
+        -dict=fuzz/fatture.dict -artifact_prefix="$artifacts" -print_final_stats=1 ${FUZZ_ARGS:-} \
         "$corpus" "${seeds[@]}" >"$build/fuzz-$name.log" 2>&1
 }
 
