@@ -44,8 +44,8 @@ constexpr Riga kTraslitterazioni[] = {
     { 0x20AC, '\x80', "EU" },
 };
 
-// Applies the table and returns the 8-bit text, or an empty optional state
-// (applied == false) when no row applies and the text is left alone.
+// Applies the table and returns the 8-bit text; applied stays false (and the
+// result empty) when no row applies and the text is left alone.
 QByteArray transliterate8(const QString &html, bool &applied)
 {
     applied = false;
