@@ -18,6 +18,9 @@
 #include "invoice/openflow.h"
 #include "invoice/xmlquery.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -465,4 +468,17 @@ int EseguiComando(
     else
         comandoP7m(s, o);
     return s.fallito ? UscitaErrori : UscitaOk;
+}
+
+int EseguiRigaDiComando(const PaginaInPdf &inPdf)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("lentiva-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.1.0.0"));
+    QFile out;
+    QFile err;
+    out.open(stdout, QIODevice::WriteOnly);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    QStringList argomenti = QCoreApplication::arguments();
+    argomenti.removeFirst();
+    return EseguiComando(argomenti, QCoreApplication::applicationDirPath() + QDir::separator(), out, err, inPdf);
 }

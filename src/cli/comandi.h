@@ -22,5 +22,9 @@ using PaginaInPdf = std::function<QByteArray(const QByteArray &pagina)>;
 int EseguiComando(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err,
     const PaginaInPdf &inPdf = {});
 
+// Runs the process's own command line (the application must exist) on standard
+// output and standard error, from the program's folder.
+int EseguiRigaDiComando(const PaginaInPdf &inPdf = {});
+
 // The help text, in Italian.
 QString TestoAiuto();

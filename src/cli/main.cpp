@@ -3,7 +3,6 @@
 #include "cli/comandi.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
@@ -29,15 +28,6 @@ int main(int argc, char *argv[])
             return pdf(argc, argv);
     }
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("lentiva-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.1.0.0"));
-
-    QFile out;
-    QFile err;
-    out.open(stdout, QIODevice::WriteOnly);
-    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    QStringList argomenti = QCoreApplication::arguments();
-    argomenti.removeFirst();
     // Without the module there is no "pdf"; the commands say so.
-    return EseguiComando(argomenti, QCoreApplication::applicationDirPath() + QDir::separator(), out, err);
+    return EseguiRigaDiComando();
 }
