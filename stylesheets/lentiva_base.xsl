@@ -844,6 +844,7 @@ table.linee td{text-align:right}
 table.linee td:nth-child(2),table.linee.cc td:nth-child(3){text-align:left;white-space:pre-line}
 table.linee td:nth-last-child(2){font-weight:bold}
 table.linee.cs td:nth-last-child(3){font-size:11px;color:#4b5864}
+table.linee.cc td:nth-child(2) span{font-size:11px;color:#4b5864}
 .sub{font-size:11px;color:#4b5864}
 .altri{font-size:11px;color:#4b5864}
 .altri .c{margin-right:8px}

@@ -526,7 +526,7 @@
           <xsl:for-each select="*[local-name() = 'CodiceArticolo']">
             <xsl:if test="position() &gt; 1"><br/></xsl:if>
             <xsl:value-of select="*[local-name() = 'CodiceValore']"/>
-            <xsl:for-each select="*[local-name() = 'CodiceTipo']"><span class="sub"> (<xsl:value-of select="."/>)</span></xsl:for-each>
+            <xsl:for-each select="*[local-name() = 'CodiceTipo']"><span> (<xsl:value-of select="."/>)</span></xsl:for-each>
             <xsl:call-template name="extra"><xsl:with-param name="noti" select="'|CodiceValore|CodiceTipo|'"/></xsl:call-template>
           </xsl:for-each>
         </td>

@@ -48,27 +48,116 @@ QByteArray CaricaFattura(const QString &fileName)
     return text;
 }
 
-qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list)
+namespace {
+constexpr QByteArrayView kApre = "<Allegati>";
+constexpr QByteArrayView kChiude = "</Allegati>";
+
+// A value found in the raw bytes, with its inner line ends written as CR LF:
+// what it would be in the text read as lines (trimmed values start and end
+// with neither CR nor LF, so no line end is added after them).
+QByteArray valoreNormalizzato(QByteArrayView blocco, QByteArrayView nome)
 {
-    const QByteArray text = CaricaFattura(fileName);
-    qint32 count = 0;
-    qint32 position = 1;
-    for (;;) {
-        const qint32 p1 = PosDa("<Allegati>", text, position);
-        if (p1 == 0)
-            break;
-        const qint32 p2 = PosDa("</Allegati>", text, p1);
-        if (p2 == 0)
-            break;
-        position = p2 + 11;
-        const QByteArrayView block = QByteArrayView(text).sliced(p1 - 1, position - p1);
-        QByteArray nome = ValoreTag(block, "NomeAttachment");
-        QByteArray contenuto = ValoreTag(block, "Attachment");
-        if (nome.isEmpty() || contenuto.isEmpty())
-            continue;
-        list.append({ std::move(nome), std::move(contenuto) });
-        ++count;
+    QByteArray valore = ValoreTag(blocco, nome);
+    if (valore.contains('\r') || valore.contains('\n')) {
+        valore = normalizeLineEnds(std::move(valore));
+        valore.chop(2);
     }
+    return valore;
+}
+
+// The length of the bytes read as lines, counted piece by piece: every lone CR
+// or LF grows by one, and a last line without an end by two.
+class LunghezzaTesto final {
+public:
+    void aggiungi(QByteArrayView pezzo)
+    {
+        for (char c : pezzo) {
+            if (precedente_ == '\r' && c != '\n')
+                ++lunghezza_;
+            if (c == '\n' && precedente_ != '\r')
+                ++lunghezza_;
+            ++lunghezza_;
+            precedente_ = c;
+        }
+    }
+    qint64 totale() const
+    {
+        if (precedente_ == '\r')
+            return lunghezza_ + 1;
+        return lunghezza_ + (lunghezza_ > 0 && precedente_ != '\n' ? 2 : 0);
+    }
+
+private:
+    qint64 lunghezza_ = 0;
+    char precedente_ = 0;
+};
+} // namespace
+
+qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list, qsizetype pezzo)
+{
+    // Tags hold no CR or LF, so the blocks are the same in the raw bytes as in
+    // the text read as lines: the file is scanned in pieces, keeping only the
+    // block at hand, and only the values get their line ends rewritten. A big
+    // invoice is thus never held whole.
+    QFile file(fileName);
+    openForReading(file);
+    QList<TAllegatoItem> trovati;
+    LunghezzaTesto lunghezza;
+    QByteArray attesa; // raw bytes not yet passed over
+    bool fine = false;
+    qsizetype cercaDa = 0; // where the tag being looked for may still start
+    bool dentro = false; // an opening tag starts the bytes waiting
+    while (true) {
+        const QByteArrayView tag = dentro ? kChiude : kApre;
+        const qsizetype i = QByteArrayView(attesa).indexOf(tag, cercaDa);
+        if (i >= 0) {
+            if (!dentro) {
+                attesa.remove(0, i);
+                dentro = true;
+                cercaDa = kApre.size();
+                continue;
+            }
+            const QByteArrayView blocco = QByteArrayView(attesa).first(i + kChiude.size());
+            QByteArray nome = valoreNormalizzato(blocco, "NomeAttachment");
+            QByteArray contenuto = valoreNormalizzato(blocco, "Attachment");
+            if (!nome.isEmpty() && !contenuto.isEmpty())
+                trovati.append({ std::move(nome), std::move(contenuto) });
+            attesa.remove(0, i + kChiude.size());
+            dentro = false;
+            cercaDa = 0;
+            continue;
+        }
+        if (fine)
+            break;
+        // Not in what is here: keep what a tag could still start in, read on.
+        if (dentro) {
+            cercaDa = qMax<qsizetype>(cercaDa, attesa.size() - (kChiude.size() - 1));
+        } else {
+            attesa.remove(0, qMax<qsizetype>(0, attesa.size() - (kApre.size() - 1)));
+            cercaDa = 0;
+        }
+        const qsizetype prima = attesa.size();
+        attesa.resize(prima + pezzo);
+        const qint64 letti = file.read(attesa.data() + prima, pezzo);
+        if (letti < 0)
+            throw Exception(QStringLiteral("Stream read error"));
+        attesa.resize(prima + letti);
+        if (const void *nul = std::memchr(attesa.constData() + prima, 0, static_cast<size_t>(letti))) {
+            attesa.truncate(static_cast<const char *>(nul) - attesa.constData());
+            fine = true; // the text ends at the first NUL
+        }
+        lunghezza.aggiungi(QByteArrayView(attesa).sliced(prima));
+        if (letti == 0)
+            fine = true;
+    }
+    if (!fine || file.error() != QFileDevice::NoError)
+        throw Exception(QStringLiteral("Stream read error"));
+    // The same limit as for the text held whole, and nothing listed past it.
+    constexpr qint64 kMax = std::numeric_limits<qint32>::max() - 1;
+    if (lunghezza.totale() > kMax)
+        throw Exception(MsgFileTroppoGrande.arg(displayPath(fileName)).arg(lunghezza.totale()).arg(kMax));
+    const auto count = static_cast<qint32>(trovati.size());
+    list.append(std::move(trovati));
     return count;
 }
 

@@ -17,7 +17,8 @@ struct TAllegatoItem {
 // Appends one entry for each Allegati block, in file order, that holds both a
 // NomeAttachment and a non-empty Attachment; returns how many it appended.
 // Throws Exception when the file cannot be read.
-qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list);
+// The file is read in pieces of the given size (tests use small ones).
+qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list, qsizetype pezzo = qsizetype(1) << 20);
 
 // The name as the list shows it: decoded the way the file system names the
 // file and reduced to the plain name it is written under, so what the user

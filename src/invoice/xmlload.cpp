@@ -188,7 +188,11 @@ XmlDocPtr parseXml(const QByteArray &bytes, const QByteArray &url, Whitespace wh
     ctxt->sax->unparsedEntityDecl = refuseUnparsedEntityDecl;
     // HUGE lifts the 10 MB limit on one text node (big attachments); entity
     // bombs are out of reach anyway since declarations are refused.
-    const int options = XML_PARSE_NONET | XML_PARSE_HUGE | extraOptions;
+    // Invoices are only read once parsed, so their short texts can live inside
+    // their nodes (a few megabytes less on invoices of thousands of lines);
+    // stylesheets are rewritten while compiled and keep the plain form.
+    const int compact = whitespace == Whitespace::Drop ? XML_PARSE_COMPACT : 0;
+    const int options = XML_PARSE_NONET | XML_PARSE_HUGE | compact | extraOptions;
     // Fed through a reader rather than as one block of memory, which libxml2
     // would first copy whole into a buffer of its own.
     Lettura lettura { bytes.constData(), bytes.size() };

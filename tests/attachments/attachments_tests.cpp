@@ -5,6 +5,7 @@
 #include "attachments/estrazione.h"
 #include "attachments/tagscan.h"
 #include "common/errors.h"
+#include "common/fileio.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -142,6 +143,53 @@ TEST(Allegati, ListKeepsFileOrderEveryBodyAndDuplicates)
 
     const std::string missing = "Cannot open file \"" + s.path("manca.xml").toStdString() + "\". ";
     EXPECT_EQ(errorOf([&] { LeggiAllegati(s.path("manca.xml"), list); }).substr(0, missing.size()), missing);
+}
+
+// The list read in pieces against the text read whole as lines, on random
+// texts of tags, line ends, blanks and NULs, with pieces of many sizes.
+TEST(Allegati, ReadingInPiecesListsWhatTheWholeTextHolds)
+{
+    const auto perIntero = [](const QString &file) {
+        const QByteArray text = normalizeLineEnds(readBytes(file));
+        QList<TAllegatoItem> list;
+        for (qint32 position = 1;;) {
+            const qint32 p1 = PosDa("<Allegati>", text, position);
+            const qint32 p2 = p1 == 0 ? 0 : PosDa("</Allegati>", text, p1);
+            if (p2 == 0)
+                break;
+            position = p2 + 11;
+            const QByteArray block = text.mid(p1 - 1, position - p1);
+            const QByteArray nome = ValoreTag(block, "NomeAttachment");
+            const QByteArray contenuto = ValoreTag(block, "Attachment");
+            if (!nome.isEmpty() && !contenuto.isEmpty())
+                list.append({ nome, contenuto });
+        }
+        return list;
+    };
+    const char *pezzi[] = { "<Allegati>", "</Allegati>", "<NomeAttachment>", "</NomeAttachment>", "<Attachment>",
+        "</Attachment>", "\r", "\n", "\r\n", " ", "\t", "a", "QUJD", "x.pdf", "<Allegati", "</", ">" };
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("f.xml"));
+    QRandomGenerator rng(20261209);
+    for (int round = 0; round < 400; ++round) {
+        QByteArray text;
+        const int n = rng.bounded(1, 60);
+        for (int i = 0; i < n; ++i)
+            text += pezzi[rng.bounded(int(std::size(pezzi)))];
+        if (rng.bounded(10) == 0)
+            text.insert(rng.bounded(int(text.size()) + 1), '\0');
+        writeBytes(file, text);
+        const QList<TAllegatoItem> atteso = perIntero(file);
+        for (qsizetype pezzo : { 1, 2, 5, 9, 10, 11, 64, 1 << 20 }) {
+            QList<TAllegatoItem> list;
+            EXPECT_EQ(LeggiAllegati(file, list, pezzo), atteso.size()) << text.toStdString() << " / " << pezzo;
+            ASSERT_EQ(list.size(), atteso.size()) << text.toStdString();
+            for (qsizetype i = 0; i < list.size(); ++i) {
+                EXPECT_EQ(list[i].Nome, atteso[i].Nome) << text.toStdString() << " / " << pezzo;
+                EXPECT_EQ(list[i].Contenuto, atteso[i].Contenuto) << text.toStdString() << " / " << pezzo;
+            }
+        }
+    }
 }
 
 TEST(Allegati, SavesBytesExactlyUnderTheNameShown)
