@@ -26,16 +26,6 @@ QByteArray block(const QByteArray &nome, const QByteArray &contenuto)
         + "</Attachment>\r\n</Allegati>\r\n";
 }
 
-template <typename Fn> std::string errorOf(Fn &&fn)
-{
-    try {
-        fn();
-    } catch (const Exception &e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
 std::string entries(const QString &folder)
 {
     const auto all = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;

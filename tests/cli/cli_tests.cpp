@@ -87,6 +87,16 @@ QString testoPdf(const QString &pdf)
 }
 } // namespace
 
+// Standard error for a file holding just "<r>": the load message, then the
+// flow's own, each after the file's name.
+static QString erroriFileRotto(const QString &rotto)
+{
+    return rotto
+        + QStringLiteral(": ATTENZIONE, XML CON ERRORI (002)! \r\n\r\nPremature end of data in tag r line 1\r\n"
+                         "Line: 1\r\n<r>\n")
+        + rotto + QStringLiteral(": Documento xml non gestito, visualizzazione non possibile!\n");
+}
+
 TEST_F(Cli, UsageErrorsExitTwo)
 {
     const struct {
@@ -151,11 +161,7 @@ TEST_F(Cli, SeveralFilesGoOnAfterAFailureEachFromTheDefaultStylesheet)
     const Esito e = esegui({ QStringLiteral("html"), pa, rotto, ignoto, QStringLiteral("-d"), uscita });
     EXPECT_EQ(e.codice, 1);
     EXPECT_TRUE(e.out.isEmpty());
-    EXPECT_EQ(QString::fromUtf8(e.err),
-        rotto
-            + QStringLiteral(": ATTENZIONE, XML CON ERRORI (002)! \r\n\r\nPremature end of data in tag r line 1\r\n"
-                             "Line: 1\r\n<r>\n")
-            + rotto + QStringLiteral(": Documento xml non gestito, visualizzazione non possibile!\n"));
+    EXPECT_EQ(QString::fromUtf8(e.err), erroriFileRotto(rotto));
     EXPECT_EQ(QDir(uscita).entryList(QDir::Files), lista({ "ignoto.fattura.html", "pa.html" }));
     EXPECT_EQ(readBytes(uscita + QStringLiteral("/pa.html")), TestoPerPannello(TrasformaXsl(pa, foglio(FoglioFPA12))));
     // An unknown format is shown with the default stylesheet, not the one before it.
@@ -291,11 +297,7 @@ TEST_F(Cli, PdfWritesOnePdfPerFileWithoutADisplay)
     EXPECT_EQ(e.codice, 1);
     EXPECT_TRUE(e.out.isEmpty());
     // Nothing on standard error but the broken file's messages.
-    EXPECT_EQ(QString::fromUtf8(e.err),
-        rotto
-            + QStringLiteral(": ATTENZIONE, XML CON ERRORI (002)! \r\n\r\nPremature end of data in tag r line 1\r\n"
-                             "Line: 1\r\n<r>\n")
-            + rotto + QStringLiteral(": Documento xml non gestito, visualizzazione non possibile!\n"));
+    EXPECT_EQ(QString::fromUtf8(e.err), erroriFileRotto(rotto));
     EXPECT_EQ(QDir(uscita).entryList(QDir::Files).size(), 3);
     for (const auto &r : rows) {
         SCOPED_TRACE(r.sample);

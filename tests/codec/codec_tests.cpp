@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+#include "support/testsupport.h"
+
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
@@ -41,16 +43,6 @@ QByteArray referenceDecode(QByteArrayView text)
         out.append(bytes, text[i + 2] == '=' ? 1 : text[i + 3] == '=' ? 2 : 3);
     }
     return out;
-}
-
-template <typename Fn> std::string errorOf(Fn &&fn)
-{
-    try {
-        fn();
-    } catch (const Exception &e) {
-        return e.what();
-    }
-    return "(no error)";
 }
 
 // A device that announces one size, yields only its bytes and takes at most

@@ -1,9 +1,12 @@
 // Helpers shared by the test programs: where things are, scratch folders.
 #pragma once
 
+#include "common/errors.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <string>
 
 // The shared corpus of real invoices, or empty when it is absent.
 QString corpusDir();
@@ -15,6 +18,17 @@ QString sourceDir();
 
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
+
+// The message of the Exception fn throws, or "(no error)".
+template <typename Fn> std::string errorOf(Fn &&fn)
+{
+    try {
+        fn();
+    } catch (const Exception &e) {
+        return e.what();
+    }
+    return "(no error)";
+}
 
 // Skips the running test with a visible message when the corpus is absent.
 #define REQUIRE_CORPUS()                                                                                               \
