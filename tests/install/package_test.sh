@@ -2,14 +2,14 @@
 # Builds the Debian package, installs it into this machine with apt-get, checks
 # what a user gets from it and purges it again. Needs root; skips (77) when it
 # is not, or when the machine already has Lentiva in /opt/lentiva.
-# Usage: package_test.sh BUILD_DIR SOURCE_DIR [sanitized]
+# Usage: package_test.sh BUILD_DIR [sanitized]
 set -uo pipefail
-build=$1 source=$2
+build=$1
 skip() {
   echo "SKIP: $*"
   exit 77
 }
-[ "${3:-}" != sanitized ] || skip "the package is made from the normal build, not the sanitized one"
+[ "${2:-}" != sanitized ] || skip "the package is made from the normal build, not the sanitized one"
 [ "$(id -u)" -eq 0 ] || skip "not root: the package installs into the machine, which only root may do"
 # One package test at a time on the machine, whichever build runs it.
 exec 9>/tmp/lentiva-package-test.lock
