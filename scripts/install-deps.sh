@@ -9,6 +9,7 @@ packages=(
   libxml2-dev libxslt1-dev openssl libssl-dev libxmlsec1-dev libzip-dev
   libgtest-dev
   xvfb xauth poppler-utils desktop-file-utils
+  dpkg-dev file lintian appstream
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStandardPaths>
 
 namespace {
 const QString kSitoWeb = QStringLiteral("www.lentiva.example");
@@ -36,6 +37,12 @@ const QString kCrediti = QStringLiteral("fatture in chiaro");
 const QString kFiltroFatture
     = QStringLiteral("fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte le fatture (.xml, "
                      ".p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*");
+
+// Where attachments go when the program folder's cannot be written.
+QString dirDocumenti()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
 
 QFont fontPx(const QFont &base, int pixelSize, bool bold = false)
 {
@@ -450,19 +457,19 @@ void TFLENTIVA::ButtonSaveClick()
             dialoghi_.messaggio(this, QStringLiteral("Selezionare l'allegato da salvare!"));
             return;
         }
-        SalvaAllegato(ListaAllegati.at(voce->indice()), stato_.DirProgramma + DirAllegati);
+        SalvaAllegato(ListaAllegati.at(voce->indice()), PreparaCartellaAllegati(stato_.DirProgramma, dirDocumenti()));
     });
 }
 
 void TFLENTIVA::ButtonOpenClick()
 {
-    dialoghi_.apri(QUrl::fromLocalFile(stato_.DirProgramma + DirAllegati));
+    dialoghi_.apri(QUrl::fromLocalFile(PreparaCartellaAllegati(stato_.DirProgramma, dirDocumenti())));
 }
 
 void TFLENTIVA::btnCodificaFileClick()
 {
     protetto([this] {
-        const ImpostazioniDialogo impostazioni { stato_.DirProgramma + DirAllegati, QString(),
+        const ImpostazioniDialogo impostazioni { CartellaAllegati(stato_.DirProgramma, dirDocumenti()), QString(),
             QStringLiteral("tutti i file (*.*)|*.*"), QStringLiteral("Selezione file da codificare in base64") };
         const QString nome = dialoghi_.scegliFile(this, impostazioni);
         MemoXCodifica->clear();
@@ -494,7 +501,7 @@ void TFLENTIVA::btndecodificaClick()
         if (trimControls(nome).isEmpty())
             return;
         QString messaggio;
-        EstraiAllegati(nome, stato_.DirProgramma + DirAllegati, messaggio);
+        EstraiAllegati(nome, CartellaAllegati(stato_.DirProgramma, dirDocumenti()), messaggio);
     });
 }
 

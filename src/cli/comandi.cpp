@@ -24,6 +24,7 @@
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QStandardPaths>
 #include <map>
 
 namespace {
@@ -336,7 +337,9 @@ void comandoAllegati(Sessione &s, const Opzioni &o)
 
 void comandoEstrai(Sessione &s, const Opzioni &o)
 {
-    const QString cartella = o.conCartella ? o.cartella : s.dir + DirAllegati;
+    const QString cartella = o.conCartella
+        ? o.cartella
+        : CartellaAllegati(s.dir, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     for (const QString &file : o.file) {
         protetto(s, file, [&] {
             const QString xml = xmlDi(s, file);
@@ -414,7 +417,8 @@ QString TestoAiuto()
                           "      byte, una tabulazione, il nome.\n"
                           "  estrai FILE... [-d CARTELLA]\n"
                           "      salva tutti gli allegati in CARTELLA (altrimenti ALLEGATI/ accanto al\n"
-                          "      programma) e dice quanti ne ha salvati.\n"
+                          "      programma o, se lì non si può scrivere, Lentiva/ALLEGATI/ nei Documenti\n"
+                          "      dell'utente) e dice quanti ne ha salvati.\n"
                           "  base64 FILE\n"
                           "      il contenuto del file come testo Base64.\n"
                           "  p7m BUSTA...\n"

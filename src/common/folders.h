@@ -23,6 +23,16 @@ inline const QString FoglioFPR12 = QStringLiteral("Foglio_di_stile_fattura_ordin
 inline const QString FoglioFSM10 = QStringLiteral("Foglio_di_stile_VFSM10_v1.0.2.xsl");
 inline const QString FoglioPredefinito = FoglioFPR12;
 
+// Where attachments are written: the program folder's ALLEGATI/ when it can be
+// written into (or, missing, made), so a folder of one's own works as always;
+// otherwise (a program installed for the whole system) Lentiva/ALLEGATI/ in the
+// user's documents folder. The program folder's stays when no documents folder
+// is known. The result ends in the separator.
+QString CartellaAllegati(const QString &dirProgramma, const QString &dirDocumenti);
+// The same folder, made first when it is the one in the documents folder; the
+// program folder's is left as it is.
+QString PreparaCartellaAllegati(const QString &dirProgramma, const QString &dirDocumenti);
+
 // The folder part of the program's own path, ending in the separator; empty
 // when the path holds no folder.
 QString programFolderFrom(const QString &programPath);

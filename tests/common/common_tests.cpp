@@ -10,6 +10,7 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "support/testsupport.h"
 
@@ -191,6 +192,58 @@ TEST(Files, MessagesAndWholeOrNothingWrites)
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(blocked))) << e.what();
     }
     EXPECT_TRUE(directoryExists(blocked + QStringLiteral("/x/y")));
+}
+
+// The attachments folder for a program folder, with the documents folder given.
+class AttachmentsFolder : public ::testing::Test {
+protected:
+    QString programma(const char *nome) const { return dir.filePath(u(nome)) + u("/"); }
+    QTemporaryDir dir;
+    const QString documenti = dir.filePath(u("Documenti"));
+    const QString inDocumenti = documenti + u("/Lentiva/ALLEGATI/");
+};
+
+TEST_F(AttachmentsFolder, BesideTheProgramWhenWritableElseInTheDocuments)
+{
+    ASSERT_TRUE(forceDirectories(programma("scrivibile") + DirAllegati));
+    ASSERT_TRUE(forceDirectories(programma("senza ALLEGATI")));
+    ASSERT_TRUE(forceDirectories(programma("con un file")));
+    writeBytes(programma("con un file") + u("ALLEGATI"), "x");
+    const struct {
+        const char *nome;
+        const char *programma;
+        bool accanto;
+    } righe[] = {
+        { "writable ALLEGATI", "scrivibile", true },
+        { "missing ALLEGATI in a writable folder", "senza ALLEGATI", true },
+        { "ALLEGATI is a file", "con un file", false },
+        { "program folder missing", "manca", false },
+    };
+    for (const auto &r : righe) {
+        SCOPED_TRACE(r.nome);
+        EXPECT_EQ(CartellaAllegati(programma(r.programma), documenti),
+            r.accanto ? programma(r.programma) + DirAllegati : inDocumenti);
+    }
+    EXPECT_EQ(CartellaAllegati(programma("manca"), QString()), programma("manca") + DirAllegati);
+
+    // Only the folder in the documents is made when preparing.
+    EXPECT_EQ(
+        PreparaCartellaAllegati(programma("senza ALLEGATI"), documenti), programma("senza ALLEGATI") + DirAllegati);
+    EXPECT_FALSE(directoryExists(programma("senza ALLEGATI") + DirAllegati));
+    EXPECT_FALSE(directoryExists(inDocumenti));
+    EXPECT_EQ(PreparaCartellaAllegati(programma("manca"), documenti), inDocumenti);
+    EXPECT_TRUE(directoryExists(inDocumenti));
+}
+
+TEST_F(AttachmentsFolder, ReadOnlyAllegatiGoesToTheDocuments)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "running as root: a read-only folder does not stop root's writes";
+    const QString allegati = programma("sola lettura") + DirAllegati;
+    ASSERT_TRUE(forceDirectories(allegati));
+    QFile::setPermissions(allegati, QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_EQ(CartellaAllegati(programma("sola lettura"), documenti), inDocumenti);
+    QFile::setPermissions(allegati, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TEST(ErrorDisplay, PeriodRule)
