@@ -5,12 +5,15 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "support/testsupport.h"
 
@@ -315,4 +318,40 @@ TEST_F(WindowTest, HiddenUtilityCommands)
     EXPECT_EQ(readBytes(programFolder + DirAllegati + QStringLiteral("due.txt")), QByteArray("2"));
     EXPECT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+// The real dialogs, looked at while they are open: their captions, the
+// filter entries the user reads, and text that looks like markup.
+TEST(RealDialogs, ReadExactlyAsGiven)
+{
+    impostaApplicazione();
+    // Qt adds a display name, once one is set, to the caption of every window.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    QStringList seen;
+    const auto look = [&seen] {
+        QTimer::singleShot(0, [&seen] {
+            QWidget *w = QApplication::activeModalWidget();
+            seen << w->windowTitle();
+            if (auto *box = qobject_cast<QMessageBox *>(w))
+                seen << QString::number(box->textFormat());
+            for (const auto *combo : w->findChildren<QComboBox *>(QStringLiteral("fileTypeCombo")))
+                for (int i = 0; i < combo->count(); ++i)
+                    seen << combo->itemText(i);
+            static_cast<QDialog *>(w)->done(0);
+        });
+    };
+    DialoghiQt dialoghi;
+    look();
+    dialoghi.scegliFile(nullptr,
+        { QDir::tempPath(), QStringLiteral("xml"),
+            QStringLiteral(
+                "fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte le fatture (.xml, .p7m)|*.xml;*.p7m|"
+                "tutti i file (*.*)|*.*"),
+            QStringLiteral("Titolo") });
+    look();
+    dialoghi.messaggio(nullptr, QStringLiteral("<b>a.pdf</b>"));
+    EXPECT_EQ(seen,
+        (QStringList { QStringLiteral("Titolo"), QStringLiteral("fatture (.xml)"),
+            QStringLiteral("fatture firmate (.p7m)"), QStringLiteral("tutte le fatture (.xml, .p7m)"),
+            QStringLiteral("tutti i file (*.*)"), TitoloApplicazione, QString::number(Qt::PlainText) }));
 }
