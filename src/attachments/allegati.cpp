@@ -225,12 +225,15 @@ QByteArray TestoBase64Allegato(const QByteArray &contenuto, const QString &nomeV
             if (kClassi[in[i]] == kEstraneo)
                 throw Exception(MsgCarattereNonBase64.arg(nomeVisibile, mostraCarattere(in[i])));
     }
+    // The decoder judges the fill group by group, so "xx==" and "xxx=" give
+    // their bytes wherever they stand (padded pieces joined); a fill first or
+    // second in a group, or a letter after one, would give wrong bytes.
     if (visti & kRiempimento) {
-        qsizetype finale = 0;
-        while (finale < testo.size() && testo[testo.size() - 1 - finale] == '=')
-            ++finale;
-        if (finale > 2 || std::memchr(testo.constData(), '=', testo.size() - finale))
-            throw Exception(MsgRiempimentoFuoriPosto.arg(nomeVisibile));
+        for (qsizetype p = 0; (p = testo.indexOf('=', p)) >= 0; ++p) {
+            const qsizetype posto = p % 4;
+            if (posto < 2 || (posto == 2 && p + 1 < testo.size() && testo[p + 1] != '='))
+                throw Exception(MsgRiempimentoFuoriPosto.arg(nomeVisibile));
+        }
     }
     return testo;
 }

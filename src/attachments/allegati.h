@@ -41,6 +41,7 @@ QString NomeFileAllegato(const QByteArray &nome);
 QString PercorsoAllegato(const QString &cartella, const QString &nomeFile);
 // The Base64 text without the blanks, tabs, CR and LF of line-wrapped text
 // (the same text, not a copy, when it holds none); throws Exception when
-// anything else outside the alphabet remains (the closing "=" padding aside),
-// since decoding it would write wrong bytes.
+// anything else outside the alphabet remains, or an "=" stands where the
+// decoder would not take it as a group's padding, since decoding it would
+// write wrong bytes.
 QByteArray TestoBase64Allegato(const QByteArray &contenuto, const QString &nomeVisibile);

@@ -209,6 +209,9 @@ TEST(Allegati, SavesBytesExactlyUnderTheNameShown)
     }
     EXPECT_EQ(entries(s.dir.path()), "ALLEGATI") << "nothing written beside the folder";
     EXPECT_EQ(NomeVisibile("lat\xe9.pdf"), u("lat\u00e9.pdf"));
+    // Padded pieces joined decode group by group.
+    SalvaAllegato({ "pezzi.bin", "QQ==QQ==QUI=" }, s.folder());
+    EXPECT_EQ(readBytes(s.folder() + u("pezzi.bin")), "AAAB");
 }
 
 TEST(Allegati, RefusesWhatWouldWriteWrongBytes)
@@ -224,7 +227,8 @@ TEST(Allegati, RefusesWhatWouldWriteWrongBytes)
             "Contenuto dell'allegato a.pdf non valido: carattere non Base64 \":\"" },
         { "accented letter", "a.pdf", "QU\xc3\xa8J",
             "Contenuto dell'allegato a.pdf non valido: carattere non Base64 (byte 0xC3)" },
-        { "padding inside", "a.pdf", "QQ==QUJD", "Contenuto dell'allegato a.pdf non valido: \"=\" fuori posto" },
+        { "fill first in a group", "a.pdf", "QUJD=QUJ", "Contenuto dell'allegato a.pdf non valido: \"=\" fuori posto" },
+        { "letter after a fill", "a.pdf", "QQ=Q", "Contenuto dell'allegato a.pdf non valido: \"=\" fuori posto" },
         { "three fill characters", "a.pdf", "Q===", "Contenuto dell'allegato a.pdf non valido: \"=\" fuori posto" },
         { "uneven", "a.pdf", "QUJDR\r\n", "Uneven size in DecodeToStream." },
         { "name ending in a separator", "sub/", "QQ==", "Nome allegato non valido: sub/" },
