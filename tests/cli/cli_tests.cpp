@@ -77,6 +77,15 @@ protected:
     QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
 };
 
+bool openssl(const QStringList &argomenti)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(QStringLiteral("openssl"), argomenti);
+    return p.waitForFinished(30000) && p.exitCode() == 0;
+}
+
 // The text of a PDF as pdftotext reads it.
 QString testoPdf(const QString &pdf)
 {
@@ -167,6 +176,28 @@ TEST_F(Cli, SeveralFilesGoOnAfterAFailureEachFromTheDefaultStylesheet)
     // An unknown format is shown with the default stylesheet, not the one before it.
     EXPECT_EQ(readBytes(uscita + QStringLiteral("/ignoto.fattura.html")),
         TestoPerPannello(TrasformaXsl(ignoto, foglio(FoglioPredefinito))));
+}
+
+TEST_F(Cli, NoPageReplacesAnotherInOneRun)
+{
+    const QByteArray xml = fattura("FPR12", corpo("1"));
+    const QString a = file("a.xml", xml);
+    QDir(dir.path()).mkpath(QStringLiteral("altra/busta"));
+    const QString altra = file("altra/a.xml", xml);
+    const QString busta = dir.filePath(QStringLiteral("altra/busta/a.xml.p7m"));
+    const QString chiave = dir.filePath(QStringLiteral("k.pem")), cert = dir.filePath(QStringLiteral("c.pem"));
+    ASSERT_TRUE(openssl(lista({ "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                            "-subj", "/CN=Test", "-days", "2", "-keyout" })
+        << chiave << QStringLiteral("-out") << cert));
+    ASSERT_TRUE(openssl(lista({ "smime", "-sign", "-binary", "-nodetach", "-outform", "DER", "-in" })
+        << a << QStringLiteral("-signer") << cert << QStringLiteral("-inkey") << chiave << QStringLiteral("-out")
+        << busta));
+    const QString uscita = dir.filePath(QStringLiteral("pagine"));
+    const Esito e = esegui({ QStringLiteral("html"), a, busta, altra, QStringLiteral("-d"), uscita });
+    EXPECT_EQ(e.codice, 0);
+    EXPECT_EQ(QString::fromUtf8(e.err),
+        altra + QStringLiteral(": pagina scritta come a-2.html, perché a.html è già di un altro file\n"));
+    EXPECT_EQ(QDir(uscita).entryList(QDir::Files), lista({ "a-2.html", "a.html", "a.xml.html" }));
 }
 
 TEST_F(Cli, InfoPrintsTheHeaderFieldsAsTextOrJson)
