@@ -141,6 +141,7 @@ public:
         err_.write((file + QStringLiteral(": ") + messaggio + QLatin1Char('\n')).toUtf8());
         fallito = true;
     }
+    QIODevice &uscita() { return out_; }
     // A note on standard error that is no failure.
     void avviso(const QString &file, const QString &messaggio)
     {
@@ -383,10 +384,10 @@ void comandoBase64(Sessione &s, const Opzioni &o)
 {
     const QString &file = o.file.first();
     protetto(s, file, [&] {
-        QByteArray testo;
+        // Written as it is made: any size, in little memory.
         QString messaggio;
-        if (FileToBase64(file, testo, messaggio))
-            s.scrivi(testo + '\n');
+        if (FileToBase64InPezzi(file, s.uscita(), messaggio))
+            s.scrivi(QByteArray("\n"));
         else
             s.errore(file, messaggio);
     });

@@ -276,6 +276,9 @@ TEST_F(Cli, Base64PrintsTheEncodedFile)
     const Esito e = esegui({ QStringLiteral("base64"), file("dati.bin", bytes) });
     EXPECT_EQ(e.codice, 0);
     EXPECT_EQ(e.out, bytes.toBase64() + '\n');
+    // Written in pieces that join into one text.
+    const QByteArray grande = QByteArray(2'500'001, 'x').replace(7, 3, bytes);
+    EXPECT_EQ(esegui({ QStringLiteral("base64"), file("grande.bin", grande) }).out, grande.toBase64() + '\n');
     const Esito manca = esegui({ QStringLiteral("base64"), QStringLiteral("manca.bin") });
     EXPECT_EQ(manca.codice, 1);
     EXPECT_EQ(manca.err, "manca.bin: Errore: manca.bin non trovato!\n");
