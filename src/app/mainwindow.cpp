@@ -393,7 +393,7 @@ void TFLENTIVA::apriScelto(const QString &scelto)
     StFileXML->setValore(scelto);
     stato_.FileXml = scelto;
     Display display(*this);
-    MostraFattura(scelto, stato_, display);
+    MostraFattura(scelto, stato_, display, fogli_);
 }
 
 void TFLENTIVA::dragEnterEvent(QDragEnterEvent *event)

@@ -120,7 +120,8 @@ Opzioni leggiOpzioni(const QStringList &argomenti)
     return o;
 }
 
-// The program folder and the two output streams; remembers whether any file failed.
+// The program folder, the two output streams and the stylesheets compiled in
+// this run; remembers whether any file failed.
 class Sessione final {
 public:
     Sessione(const QString &dirProgramma, QIODevice &out, QIODevice &err)
@@ -149,6 +150,7 @@ public:
     }
 
     const QString dir;
+    FogliCompilati fogli;
     bool fallito = false;
 
 private:
@@ -225,7 +227,7 @@ private:
 bool apri(Sessione &s, const QString &file, StatoFattura &stato, DisplayCli &display)
 {
     stato = StatoFattura { s.dir, QString(), FoglioPredefinitoIn(s.dir) };
-    return protetto(s, file, [&] { MostraFattura(file, stato, display); }) && display.ok;
+    return protetto(s, file, [&] { MostraFattura(file, stato, display, s.fogli); }) && display.ok;
 }
 
 // The XML of a file: an envelope's is extracted beside it first.
