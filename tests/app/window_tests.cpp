@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -354,4 +356,54 @@ TEST(RealDialogs, ReadExactlyAsGiven)
         (QStringList { QStringLiteral("Titolo"), QStringLiteral("fatture (.xml)"),
             QStringLiteral("fatture firmate (.p7m)"), QStringLiteral("tutte le fatture (.xml, .p7m)"),
             QStringLiteral("tutti i file (*.*)"), TitoloApplicazione, QString::number(Qt::PlainText) }));
+}
+
+TEST_F(WindowTest, FindAndZoomFloatOverThePane)
+{
+    start({ invoice(QStringLiteral("a.xml"), sampleInvoice("FPR12", "citt\xc3\xa0")) });
+    ASSERT_EQ(pageText(), QStringLiteral("PR citta' citta'"));
+    InvoicePane *pane = window->browser();
+    const QRect room = pane->geometry();
+    auto *bar = window->findChild<QWidget *>(QStringLiteral("barraRicerca"));
+    auto *field = bar->findChild<QLineEdit *>(QStringLiteral("campoRicerca"));
+    auto *count = bar->findChild<QLabel *>(QStringLiteral("conteggioRicerca"));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    pane->focusProxy()->setFocus();
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), k, m);
+    };
+    const auto counted
+        = [&](const char *text) { return QTest::qWaitFor([&] { return count->text() == QLatin1String(text); }, 5000); };
+    key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    field->setText(QStringLiteral("città")); // looked for as the page shows it
+    EXPECT_TRUE(counted("1 di 2")) << count->text().toStdString();
+    key(Qt::Key_F3);
+    EXPECT_TRUE(counted("2 di 2")) << count->text().toStdString();
+    key(Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_TRUE(counted("1 di 2")) << count->text().toStdString();
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(pane->geometry(), room);
+
+    const struct {
+        Qt::Key key;
+        int times;
+        qreal zoom;
+    } rows[] = { { Qt::Key_Plus, 1, 1.1 }, { Qt::Key_Equal, 1, 1.25 }, { Qt::Key_Minus, 3, 0.9 },
+        { Qt::Key_Plus, 20, 3.0 }, { Qt::Key_Minus, 20, 0.5 }, { Qt::Key_0, 1, 1.0 } };
+    for (const auto &r : rows) {
+        for (int i = 0; i < r.times; ++i)
+            key(r.key, Qt::ControlModifier);
+        EXPECT_NEAR(pane->zoomFactor(), r.zoom, 1e-6) << r.times << " x " << r.key;
+    }
+    QWheelEvent wheel(QPointF(50, 50), pane->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120), Qt::NoButton,
+        Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pane->focusProxy(), &wheel);
+    EXPECT_NEAR(pane->zoomFactor(), 1.1, 1e-6);
+    // The zoom is the run's, not the page's.
+    choose(invoice(QStringLiteral("b.xml"), sampleInvoice("FPA12")));
+    EXPECT_EQ(pageText(), QStringLiteral("PA 7 citta'"));
+    EXPECT_NEAR(pane->zoomFactor(), 1.1, 1e-6);
 }
