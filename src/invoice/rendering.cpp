@@ -162,6 +162,9 @@ void fileInclusi(const xsltStylesheet *style, QList<Impronta> &file)
 // Loads and compiles the stylesheet; null when it cannot be loaded or holds errors.
 XmlPtr<xsltStylesheet> compila(const QString &foglioStile)
 {
+    // Its messages stay here: a transform reports its own, whether or not
+    // the stylesheet was compiled for it.
+    const XmlErrorCapture compilazione;
     try {
         XmlLoadError error;
         // A file URL, so that relative includes resolve even from folders
