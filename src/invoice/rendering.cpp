@@ -261,7 +261,10 @@ QString TrasformaXsl(const QString &fileXml, const QString &foglioStile, FogliCo
     result.reset();
     context.reset();
 #ifdef __GLIBC__
-    malloc_trim(0);
+    // Only after a big page: the walk over the heap costs a small open more
+    // than its transform would gain.
+    if (page.size() >= (qsizetype(1) << 20))
+        malloc_trim(0);
 #endif
     return QString::fromUtf8(page);
 }
