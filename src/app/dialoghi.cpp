@@ -1,5 +1,6 @@
 #include "app/dialoghi.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -23,6 +24,12 @@ QStringList filtriQt(const QString &filtro)
     return result;
 }
 
+void impostaApplicazione()
+{
+    QApplication::setApplicationName(QStringLiteral("Lentiva"));
+    QApplication::setApplicationVersion(QStringLiteral("1.1.0.0"));
+}
+
 DialoghiQt::DialoghiQt() = default;
 DialoghiQt::~DialoghiQt() = default;
 
@@ -31,6 +38,9 @@ QString DialoghiQt::scegliFile(QWidget *parent, const ImpostazioniDialogo &impos
     QFileDialog dialog(parent, impostazioni.titolo, impostazioni.cartella);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The entries show the descriptions alone, as given; the patterns Qt
+    // needs stay behind them.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(filtriQt(impostazioni.filtro));
     dialog.setDefaultSuffix(impostazioni.estensione);
     if (!ultimoFile_.isEmpty())
@@ -41,16 +51,24 @@ QString DialoghiQt::scegliFile(QWidget *parent, const ImpostazioniDialogo &impos
     return ultimoFile_;
 }
 
+namespace {
+void finestraMessaggio(QWidget *parent, QMessageBox::Icon icona, const QString &testo)
+{
+    QMessageBox box(icona, TitoloApplicazione, testo, QMessageBox::Ok, parent);
+    // As given, also when it looks like markup (a file name holding "<b>").
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+} // namespace
+
 void DialoghiQt::messaggio(QWidget *parent, const QString &testo)
 {
-    QMessageBox box(QMessageBox::NoIcon, TitoloApplicazione, testo, QMessageBox::Ok, parent);
-    box.exec();
+    finestraMessaggio(parent, QMessageBox::NoIcon, testo);
 }
 
 void DialoghiQt::errore(QWidget *parent, const QString &testo)
 {
-    QMessageBox box(QMessageBox::Critical, TitoloApplicazione, testo, QMessageBox::Ok, parent);
-    box.exec();
+    finestraMessaggio(parent, QMessageBox::Critical, testo);
 }
 
 void DialoghiQt::apri(const QUrl &url)
@@ -64,6 +82,7 @@ QString DialoghiQt::scegliFileDaSalvare(
     QFileDialog dialog(parent, impostazioni.titolo, impostazioni.cartella);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(filtriQt(impostazioni.filtro));
     dialog.setDefaultSuffix(impostazioni.estensione);
     dialog.selectFile(nomeProposto);

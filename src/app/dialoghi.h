@@ -17,6 +17,11 @@ class QWidget;
 
 inline const QString TitoloApplicazione = QStringLiteral("Lentiva, Visualizzatore fatture elettroniche Italia xml/p7m");
 
+// The application's name and version. No display name: Qt would add it to the
+// caption of every window and dialog, which read exactly as the program sets
+// them; the message boxes carry the application title themselves.
+void impostaApplicazione();
+
 struct ImpostazioniDialogo {
     QString cartella; // where the dialog starts
     QString estensione; // appended to a name typed without one; may be empty

@@ -14,9 +14,7 @@ int main(int argc, char *argv[])
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     InvoicePane::registerScheme();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lentiva"));
-    QApplication::setApplicationDisplayName(TitoloApplicazione);
-    QApplication::setApplicationVersion(QStringLiteral("1.1.0.0"));
+    impostaApplicazione();
 
     DialoghiQt dialoghi;
     QStringList argomenti = QCoreApplication::arguments();

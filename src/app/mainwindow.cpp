@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/barraricerca.h"
 #include "app/dialoghi.h"
 #include "app/docklayout.h"
 #include "app/invoicepane.h"
@@ -304,6 +305,7 @@ void TFLENTIVA::costruisci()
     WebBrowser1 = new InvoicePane(panClient);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     clientDock->addDocked(WebBrowser1, DockLayout::Dock::Client);
+    new BarraRicerca(WebBrowser1, this); // find and zoom, floating over the pane
 
     // Only the buttons, the pane and the list take the focus, in this order.
     for (QPushButton *b : { btnEstraiPM7, btnCodificaFile, btndecodifica })
@@ -400,7 +402,7 @@ void TFLENTIVA::apriScelto(const QString &scelto)
     StFileXML->setValore(scelto);
     stato_.FileXml = scelto;
     Display display(*this);
-    MostraFattura(scelto, stato_, display);
+    MostraFattura(scelto, stato_, display, fogli_);
 }
 
 void TFLENTIVA::dragEnterEvent(QDragEnterEvent *event)

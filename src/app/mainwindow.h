@@ -66,6 +66,7 @@ private:
 
     Dialoghi &dialoghi_;
     StatoFattura stato_; // DirProgramma, FileXml, FoglioStile
+    FogliCompilati fogli_; // the stylesheets compiled in this run
     QList<TAllegatoItem> ListaAllegati; // the attachments of the invoice on show
     QString FileParametro;
     QString fileInMostra_; // the chosen file whose page the pane shows

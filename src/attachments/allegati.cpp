@@ -8,8 +8,10 @@
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/filenames.h"
+#include "common/text8.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -161,16 +163,29 @@ qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list, qsizet
     return count;
 }
 
+namespace {
+// Names are 8-bit text of the invoice: UTF-8 when their bytes are UTF-8,
+// otherwise code page 1252, which gives every byte its own character, so two
+// different names never meet on one file.
+QString nomeDecodificato(const QByteArray &nome)
+{
+    QStringDecoder utf8(
+        QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QString testo = utf8.decode(nome);
+    return utf8.hasError() ? fromWindows1252(nome) : testo;
+}
+} // namespace
+
 QString NomeVisibile(const QByteArray &nome)
 {
-    const QString decoded = QFile::decodeName(nome);
+    const QString decoded = nomeDecodificato(nome);
     const QString file = plainFileName(decoded);
     return file.isEmpty() ? decoded : file;
 }
 
 QString NomeFileAllegato(const QByteArray &nome)
 {
-    const QString visibile = QFile::decodeName(nome);
+    const QString visibile = nomeDecodificato(nome);
     const QString file = plainFileName(visibile);
     if (file.isEmpty())
         throw Exception(MsgNomeAllegatoNonValido.arg(visibile));
@@ -210,12 +225,15 @@ QByteArray TestoBase64Allegato(const QByteArray &contenuto, const QString &nomeV
             if (kClassi[in[i]] == kEstraneo)
                 throw Exception(MsgCarattereNonBase64.arg(nomeVisibile, mostraCarattere(in[i])));
     }
+    // The decoder judges the fill group by group, so "xx==" and "xxx=" give
+    // their bytes wherever they stand (padded pieces joined); a fill first or
+    // second in a group, or a letter after one, would give wrong bytes.
     if (visti & kRiempimento) {
-        qsizetype finale = 0;
-        while (finale < testo.size() && testo[testo.size() - 1 - finale] == '=')
-            ++finale;
-        if (finale > 2 || std::memchr(testo.constData(), '=', testo.size() - finale))
-            throw Exception(MsgRiempimentoFuoriPosto.arg(nomeVisibile));
+        for (qsizetype p = 0; (p = testo.indexOf('=', p)) >= 0; ++p) {
+            const qsizetype posto = p % 4;
+            if (posto < 2 || (posto == 2 && p + 1 < testo.size() && testo[p + 1] != '='))
+                throw Exception(MsgRiempimentoFuoriPosto.arg(nomeVisibile));
+        }
     }
     return testo;
 }

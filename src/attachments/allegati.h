@@ -20,9 +20,10 @@ struct TAllegatoItem {
 // The file is read in pieces of the given size (tests use small ones).
 qint32 LeggiAllegati(const QString &fileName, QList<TAllegatoItem> &list, qsizetype pezzo = qsizetype(1) << 20);
 
-// The name as the list shows it: decoded the way the file system names the
-// file and reduced to the plain name it is written under, so what the user
-// sees is what gets written (a name that cannot be written shows as it is).
+// The name as the list shows it: read as UTF-8 when its bytes are UTF-8, else
+// through code page 1252, and reduced to the plain name it is written under,
+// so what the user sees is what gets written (a name that cannot be written
+// shows as it is).
 QString NomeVisibile(const QByteArray &nome);
 
 // Decodes the attachment and writes it, whole or not at all, into the folder
@@ -40,6 +41,7 @@ QString NomeFileAllegato(const QByteArray &nome);
 QString PercorsoAllegato(const QString &cartella, const QString &nomeFile);
 // The Base64 text without the blanks, tabs, CR and LF of line-wrapped text
 // (the same text, not a copy, when it holds none); throws Exception when
-// anything else outside the alphabet remains (the closing "=" padding aside),
-// since decoding it would write wrong bytes.
+// anything else outside the alphabet remains, or an "=" stands where the
+// decoder would not take it as a group's padding, since decoding it would
+// write wrong bytes.
 QByteArray TestoBase64Allegato(const QByteArray &contenuto, const QString &nomeVisibile);

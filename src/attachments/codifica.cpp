@@ -33,3 +33,22 @@ bool FileToBase64(const QString &fileName, QByteArray &testo, QString &messaggio
     testo = encoder.Encode(buffer, kEncodeAll);
     return true;
 }
+
+bool FileToBase64InPezzi(const QString &fileName, QIODevice &out, QString &messaggio)
+{
+    messaggio.clear();
+    if (!fileExists(fileName)) {
+        messaggio = QStringLiteral("Errore: ") + fileName + QStringLiteral(" non trovato!");
+        return false;
+    }
+    QFile file(fileName);
+    openForReading(file);
+    // Whole groups of three bytes, so the pieces' texts join into one: 768 KiB
+    // of the file, 1 MiB of text at a time.
+    constexpr qint32 kPezzo = 3 * 256 * 1024;
+    TEncoderMIME encoder;
+    for (QByteArray testo; !(testo = encoder.Encode(file, kPezzo)).isEmpty();)
+        if (out.write(testo) != testo.size())
+            throw Exception(QStringLiteral("Stream write error"));
+    return true;
+}

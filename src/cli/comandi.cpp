@@ -25,6 +25,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QStandardPaths>
+#include <QSet>
 #include <map>
 
 namespace {
@@ -120,7 +121,8 @@ Opzioni leggiOpzioni(const QStringList &argomenti)
     return o;
 }
 
-// The program folder and the two output streams; remembers whether any file failed.
+// The program folder, the two output streams and the stylesheets compiled in
+// this run; remembers whether any file failed.
 class Sessione final {
 public:
     Sessione(const QString &dirProgramma, QIODevice &out, QIODevice &err)
@@ -141,8 +143,15 @@ public:
         err_.write((file + QStringLiteral(": ") + messaggio + QLatin1Char('\n')).toUtf8());
         fallito = true;
     }
+    QIODevice &uscita() { return out_; }
+    // A note on standard error that is no failure.
+    void avviso(const QString &file, const QString &messaggio)
+    {
+        err_.write((file + QStringLiteral(": ") + messaggio + QLatin1Char('\n')).toUtf8());
+    }
 
     const QString dir;
+    FogliCompilati fogli;
     bool fallito = false;
 
 private:
@@ -219,7 +228,7 @@ private:
 bool apri(Sessione &s, const QString &file, StatoFattura &stato, DisplayCli &display)
 {
     stato = StatoFattura { s.dir, QString(), FoglioPredefinitoIn(s.dir) };
-    return protetto(s, file, [&] { MostraFattura(file, stato, display); }) && display.ok;
+    return protetto(s, file, [&] { MostraFattura(file, stato, display, s.fogli); }) && display.ok;
 }
 
 // The XML of a file: an envelope's is extracted beside it first.
@@ -238,13 +247,31 @@ void intestazione(Sessione &s, const Opzioni &o, const QString &file, bool primo
     s.scrivi(QString((primo ? QString() : QStringLiteral("\n")) + QStringLiteral("File: ") + file + QLatin1Char('\n')));
 }
 
+// The page's name in the -d folder: the input's less its last extension (so
+// a.xml and a.xml.p7m do not meet), with a number when an earlier input of
+// this run already took it; names are compared without letter case, as some
+// file systems do.
+QString nomePagina(Sessione &s, const QString &file, const QString &estensione, QSet<QString> &usati)
+{
+    const QString base = extractFileName(removeFileExt(file));
+    QString nome = base + estensione;
+    for (int n = 2; usati.contains(nome.toLower()); ++n)
+        nome = base + QLatin1Char('-') + QString::number(n) + estensione;
+    if (nome != base + estensione)
+        s.avviso(file,
+            QStringLiteral("pagina scritta come %1, perché %2 è già di un altro file").arg(nome, base + estensione));
+    usati.insert(nome.toLower());
+    return nome;
+}
+
 // html and pdf: each file's page, made into what the command writes, goes to
-// standard output, to the -o file or to the -d folder under the invoice's name.
+// standard output, to the -o file or to the -d folder under the input's name.
 void comandoPagina(Sessione &s, const Opzioni &o, const QString &estensione, const PaginaInPdf &converti)
 {
     // A folder that cannot be made shows as each file's creation error.
     if (o.conCartella && !directoryExists(o.cartella))
         forceDirectories(o.cartella);
+    QSet<QString> usati; // the pages this run wrote into the folder
     for (const QString &file : o.file) {
         StatoFattura stato;
         DisplayCli display(s, file, o.utf8);
@@ -254,8 +281,7 @@ void comandoPagina(Sessione &s, const Opzioni &o, const QString &estensione, con
             const QByteArray risultato = converti ? converti(display.pagina) : display.pagina;
             if (o.conCartella)
                 writeFileAtomically(
-                    includeTrailingSeparator(o.cartella) + extractFileName(removeFileExt(stato.FileXml)) + estensione,
-                    risultato);
+                    includeTrailingSeparator(o.cartella) + nomePagina(s, file, estensione, usati), risultato);
             else if (o.conUscita)
                 writeFileAtomically(o.uscita, risultato);
             else
@@ -363,10 +389,10 @@ void comandoBase64(Sessione &s, const Opzioni &o)
 {
     const QString &file = o.file.first();
     protetto(s, file, [&] {
-        QByteArray testo;
+        // Written as it is made: any size, in little memory.
         QString messaggio;
-        if (FileToBase64(file, testo, messaggio))
-            s.scrivi(testo + '\n');
+        if (FileToBase64InPezzi(file, s.uscita(), messaggio))
+            s.scrivi(QByteArray("\n"));
         else
             s.errore(file, messaggio);
     });
@@ -401,12 +427,13 @@ QString TestoAiuto()
                           "  html FILE... [-o USCITA | -d CARTELLA] [--utf8]\n"
                           "      la pagina della fattura, gli stessi byte che riceve la finestra (code page\n"
                           "      1252). Un file va sullo standard output o in USCITA; più file vanno in\n"
-                          "      CARTELLA/<nome senza estensione>.html. Con --utf8 il risultato del foglio\n"
-                          "      di stile in UTF-8, così com'è.\n"
+                          "      CARTELLA/<nome senza l'ultima estensione>.html, con un numero quando due\n"
+                          "      file hanno lo stesso nome. Con --utf8 il risultato del foglio di stile in\n"
+                          "      UTF-8, così com'è.\n"
                           "  pdf FILE... [-o USCITA | -d CARTELLA]\n"
                           "      la pagina della fattura come PDF A4, come \"Esporta PDF\" della finestra;\n"
-                          "      uscita come per html, in CARTELLA/<nome senza estensione>.pdf. Non serve\n"
-                          "      uno schermo.\n"
+                          "      uscita come per html, in CARTELLA/<nome senza l'ultima estensione>.pdf. Non\n"
+                          "      serve uno schermo.\n"
                           "  info FILE... [--json]\n"
                           "      una riga ciascuno in UTF-8: \"Formato: \", \"Tipo documento: \", \"Numero: \",\n"
                           "      \"Data: \", \"Cedente/Prestatore: \"; con più file ogni blocco comincia con\n"

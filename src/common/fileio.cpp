@@ -150,7 +150,10 @@ void writeFileAtomically(const QString &path, QByteArrayView data)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(displayPath(path), file.errorString()));
-    if (!data.isEmpty() && file.write(data.data(), data.size()) != data.size()) {
+    // Qt 6.4 commits a file whose buffered bytes failed at the final flush,
+    // so the flush is made and checked here, before the commit.
+    if ((!data.isEmpty() && file.write(data.data(), data.size()) != data.size()) || !file.flush()
+        || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         throw Exception(QStringLiteral("Stream write error"));
     }

@@ -26,6 +26,12 @@ QString FoglioPredefinitoIn(const QString &dirProgramma)
 
 void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display)
 {
+    FogliCompilati soloQuesta;
+    MostraFattura(scelto, stato, display, soloQuesta);
+}
+
+void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display, FogliCompilati &fogli)
+{
     // The format, the page and the header fields each read the XML; while
     // this open runs they share one parse of it.
     const LetturaUnica letturaUnica;
@@ -42,7 +48,7 @@ void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &d
     if (!foglio.isEmpty())
         stato.FoglioStile = foglio;
 
-    QString html = TrasformaXsl(stato.FileXml, stato.FoglioStile);
+    QString html = TrasformaXsl(stato.FileXml, stato.FoglioStile, fogli);
     display.pageRendered(html);
     display.showPage(TestoPerPannello(std::move(html)));
     display.loadAttachments(stato.FileXml);

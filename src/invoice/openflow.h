@@ -5,6 +5,7 @@
 
 #include "common/messages.h"
 #include "invoice/header.h"
+#include "invoice/rendering.h"
 
 #include <QByteArray>
 #include <QString>
@@ -38,6 +39,9 @@ inline const QString MsgDocumentoNonGestito
 QString FoglioPerFormato(const QByteArray &formato, const QString &dirProgramma);
 QString FoglioPredefinitoIn(const QString &dirProgramma);
 
-// Runs the flow on the chosen path. Errors end it where they arise (thrown to
-// the caller); what earlier steps set stays.
+// Runs the flow on the chosen path, with the stylesheets the caller keeps
+// compiled. Errors end it where they arise (thrown to the caller); what
+// earlier steps set stays.
+void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display, FogliCompilati &fogli);
+// The same with the stylesheet compiled for this open only.
 void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display);

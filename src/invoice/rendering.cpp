@@ -7,14 +7,17 @@
 #include "invoice/xmlcache.h"
 #include "invoice/xmlload.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QUrl>
+#include <algorithm>
 #include <libxml/uri.h>
 #include <libxslt/documents.h>
 #include <libxslt/security.h>
 #include <libxslt/xsltutils.h>
+#include <map>
 #include <mutex>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -127,7 +130,89 @@ QByteArray serializeUtf8(xmlDoc *result, xsltStylesheet *style)
 }
 } // namespace
 
+namespace {
+// What a stylesheet file looked like when it was compiled.
+struct Impronta {
+    QString percorso;
+    qint64 dimensione = -1;
+    QDateTime modifica;
+    bool operator==(const Impronta &) const = default;
+};
+
+Impronta improntaDi(const QString &percorso)
+{
+    const QFileInfo info(percorso);
+    return { percorso, info.exists() ? info.size() : -1, info.lastModified() };
+}
+
+// The files the compiled stylesheet was read from besides its own: its
+// includes, and its imports with theirs.
+void fileInclusi(const xsltStylesheet *style, QList<Impronta> &file)
+{
+    for (const xsltDocument *d = style->docList; d != nullptr; d = d->next)
+        if (d->doc != nullptr && d->doc->URL != nullptr)
+            file << improntaDi(QUrl::fromEncoded(reinterpret_cast<const char *>(d->doc->URL)).toLocalFile());
+    for (const xsltStylesheet *i = style->imports; i != nullptr; i = i->next) {
+        if (i->doc != nullptr && i->doc->URL != nullptr)
+            file << improntaDi(QUrl::fromEncoded(reinterpret_cast<const char *>(i->doc->URL)).toLocalFile());
+        fileInclusi(i, file);
+    }
+}
+
+// Loads and compiles the stylesheet; null when it cannot be loaded or holds errors.
+XmlPtr<xsltStylesheet> compila(const QString &foglioStile)
+{
+    // Its messages stay here: a transform reports its own, whether or not
+    // the stylesheet was compiled for it.
+    const XmlErrorCapture compilazione;
+    try {
+        XmlLoadError error;
+        // A file URL, so that relative includes resolve even from folders
+        // whose names hold blanks or other characters a URI must escape.
+        const QByteArray url = QUrl::fromLocalFile(QFileInfo(foglioStile).absoluteFilePath()).toEncoded();
+        XmlDocPtr styleDoc
+            = parseXml(readWholeFile(foglioStile), url, Whitespace::Keep, error, nullptr, XML_PARSE_NOCDATA);
+        if (!styleDoc)
+            return nullptr;
+        XmlPtr<xsltStylesheet> style(xsltParseStylesheetDoc(styleDoc.get()));
+        if (style)
+            styleDoc.release(); // the stylesheet owns its document now
+        if (style && style->errors == 0)
+            return style;
+    } catch (const Exception &) {
+    }
+    return nullptr;
+}
+} // namespace
+
+struct FogliCompilati::Dati {
+    struct Voce {
+        XmlPtr<xsltStylesheet> foglio;
+        QList<Impronta> file; // the stylesheet's own first
+    };
+    std::map<QString, Voce> voci;
+    int compilazioni = 0;
+};
+
+FogliCompilati::FogliCompilati()
+    : d_(std::make_unique<Dati>())
+{
+}
+
+FogliCompilati::~FogliCompilati() = default;
+
+int FogliCompilati::compilazioni() const
+{
+    return d_->compilazioni;
+}
+
 QString TrasformaXsl(const QString &fileXml, const QString &foglioStile)
+{
+    FogliCompilati soloQuesta;
+    return TrasformaXsl(fileXml, foglioStile, soloQuesta);
+}
+
+QString TrasformaXsl(const QString &fileXml, const QString &foglioStile, FogliCompilati &fogli)
 {
     initXslt();
     XmlErrorCapture capture;
@@ -141,40 +226,45 @@ QString TrasformaXsl(const QString &fileXml, const QString &foglioStile)
     if (!invoice)
         throw Exception(QStringLiteral("Errore nel caricamento XML: %1").arg(fileXml));
 
-    XmlPtr<xsltStylesheet> style;
-    try {
-        XmlLoadError error;
-        // A file URL, so that relative includes resolve even from folders
-        // whose names hold blanks or other characters a URI must escape.
-        const QByteArray url = QUrl::fromLocalFile(QFileInfo(foglioStile).absoluteFilePath()).toEncoded();
-        XmlDocPtr styleDoc
-            = parseXml(readWholeFile(foglioStile), url, Whitespace::Keep, error, nullptr, XML_PARSE_NOCDATA);
-        if (styleDoc) {
-            style.reset(xsltParseStylesheetDoc(styleDoc.get()));
-            if (style)
-                styleDoc.release(); // the stylesheet owns its document now
-        }
-    } catch (const Exception &) {
+    auto &voci = fogli.d_->voci;
+    auto voce = voci.find(foglioStile);
+    const auto immutato = [](const FogliCompilati::Dati::Voce &v) {
+        return std::all_of(v.file.begin(), v.file.end(), [](const Impronta &i) { return improntaDi(i.percorso) == i; });
+    };
+    if (voce == voci.end() || !immutato(voce->second)) {
+        if (voce != voci.end())
+            voci.erase(voce);
+        // Looked at before it is read, so a change while it compiles shows next time.
+        const Impronta propria = improntaDi(foglioStile);
+        XmlPtr<xsltStylesheet> compilato = compila(foglioStile);
+        ++fogli.d_->compilazioni;
+        if (!compilato)
+            throw Exception(QStringLiteral("Errore nel caricamento XSL: %1").arg(foglioStile));
+        QList<Impronta> file { propria };
+        fileInclusi(compilato.get(), file);
+        voce = voci.emplace(foglioStile, FogliCompilati::Dati::Voce { std::move(compilato), std::move(file) }).first;
     }
-    if (!style || style->errors > 0)
-        throw Exception(QStringLiteral("Errore nel caricamento XSL: %1").arg(foglioStile));
+    xsltStylesheet *const style = voce->second.foglio.get();
 
-    XmlPtr<xsltTransformContext> context(xsltNewTransformContext(style.get(), invoice.get()));
+    XmlPtr<xsltTransformContext> context(xsltNewTransformContext(style, invoice.get()));
     XmlPtr<xsltSecurityPrefs> prefs = lockedDownPrefs();
     if (!context || xsltSetCtxtSecurityPrefs(prefs.get(), context.get()) != 0)
         throw Exception(QStringLiteral("Errore nella trasformazione XSL"));
-    XmlDocPtr result(xsltApplyStylesheetUser(style.get(), invoice.get(), nullptr, nullptr, nullptr, context.get()));
+    XmlDocPtr result(xsltApplyStylesheetUser(style, invoice.get(), nullptr, nullptr, nullptr, context.get()));
     if (!result || context->state == XSLT_STATE_ERROR || context->state == XSLT_STATE_STOPPED) {
         const QString reason = capture.firstMessage();
         throw Exception(reason.isEmpty() ? QStringLiteral("Errore nella trasformazione XSL") : reason);
     }
-    const QByteArray page = serializeUtf8(result.get(), style.get());
+    const QByteArray page = serializeUtf8(result.get(), style);
     // The result tree can be large; it goes before the text is built, and its
     // pages go back to the system rather than stay as scattered free memory.
     result.reset();
     context.reset();
 #ifdef __GLIBC__
-    malloc_trim(0);
+    // Only after a big page: the walk over the heap costs a small open more
+    // than its transform would gain.
+    if (page.size() >= (qsizetype(1) << 20))
+        malloc_trim(0);
 #endif
     return QString::fromUtf8(page);
 }

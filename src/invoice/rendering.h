@@ -4,10 +4,33 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+// Compiled stylesheets, kept by their owner (the window for its run, the
+// command line for one command) and handed to each rendering. A stylesheet is
+// compiled again as soon as its file or one it includes changed its size or
+// modification time, so an edited stylesheet is still picked up; one that
+// fails to load or compile is never kept.
+class FogliCompilati final {
+public:
+    FogliCompilati();
+    ~FogliCompilati();
+    FogliCompilati(const FogliCompilati &) = delete;
+    FogliCompilati &operator=(const FogliCompilati &) = delete;
+    // How many stylesheets were compiled, for tests and benchmarks.
+    int compilazioni() const;
+
+private:
+    friend QString TrasformaXsl(const QString &, const QString &, FogliCompilati &);
+    struct Dati;
+    std::unique_ptr<Dati> d_;
+};
 
 // Applies the stylesheet to the invoice and returns the result as text.
 // Throws Exception: "Errore nel caricamento XML: %1", "Errore nel caricamento
 // XSL: %1", or the processor's own description of a failed transform.
+QString TrasformaXsl(const QString &fileXml, const QString &foglioStile, FogliCompilati &fogli);
+// The same with the stylesheet compiled for this one call.
 QString TrasformaXsl(const QString &fileXml, const QString &foglioStile);
 
 // Replaces the twelve accented Italian vowels and the euro sign by plain forms

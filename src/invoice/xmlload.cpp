@@ -1,10 +1,12 @@
 // Safe XML loading and the collection of library messages.
 #include "invoice/xmlload.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <libxml/encoding.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxslt/xsltutils.h>
@@ -115,23 +117,79 @@ int leggiBlocco(void *context, char *buffer, int len)
     return n;
 }
 
-QString lineOf(const QByteArray &bytes, int line)
+// The encoding the document's byte-order mark shows or its declaration names;
+// UTF-8 when neither says.
+QByteArray encodingOf(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFF\xFE"))
+        return "UTF-16LE";
+    if (bytes.startsWith("\xFE\xFF"))
+        return "UTF-16BE";
+    static const QRegularExpression declaration(
+        QStringLiteral(R"(^(?:\xEF\xBB\xBF)?<\?xml\s[^>]*?encoding\s*=\s*["']([A-Za-z][A-Za-z0-9._-]*)["'])"));
+    const QRegularExpressionMatch m
+        = declaration.match(QString::fromLatin1(bytes.first(qMin<qsizetype>(bytes.size(), 200))));
+    return m.hasMatch() ? m.captured(1).toLatin1() : QByteArray("UTF-8");
+}
+
+// Bytes of that encoding as text, through libxml2's own converters: what
+// cannot be converted (a sequence cut short) is left out.
+QString decoded(QByteArrayView bytes, const QByteArray &encoding)
+{
+    xmlCharEncodingHandler *handler = xmlFindCharEncodingHandler(encoding.constData());
+    if (handler == nullptr || encoding.compare("UTF-8", Qt::CaseInsensitive) == 0) {
+        if (handler != nullptr)
+            xmlCharEncCloseFunc(handler);
+        return QString::fromUtf8(bytes);
+    }
+    xmlBufferPtr in = xmlBufferCreate();
+    xmlBufferPtr out = xmlBufferCreate();
+    xmlBufferAdd(in, reinterpret_cast<const xmlChar *>(bytes.data()), static_cast<int>(bytes.size()));
+    xmlCharEncInFunc(handler, out, in);
+    QString text = QString::fromUtf8(reinterpret_cast<const char *>(xmlBufferContent(out)), xmlBufferLength(out));
+    xmlBufferFree(in);
+    xmlBufferFree(out);
+    xmlCharEncCloseFunc(handler);
+    return text;
+}
+
+// Where the line, counted from 1, starts; -1 past the last line.
+template <typename View, typename Char> qsizetype lineStart(View text, Char lf, int line)
 {
     qsizetype start = 0;
     for (int i = 1; i < line && start >= 0; ++i) {
-        start = bytes.indexOf('\n', start);
+        start = text.indexOf(lf, start);
         if (start >= 0)
             ++start;
     }
+    return start;
+}
+
+QString first40(QStringView text)
+{
+    const qsizetype lf = text.indexOf(u'\n');
+    QString line = (lf < 0 ? text : text.first(lf)).toString();
+    line.remove(QLatin1Char('\r'));
+    return line.left(40);
+}
+
+// The first 40 characters of the line in the file's own encoding.
+QString lineOf(const QByteArray &bytes, int line)
+{
+    const QByteArray encoding = encodingOf(bytes);
+    // Only UTF-16 has line ends that are not single bytes: its whole text is
+    // decoded. Otherwise only the start of the line is.
+    if (encoding.toUpper().startsWith("UTF-16")) {
+        const QString whole = decoded(bytes, encoding);
+        const qsizetype start = lineStart(QStringView(whole), u'\n', line);
+        return start < 0 ? QString() : first40(QStringView(whole).sliced(start));
+    }
+    const qsizetype start = lineStart(QByteArrayView(bytes), '\n', line);
     if (start < 0)
         return QString();
-    qsizetype end = bytes.indexOf('\n', start);
-    if (end < 0)
-        end = bytes.size();
     // Enough bytes for 40 characters of any encoding the file may use.
-    QString text = QString::fromUtf8(bytes.mid(start, qMin<qsizetype>(end - start, 160)));
-    text.remove(QLatin1Char('\r'));
-    return text.left(40);
+    const QByteArrayView rest = QByteArrayView(bytes).sliced(start);
+    return first40(decoded(rest.first(qMin<qsizetype>(rest.size(), 160)), encoding));
 }
 } // namespace
 

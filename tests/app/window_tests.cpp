@@ -5,12 +5,17 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "support/testsupport.h"
 
@@ -315,4 +320,90 @@ TEST_F(WindowTest, HiddenUtilityCommands)
     EXPECT_EQ(readBytes(programFolder + DirAllegati + QStringLiteral("due.txt")), QByteArray("2"));
     EXPECT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+// The real dialogs, looked at while they are open: their captions, the
+// filter entries the user reads, and text that looks like markup.
+TEST(RealDialogs, ReadExactlyAsGiven)
+{
+    impostaApplicazione();
+    // Qt adds a display name, once one is set, to the caption of every window.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    QStringList seen;
+    const auto look = [&seen] {
+        QTimer::singleShot(0, [&seen] {
+            QWidget *w = QApplication::activeModalWidget();
+            seen << w->windowTitle();
+            if (auto *box = qobject_cast<QMessageBox *>(w))
+                seen << QString::number(box->textFormat());
+            for (const auto *combo : w->findChildren<QComboBox *>(QStringLiteral("fileTypeCombo")))
+                for (int i = 0; i < combo->count(); ++i)
+                    seen << combo->itemText(i);
+            static_cast<QDialog *>(w)->done(0);
+        });
+    };
+    DialoghiQt dialoghi;
+    look();
+    dialoghi.scegliFile(nullptr,
+        { QDir::tempPath(), QStringLiteral("xml"),
+            QStringLiteral(
+                "fatture (.xml)|*.xml|fatture firmate (.p7m)|*.p7m|tutte le fatture (.xml, .p7m)|*.xml;*.p7m|"
+                "tutti i file (*.*)|*.*"),
+            QStringLiteral("Titolo") });
+    look();
+    dialoghi.messaggio(nullptr, QStringLiteral("<b>a.pdf</b>"));
+    EXPECT_EQ(seen,
+        (QStringList { QStringLiteral("Titolo"), QStringLiteral("fatture (.xml)"),
+            QStringLiteral("fatture firmate (.p7m)"), QStringLiteral("tutte le fatture (.xml, .p7m)"),
+            QStringLiteral("tutti i file (*.*)"), TitoloApplicazione, QString::number(Qt::PlainText) }));
+}
+
+TEST_F(WindowTest, FindAndZoomFloatOverThePane)
+{
+    start({ invoice(QStringLiteral("a.xml"), sampleInvoice("FPR12", "citt\xc3\xa0")) });
+    ASSERT_EQ(pageText(), QStringLiteral("PR citta' citta'"));
+    InvoicePane *pane = window->browser();
+    const QRect room = pane->geometry();
+    auto *bar = window->findChild<QWidget *>(QStringLiteral("barraRicerca"));
+    auto *field = bar->findChild<QLineEdit *>(QStringLiteral("campoRicerca"));
+    auto *count = bar->findChild<QLabel *>(QStringLiteral("conteggioRicerca"));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    pane->focusProxy()->setFocus();
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), k, m);
+    };
+    const auto counted
+        = [&](const char *text) { return QTest::qWaitFor([&] { return count->text() == QLatin1String(text); }, 5000); };
+    key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    field->setText(QStringLiteral("città")); // looked for as the page shows it
+    EXPECT_TRUE(counted("1 di 2")) << count->text().toStdString();
+    key(Qt::Key_F3);
+    EXPECT_TRUE(counted("2 di 2")) << count->text().toStdString();
+    key(Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_TRUE(counted("1 di 2")) << count->text().toStdString();
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(pane->geometry(), room);
+
+    const struct {
+        Qt::Key key;
+        int times;
+        qreal zoom;
+    } rows[] = { { Qt::Key_Plus, 1, 1.1 }, { Qt::Key_Equal, 1, 1.25 }, { Qt::Key_Minus, 3, 0.9 },
+        { Qt::Key_Plus, 20, 3.0 }, { Qt::Key_Minus, 20, 0.5 }, { Qt::Key_0, 1, 1.0 } };
+    for (const auto &r : rows) {
+        for (int i = 0; i < r.times; ++i)
+            key(r.key, Qt::ControlModifier);
+        EXPECT_NEAR(pane->zoomFactor(), r.zoom, 1e-6) << r.times << " x " << r.key;
+    }
+    QWheelEvent wheel(QPointF(50, 50), pane->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120), Qt::NoButton,
+        Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pane->focusProxy(), &wheel);
+    EXPECT_NEAR(pane->zoomFactor(), 1.1, 1e-6);
+    // The zoom is the run's, not the page's.
+    choose(invoice(QStringLiteral("b.xml"), sampleInvoice("FPA12")));
+    EXPECT_EQ(pageText(), QStringLiteral("PA 7 citta'"));
+    EXPECT_NEAR(pane->zoomFactor(), 1.1, 1e-6);
 }

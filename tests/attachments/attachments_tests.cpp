@@ -199,6 +199,8 @@ TEST(Allegati, SavesBytesExactlyUnderTheNameShown)
         { "absolute path dropped", "/tmp/abs.pdf", kPdf.toBase64(), "abs.pdf" },
         { "Windows path dropped", "C:\\Windows\\..\\win.pdf", kPdf.toBase64(), "win.pdf" },
         { "drive dropped", "C:drive.pdf", kPdf.toBase64(), "drive.pdf" },
+        { "code page 1252 name", "lat\xe8.pdf", kPdf.toBase64(), "lat\u00e8.pdf" },
+        { "another one, not the same file", "lat\xe9.pdf", kPdf.toBase64(), "lat\u00e9.pdf" },
     };
     for (const auto &r : rows) {
         const TAllegatoItem item { r.nome, r.contenuto };
@@ -206,9 +208,10 @@ TEST(Allegati, SavesBytesExactlyUnderTheNameShown)
         EXPECT_EQ(readBytes(s.folder() + u(r.file)), kPdf) << r.name;
     }
     EXPECT_EQ(entries(s.dir.path()), "ALLEGATI") << "nothing written beside the folder";
-    // Bytes that are not UTF-8 show as the file system will name the file.
-    SalvaAllegato({ "lat\xe8.pdf", "QQ==" }, s.folder());
-    EXPECT_TRUE(QFile::exists(s.folder() + NomeVisibile("lat\xe8.pdf")));
+    EXPECT_EQ(NomeVisibile("lat\xe9.pdf"), u("lat\u00e9.pdf"));
+    // Padded pieces joined decode group by group.
+    SalvaAllegato({ "pezzi.bin", "QQ==QQ==QUI=" }, s.folder());
+    EXPECT_EQ(readBytes(s.folder() + u("pezzi.bin")), "AAAB");
 }
 
 TEST(Allegati, RefusesWhatWouldWriteWrongBytes)
@@ -224,7 +227,8 @@ TEST(Allegati, RefusesWhatWouldWriteWrongBytes)
             "Contenuto dell'allegato a.pdf non valido: carattere non Base64 \":\"" },
         { "accented letter", "a.pdf", "QU\xc3\xa8J",
             "Contenuto dell'allegato a.pdf non valido: carattere non Base64 (byte 0xC3)" },
-        { "padding inside", "a.pdf", "QQ==QUJD", "Contenuto dell'allegato a.pdf non valido: \"=\" fuori posto" },
+        { "fill first in a group", "a.pdf", "QUJD=QUJ", "Contenuto dell'allegato a.pdf non valido: \"=\" fuori posto" },
+        { "letter after a fill", "a.pdf", "QQ=Q", "Contenuto dell'allegato a.pdf non valido: \"=\" fuori posto" },
         { "three fill characters", "a.pdf", "Q===", "Contenuto dell'allegato a.pdf non valido: \"=\" fuori posto" },
         { "uneven", "a.pdf", "QUJDR\r\n", "Uneven size in DecodeToStream." },
         { "name ending in a separator", "sub/", "QQ==", "Nome allegato non valido: sub/" },

@@ -77,6 +77,15 @@ protected:
     QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
 };
 
+bool openssl(const QStringList &argomenti)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(QStringLiteral("openssl"), argomenti);
+    return p.waitForFinished(30000) && p.exitCode() == 0;
+}
+
 // The text of a PDF as pdftotext reads it.
 QString testoPdf(const QString &pdf)
 {
@@ -169,6 +178,28 @@ TEST_F(Cli, SeveralFilesGoOnAfterAFailureEachFromTheDefaultStylesheet)
         TestoPerPannello(TrasformaXsl(ignoto, foglio(FoglioPredefinito))));
 }
 
+TEST_F(Cli, NoPageReplacesAnotherInOneRun)
+{
+    const QByteArray xml = fattura("FPR12", corpo("1"));
+    const QString a = file("a.xml", xml);
+    QDir(dir.path()).mkpath(QStringLiteral("altra/busta"));
+    const QString altra = file("altra/a.xml", xml);
+    const QString busta = dir.filePath(QStringLiteral("altra/busta/a.xml.p7m"));
+    const QString chiave = dir.filePath(QStringLiteral("k.pem")), cert = dir.filePath(QStringLiteral("c.pem"));
+    ASSERT_TRUE(openssl(lista({ "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                            "-subj", "/CN=Test", "-days", "2", "-keyout" })
+        << chiave << QStringLiteral("-out") << cert));
+    ASSERT_TRUE(openssl(lista({ "smime", "-sign", "-binary", "-nodetach", "-outform", "DER", "-in" })
+        << a << QStringLiteral("-signer") << cert << QStringLiteral("-inkey") << chiave << QStringLiteral("-out")
+        << busta));
+    const QString uscita = dir.filePath(QStringLiteral("pagine"));
+    const Esito e = esegui({ QStringLiteral("html"), a, busta, altra, QStringLiteral("-d"), uscita });
+    EXPECT_EQ(e.codice, 0);
+    EXPECT_EQ(QString::fromUtf8(e.err),
+        altra + QStringLiteral(": pagina scritta come a-2.html, perché a.html è già di un altro file\n"));
+    EXPECT_EQ(QDir(uscita).entryList(QDir::Files), lista({ "a-2.html", "a.html", "a.xml.html" }));
+}
+
 TEST_F(Cli, InfoPrintsTheHeaderFieldsAsTextOrJson)
 {
     const QString due = file("due.xml",
@@ -245,6 +276,9 @@ TEST_F(Cli, Base64PrintsTheEncodedFile)
     const Esito e = esegui({ QStringLiteral("base64"), file("dati.bin", bytes) });
     EXPECT_EQ(e.codice, 0);
     EXPECT_EQ(e.out, bytes.toBase64() + '\n');
+    // Written in pieces that join into one text.
+    const QByteArray grande = QByteArray(2'500'001, 'x').replace(7, 3, bytes);
+    EXPECT_EQ(esegui({ QStringLiteral("base64"), file("grande.bin", grande) }).out, grande.toBase64() + '\n');
     const Esito manca = esegui({ QStringLiteral("base64"), QStringLiteral("manca.bin") });
     EXPECT_EQ(manca.codice, 1);
     EXPECT_EQ(manca.err, "manca.bin: Errore: manca.bin non trovato!\n");

@@ -8,9 +8,13 @@
 #include "common/strings.h"
 #include "common/text8.h"
 
+#include <QDir>
 #include <QTemporaryDir>
+#include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <sys/resource.h>
 
 #include "support/testsupport.h"
 
@@ -244,6 +248,26 @@ TEST_F(AttachmentsFolder, ReadOnlyAllegatiGoesToTheDocuments)
     QFile::setPermissions(allegati, QFile::ReadOwner | QFile::ExeOwner);
     EXPECT_EQ(CartellaAllegati(programma("sola lettura"), documenti), inDocumenti);
     QFile::setPermissions(allegati, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A small file is written at the final flush, where a file-size limit makes
+// it fail: the save must say so and leave the earlier copy as it was. In a
+// child process, since the limit is the whole process's.
+TEST(Files, AFailedFlushKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("a.pdf"));
+    writeFileAtomically(target, "first");
+    const auto underLimit = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit { 1024, 1024 };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::fputs(errorOf([&] { writeFileAtomically(target, QByteArray(4096, 'x')); }).c_str(), stderr);
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(underLimit(), testing::ExitedWithCode(0), "^Stream write error$");
+    EXPECT_EQ(readBytes(target), QByteArray("first"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("a.pdf") });
 }
 
 TEST(ErrorDisplay, PeriodRule)

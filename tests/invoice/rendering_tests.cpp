@@ -3,6 +3,7 @@
 #include "invoice/rendering.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -64,6 +65,36 @@ TEST_F(Rendering, IncludesResolveBesideTheStylesheet)
     const QString html = TrasformaXsl(path("f.xml"), path("stile.xsl"));
     EXPECT_TRUE(html.contains(u("<p>N. citt\u00e0 \u20ac 1</p>"))) << html.toStdString();
     EXPECT_EQ(TestoPerPannello(html).count("N. citta' EU 1"), 1);
+}
+
+TEST_F(Rendering, CompiledStylesheetsServeWhileTheirFilesAreUnchanged)
+{
+    FogliCompilati fogli;
+    const struct {
+        const char *name;
+        const char *file;
+        QByteArray bytes;
+        const char *page;
+        int compiled;
+    } rows[] = {
+        { "first open compiles", nullptr, {}, "<p>N. ", 1 },
+        { "unchanged files serve again", nullptr, {}, "<p>N. ", 1 },
+        { "a changed include is picked up", "parti-comuni.xsl", QByteArray(kIncluded).replace("N. ", "Num. "),
+            "<p>Num. ", 2 },
+        { "so is a changed stylesheet", "stile.xsl", QByteArray(kStyle).replace("<p>", "<p class='n'>"),
+            "<p class=\"n\">Num. ", 3 },
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        if (r.file != nullptr)
+            writeBytes(path(r.file), r.bytes);
+        EXPECT_TRUE(TrasformaXsl(path("f.xml"), path("stile.xsl"), fogli).contains(u(r.page)));
+        EXPECT_EQ(fogli.compilazioni(), r.compiled);
+    }
+    // A stylesheet gone is an error at once, as without the compiled one.
+    QFile::remove(path("parti-comuni.xsl"));
+    EXPECT_EQ(::errorOf([&] { TrasformaXsl(path("f.xml"), path("stile.xsl"), fogli); }),
+        (u("Errore nel caricamento XSL: ") + path("stile.xsl")).toStdString());
 }
 
 TEST_F(Rendering, FailuresCarryTheirMessages)

@@ -148,6 +148,33 @@ TEST_F(XmlQuery, ElementTextRules)
     }
 }
 
+TEST_F(XmlQuery, TheBadLineIsShownInItsFilesEncoding)
+{
+    const struct {
+        const char *encoding;
+        QByteArray line;
+        const char *shown;
+    } rows[] = {
+        { "ISO-8859-1", "<n>caff\xE8</m>", "<n>caff\u00e8</m>" },
+        { "windows-1252", "<n>caff\xE8 \x80</m>", "<n>caff\u00e8 \u20ac</m>" },
+        { "UTF-8", "<n>caff\xC3\xA8</m>", "<n>caff\u00e8</m>" },
+        { "UTF-16", QByteArray(), "<n>caff\u00e8 \u20ac</m>" },
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.encoding);
+        const QByteArray head = QByteArray("<?xml version='1.0' encoding='") + r.encoding + "'?>\n<r>\n";
+        const QString utf16 = QString::fromUtf8(head) + QString::fromUtf8(r.shown) + QStringLiteral("\n</r>");
+        messages.texts.clear();
+        query(r.line.isNull()
+                ? QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2)
+                : head + r.line + "\n</r>",
+            "n");
+        ASSERT_EQ(messages.texts.size(), 1);
+        EXPECT_TRUE(messages.texts[0].endsWith(QStringLiteral("\r\nLine: 3\r\n") + QString::fromUtf8(r.shown)))
+            << messages.texts[0].toStdString();
+    }
+}
+
 TEST_F(XmlQuery, NestedStartsAreOrderedByStartElement)
 {
     // The outer a finds its own b children first, then the inner a its one.
