@@ -24,7 +24,7 @@ QString FoglioPredefinitoIn(const QString &dirProgramma)
     return dirProgramma + DirFogliStile + FoglioPredefinito;
 }
 
-void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display)
+bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display)
 {
     // The format, the page and the header fields each read the XML; while
     // this open runs they share one parse of it.
@@ -36,7 +36,7 @@ void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &d
     QByteArrayList formato;
     if (!LeggiValoriXml(stato.FileXml, "FormatoTrasmissione", formato, display)) {
         display.plainMessage(MsgDocumentoNonGestito);
-        return;
+        return false;
     }
     const QString foglio = FoglioPerFormato(trimControls(joinLinesCrLf(formato)), stato.DirProgramma);
     if (!foglio.isEmpty())
@@ -48,4 +48,5 @@ void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &d
     display.loadAttachments(stato.FileXml);
     LeggiDatiDocumento(stato.FileXml, display,
         [&display](CampoTestata field, const QByteArray &text) { display.setHeaderField(field, text); });
+    return true;
 }

@@ -39,5 +39,6 @@ QString FoglioPerFormato(const QByteArray &formato, const QString &dirProgramma)
 QString FoglioPredefinitoIn(const QString &dirProgramma);
 
 // Runs the flow on the chosen path. Errors end it where they arise (thrown to
-// the caller); what earlier steps set stays.
-void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display);
+// the caller); what earlier steps set stays. True when it reached its last
+// step, false when it stopped at the message of an unhandled document.
+bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display);
