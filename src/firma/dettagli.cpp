@@ -43,7 +43,9 @@ QString TestoDettagli(const EsitoVerifica &e)
             { "Numero di serie", f.numeroSerie },
             { "Valido dal", DataIso(f.validoDal) },
             { "Valido al", DataIso(f.validoAl) },
-            { "Data della firma", f.dataFirma.isValid() ? DataIso(f.dataFirma) : QStringLiteral("non indicata") },
+            { "Data della firma",
+                f.dataFirma.isValid() ? DataIso(f.dataFirma)
+                                      : QStringLiteral("non indicata (i controlli usano la data di oggi)") },
             { "Valido alla data della firma", siNo(f.validoAllaFirma) },
             { "Qualificato", siNo(f.qualificato) },
             { "Impronta SHA-256", f.impronta },
@@ -54,6 +56,8 @@ QString TestoDettagli(const EsitoVerifica &e)
         for (const auto &[etichetta, valore] : campi)
             righe << QStringLiteral("  %1: %2").arg(QLatin1String(etichetta), valore);
     }
+    if (e.firmatari.isEmpty())
+        return righe.join(QLatin1Char('\n')) + QLatin1Char('\n');
     righe << QString();
     if (e.elenco) {
         const InfoElenco &l = *e.elenco;
