@@ -1,12 +1,16 @@
 #include "app/dialoghi.h"
 
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPageSize>
+#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QVBoxLayout>
 #include <QWebEngineView>
 
 QStringList filtriQt(const QString &filtro)
@@ -95,4 +99,20 @@ void DialoghiQt::stampa(QWidget *parent, QWebEngineView *view)
         },
         Qt::SingleShotConnection);
     view->print(stampante_.get());
+}
+
+void DialoghiQt::dettagli(QWidget *parent, const QString &titolo, const QString &testo)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(titolo);
+    dialog.resize(640, 520);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *text = new QPlainTextEdit(testo, &dialog);
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    layout->addWidget(text);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    dialog.exec();
 }

@@ -39,6 +39,9 @@ QString ScaricaElenco(const QUrl &indirizzo, const QString &cartella, int attesa
     QObject::connect(risposta.get(), &QNetworkReply::finished, &attesa, &QEventLoop::quit);
     if (!risposta->isFinished())
         attesa.exec();
+    // The program may quit meanwhile, which ends every loop.
+    if (!risposta->isFinished())
+        throw Exception(QStringLiteral("Aggiornamento interrotto"));
     if (troppo)
         throw Exception(QStringLiteral("Aggiornamento non riuscito: l'elenco scaricato supera i 20 MB"));
     dati += risposta->readAll();

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTcpSocket>
 #include <memory>
 #include <openssl/cms.h>
 #include <openssl/err.h>
@@ -255,4 +256,30 @@ QByteArray PkiProva::certificatore() const
 QByteArray PkiProva::certificato(Chi chi) const
 {
     return der(d_->di(chi).cert.get());
+}
+
+ServerProva::ServerProva()
+{
+    server.listen(QHostAddress::LocalHost);
+    QObject::connect(&server, &QTcpServer::newConnection, [this] {
+        QTcpSocket *s = server.nextPendingConnection();
+        QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+            if (s->readAll().contains("\r\n\r\n")) {
+                s->write(risposta);
+                s->disconnectFromHost();
+            }
+        });
+    });
+}
+
+QUrl ServerProva::indirizzo() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/TL/TSL-IT.xml").arg(server.serverPort()));
+}
+
+QByteArray ServerProva::http(const char *stato, const QByteArray &corpo)
+{
+    return QByteArray("HTTP/1.1 ") + stato + "\r\nContent-Length: " + QByteArray::number(corpo.size())
+        + "\r\nConnection: close\r\n\r\n" + corpo;
 }

@@ -1,13 +1,15 @@
 // A certification world of its own for the tests and benchmarks: a listed
 // certifier, an unlisted one, their signers, signed envelopes and XML, and
 // trusted lists naming the certifier. Made with libcrypto and the xmlsec1 tool
-// in a scratch folder.
+// in a scratch folder. And a web server on 127.0.0.1 to download lists from.
 #pragma once
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QTcpServer>
+#include <QUrl>
 #include <memory>
 
 class PkiProva final {
@@ -46,4 +48,14 @@ public:
 private:
     struct Dati;
     std::unique_ptr<Dati> d_;
+};
+
+// Answers every request on 127.0.0.1 with the same bytes.
+struct ServerProva {
+    QTcpServer server;
+    QByteArray risposta;
+
+    ServerProva();
+    QUrl indirizzo() const;
+    static QByteArray http(const char *stato, const QByteArray &corpo);
 };

@@ -6,43 +6,8 @@
 #include "support/testsupport.h"
 
 #include <QDir>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-QByteArray http(const char *stato, const QByteArray &corpo)
-{
-    return QByteArray("HTTP/1.1 ") + stato + "\r\nContent-Length: " + QByteArray::number(corpo.size())
-        + "\r\nConnection: close\r\n\r\n" + corpo;
-}
-
-// Answers every request with the same bytes.
-struct Server {
-    QTcpServer server;
-    QByteArray risposta;
-
-    Server()
-    {
-        server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            QTcpSocket *s = server.nextPendingConnection();
-            QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
-                if (s->readAll().contains("\r\n\r\n")) {
-                    s->write(risposta);
-                    s->disconnectFromHost();
-                }
-            });
-        });
-    }
-    QUrl indirizzo() const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1/TL/TSL-IT.xml").arg(server.serverPort()));
-    }
-};
-} // namespace
 
 TEST(Scarica, TheListIsWrittenWholeOrNotAtAll)
 {
@@ -51,8 +16,8 @@ TEST(Scarica, TheListIsWrittenWholeOrNotAtAll)
     const QByteArray lista = pki.elenco({ { "granted", QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC) } }, true);
     const QString cartella = dir.filePath(QStringLiteral("CERTIFICATORI"));
     const QString scritto = cartella + QStringLiteral("/TSL-IT.xml");
-    Server server;
-    server.risposta = http("200 OK", lista);
+    ServerProva server;
+    server.risposta = ServerProva::http("200 OK", lista);
     EXPECT_EQ(ScaricaElenco(server.indirizzo(), cartella),
         QStringLiteral("Elenco dei certificatori aggiornato: 1 servizi di certificazione, emesso il 01/01/2024, "
                        "prossimo aggiornamento il 01/01/2099; firma dell'elenco integra.\nSalvato in ")
@@ -64,12 +29,12 @@ TEST(Scarica, TheListIsWrittenWholeOrNotAtAll)
         QByteArray risposta;
         QString messaggio;
     } casi[] = {
-        { "not found", http("404 Not Found", "no"),
+        { "not found", ServerProva::http("404 Not Found", "no"),
             QStringLiteral("Aggiornamento non riuscito: il server ha risposto 404") },
-        { "a page, not a list", http("200 OK", "<html><body>Manutenzione</body></html>"),
+        { "a page, not a list", ServerProva::http("200 OK", "<html><body>Manutenzione</body></html>"),
             QStringLiteral("Aggiornamento non riuscito: quanto scaricato non è utilizzabile (Il file non è un elenco "
                            "dei certificatori (ETSI TS 119 612))") },
-        { "too big", http("200 OK", QByteArray(21 * 1024 * 1024, ' ')),
+        { "too big", ServerProva::http("200 OK", QByteArray(21 * 1024 * 1024, ' ')),
             QStringLiteral("Aggiornamento non riuscito: l'elenco scaricato supera i 20 MB") },
     };
     for (const auto &c : casi) {
