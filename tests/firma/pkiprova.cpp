@@ -211,18 +211,17 @@ QByteArray PkiProva::elenco(const QList<Stato> &storia, bool firmato, int serviz
             + s.stato + "</ServiceStatus><StatusStartingTime>" + iso(s.dal) + "</StatusStartingTime>"
             + (storico ? "</ServiceHistoryInstance>" : "</ServiceInformation>");
     };
-    QByteArray tsp = "<TSPService>"
-        + servizio("CA di Prova Qualificata", d_->certificatore.cert.get(), storia[0], false) + "<ServiceHistory>";
-    for (qsizetype i = 1; i < storia.size(); ++i)
-        tsp += servizio("CA di Prova Qualificata", d_->certificatore.cert.get(), storia[i], true);
-    tsp += "</ServiceHistory></TSPService>";
-    for (int i = 1; i < servizi; ++i) {
-        const Identita altro = identita("C=IT/O=Altro/CN=Servizio", nullptr, -10, 10, true, false);
-        tsp += "<TSPService>"
-            + servizio(
-                "Servizio", altro.cert.get(), { "granted", QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC) }, false)
-            + "</TSPService>";
-    }
+    // Each service with the whole history, as real lists repeat it.
+    const auto servizioIntero = [&](const char *nome, X509 *cert) {
+        QByteArray t = "<TSPService>" + servizio(nome, cert, storia[0], false) + "<ServiceHistory>";
+        for (qsizetype i = 1; i < storia.size(); ++i)
+            t += servizio(nome, cert, storia[i], true);
+        return t + "</ServiceHistory></TSPService>";
+    };
+    QByteArray tsp = servizioIntero("CA di Prova Qualificata", d_->certificatore.cert.get());
+    for (int i = 1; i < servizi; ++i)
+        tsp += servizioIntero(
+            "Servizio", identita("C=IT/O=Altro/CN=Servizio", nullptr, -10, 10, true, false).cert.get());
     QByteArray lista
         = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
           "<TrustServiceStatusList xmlns=\"http://uri.etsi.org/02231/v2#\" Id=\"elenco\" "
