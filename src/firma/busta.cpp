@@ -33,6 +33,9 @@ CmsPtr cmsDa(QByteArrayView bytes)
 {
     if (looksLikeDer(bytes))
         return cmsFirmato(bytes);
+    // The usual innermost content, spared a pass of the Base64 decoder.
+    if (InizioXml(bytes))
+        return nullptr;
     const std::optional<QByteArray> der = derFromBase64Envelope(bytes);
     return der ? cmsFirmato(*der) : nullptr;
 }
@@ -48,6 +51,19 @@ std::optional<QByteArray> contenutoDi(CMS_ContentInfo *cms)
         reinterpret_cast<const char *>(ASN1_STRING_get0_data(*content)), ASN1_STRING_length(*content));
 }
 } // namespace
+
+bool InizioXml(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    for (const char c : bytes.first(qMin<qsizetype>(bytes.size(), 4096))) {
+        if (c == '<')
+            return true;
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    }
+    return false;
+}
 
 std::vector<LivelloBusta> LeggiLivelliBusta(QByteArrayView bytes)
 {

@@ -20,3 +20,7 @@ struct LivelloBusta {
 // The bytes are DER or Base64 text (armoured, wrapped, once or twice
 // encoded). Throws Exception as ApriBusta does.
 std::vector<LivelloBusta> LeggiLivelliBusta(QByteArrayView bytes);
+
+// True when the bytes open as XML does ('<' after a byte-order mark and
+// blanks): no envelope, DER or Base64, starts that way.
+bool InizioXml(QByteArrayView bytes);

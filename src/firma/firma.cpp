@@ -170,7 +170,7 @@ void verificaXml(QByteArrayView bytes, const ElencoCertificatori *elenco, EsitoV
 
 bool sembraBusta(QByteArrayView bytes)
 {
-    return looksLikeDer(bytes) || derFromBase64Envelope(bytes).has_value();
+    return looksLikeDer(bytes) || (!InizioXml(bytes) && derFromBase64Envelope(bytes).has_value());
 }
 } // namespace
 
