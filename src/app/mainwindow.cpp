@@ -431,6 +431,7 @@ void TFLENTIVA::MostraHtml(const QByteArray &testo)
 {
     WebBrowser1->showPage(testo);
     fileInMostra_ = StFileXML->valore();
+    pannelloFirma_->svuota(); // until the open's last step checks the new page's file
 }
 
 void TFLENTIVA::CaricaAllegati(const QString &fileName)

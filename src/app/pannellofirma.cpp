@@ -92,6 +92,17 @@ void PannelloFirma::mostra(const QString &file)
                 + QStringLiteral(" Il documento mostrato potrebbe non essere quello firmato."));
 }
 
+void PannelloFirma::svuota()
+{
+    file_.clear();
+    esito_ = EsitoVerifica();
+    for (CampoValore *campo : { StEsitoFirma, StFirmatario, StDataFirma })
+        campo->setValore(QString());
+    StEsitoFirma->setToolTip(QString());
+    StEsitoFirma->setPalette(StFirmatario->palette());
+    btnDettagliFirma->setEnabled(false);
+}
+
 void PannelloFirma::verifica(const QString &file)
 {
     file_ = file;

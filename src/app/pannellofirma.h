@@ -30,6 +30,8 @@ public:
     // CERTIFICATORI/ (read at the first check) and shows the outcome; a
     // non_valida one is also told in a plain message box. Never throws.
     void mostra(const QString &file);
+    // Empties the panel: a new page is on show, not yet checked.
+    void svuota();
     // Where "Aggiorna elenco certificatori" downloads from.
     void setIndirizzoElenco(const QUrl &indirizzo) { indirizzo_ = indirizzo; }
     const EsitoVerifica &esito() const { return esito_; }

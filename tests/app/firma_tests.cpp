@@ -72,6 +72,12 @@ TEST_F(WindowTest, TheSignaturePanelShowsEachOutcomeAfterTheOpen)
     EXPECT_TRUE(dialogs.details.value(1).contains(QStringLiteral("  Codice fiscale: RSSMRA80A01H501U\n")));
     EXPECT_TRUE(dialogs.details.value(1).contains(QStringLiteral("Elenco dei certificatori: ") + programFolder
         + DirCertificatori + QStringLiteral("TSL-IT.xml")));
+    // One that fails after showing its page leaves it empty, never the previous outcome.
+    choose(invoice(QStringLiteral("numero rotto.xml"), sampleInvoice("FPR12", "<x/>")));
+    EXPECT_EQ(dialogs.errors, QStringList { QStringLiteral("Element does not contain a single text node.") });
+    EXPECT_EQ(field("StEsitoFirma"), QString());
+    EXPECT_FALSE(window->pannelloFirma()->pulsanteDettagli()->isEnabled());
+    choose(casi[0].file);
 
     // At the design size the panel fills the right column under the attachments.
     window->showNormal();
