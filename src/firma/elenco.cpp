@@ -22,10 +22,18 @@ struct Stato {
     bool concesso = false;
 };
 
+// A listed certificate, kept as it came: parsing one costs OpenSSL a decoder
+// look-up for its key, too slow for hundreds at every start. Its subject,
+// cheap to read, finds it when a chain needs it.
+struct Certificato {
+    QByteArray der;
+    OsslPtr<X509_NAME> soggetto;
+};
+
 struct Servizio {
     QString nome;
     int elenco = 0;
-    std::vector<OsslPtr<X509>> certificati;
+    std::vector<Certificato> certificati;
     std::vector<Stato> storia;
 
     // The status in force at t: the last one started by then.
@@ -57,16 +65,39 @@ Stato statoDa(const xmlNode *info, bool caQcPredefinito)
         concesso(testo(figlio(info, "ServiceStatus"))) };
 }
 
-std::vector<OsslPtr<X509>> certificatiDi(const xmlNode *info)
+// The subject of a certificate's DER, read without the rest: certificate,
+// to-be-signed part, optional version, serial, algorithm, issuer, validity.
+OsslPtr<X509_NAME> soggettoDi(const QByteArray &der)
 {
-    std::vector<OsslPtr<X509>> certificati;
-    for (const xmlNode *id : figli(figlio(info, "ServiceDigitalIdentity"), "DigitalId")) {
-        const QByteArray der = QByteArray::fromBase64(testo(figlio(id, "X509Certificate")).toLatin1());
-        const auto *p = reinterpret_cast<const unsigned char *>(der.constData());
-        if (OsslPtr<X509> cert { d2i_X509(nullptr, &p, der.size()) })
-            certificati.push_back(std::move(cert));
+    const auto *p = reinterpret_cast<const unsigned char *>(der.constData());
+    const unsigned char *fine = p + der.size();
+    long lunghezza = 0;
+    int tag = 0, classe = 0;
+    // A header of definite length that fits: 0x80 marks an error, 0x01 an indefinite length.
+    const auto entra = [&] { return (ASN1_get_object(&p, &lunghezza, &tag, &classe, fine - p) & 0x81) == 0; };
+    if (!entra() || !entra())
+        return nullptr;
+    for (int campo = 0; campo < 4; ++campo) {
+        if (!entra())
+            return nullptr;
+        p += lunghezza;
+        if (campo == 0 && classe == V_ASN1_CONTEXT_SPECIFIC && tag == 0)
+            --campo; // the version, when present, comes before the serial
     }
+    OsslPtr<X509_NAME> nome(d2i_X509_NAME(nullptr, &p, fine - p));
     ERR_clear_error();
+    return nome;
+}
+
+std::vector<Certificato> certificatiDi(const xmlNode *info)
+{
+    std::vector<Certificato> certificati;
+    for (const xmlNode *id : figli(figlio(info, "ServiceDigitalIdentity"), "DigitalId")) {
+        Certificato c { QByteArray::fromBase64(testo(figlio(id, "X509Certificate")).toLatin1()), nullptr };
+        c.soggetto = soggettoDi(c.der);
+        if (c.soggetto)
+            certificati.push_back(std::move(c));
+    }
     return certificati;
 }
 
@@ -80,7 +111,6 @@ struct ElencoCertificatori::Dati {
     QList<InfoElenco> elenchi;
     QStringList problemi;
     std::vector<Servizio> servizi;
-    OsslPtr<X509_STORE> store { X509_STORE_new() };
 };
 
 ElencoCertificatori::ElencoCertificatori()
@@ -156,12 +186,8 @@ void ElencoCertificatori::aggiungi(QByteArrayView bytes, const QString &percorso
             ? FirmaElenco::Integra
             : FirmaElenco::NonIntegra;
 
-    for (Servizio &s : nuovi) {
-        for (const OsslPtr<X509> &cert : s.certificati)
-            X509_STORE_add_cert(d_->store.get(), cert.get());
+    for (Servizio &s : nuovi)
         d_->servizi.push_back(std::move(s));
-    }
-    ERR_clear_error(); // a certificate listed twice leaves a note on the queue
     d_->elenchi << info;
 }
 
@@ -193,8 +219,31 @@ Fiducia ValutaFiducia(const ElencoCertificatori &elenco, X509 *cert, STACK_OF(X5
 {
     const ElencoCertificatori::Dati &d = elenco.dati();
     Fiducia fiducia;
+    // The listed certificates that may have issued one of the chain's: those
+    // whose subject is the issuer of the signer's or of one the signature carries.
+    std::vector<const X509_NAME *> emittenti { X509_get_issuer_name(cert) };
+    for (int i = 0; i < sk_X509_num(altri); ++i)
+        emittenti.push_back(X509_get_issuer_name(sk_X509_value(altri, i)));
+    struct Candidato {
+        const Servizio *servizio;
+        OsslPtr<X509> cert;
+    };
+    std::vector<Candidato> candidati;
+    const OsslPtr<X509_STORE> store(X509_STORE_new());
+    for (const Servizio &s : d.servizi) {
+        for (const Certificato &c : s.certificati) {
+            if (std::none_of(emittenti.begin(), emittenti.end(),
+                    [&](const X509_NAME *n) { return X509_NAME_cmp(n, c.soggetto.get()) == 0; }))
+                continue;
+            const auto *p = reinterpret_cast<const unsigned char *>(c.der.constData());
+            OsslPtr<X509> x(d2i_X509(nullptr, &p, c.der.size()));
+            if (x && X509_STORE_add_cert(store.get(), x.get()) == 1)
+                candidati.push_back({ &s, std::move(x) });
+        }
+    }
+    ERR_clear_error(); // a certificate listed twice, or one that does not parse
     OsslPtr<X509_STORE_CTX> ctx(X509_STORE_CTX_new());
-    if (!ctx || !d.store || X509_STORE_CTX_init(ctx.get(), d.store.get(), cert, altri) != 1) {
+    if (candidati.empty() || !store || !ctx || X509_STORE_CTX_init(ctx.get(), store.get(), cert, altri) != 1) {
         ERR_clear_error();
         return fiducia;
     }
@@ -212,16 +261,15 @@ Fiducia ValutaFiducia(const ElencoCertificatori &elenco, X509 *cert, STACK_OF(X5
     }
     STACK_OF(X509) *catena = X509_STORE_CTX_get0_chain(ctx.get());
     X509 *radice = sk_X509_value(catena, sk_X509_num(catena) - 1);
-    for (const Servizio &s : d.servizi) {
-        if (std::none_of(s.certificati.begin(), s.certificati.end(),
-                [&](const OsslPtr<X509> &c) { return X509_cmp(c.get(), radice) == 0; }))
+    for (const Candidato &c : candidati) {
+        if (X509_cmp(c.cert.get(), radice) != 0)
             continue;
-        const Stato *vigente = s.statoA(t);
+        const Stato *vigente = c.servizio->statoA(t);
         const bool fidato = vigente != nullptr && vigente->caQc && vigente->concesso;
         if (fiducia.certificatore.isEmpty() || fidato) {
             fiducia.stato = fidato ? Fiducia::Fidato : Fiducia::NonAttivo;
-            fiducia.certificatore = s.nome;
-            fiducia.elenco = s.elenco;
+            fiducia.certificatore = c.servizio->nome;
+            fiducia.elenco = c.servizio->elenco;
         }
         if (fidato)
             break;

@@ -1,6 +1,7 @@
 // The verification of a signed document: CAdES envelopes with libcrypto's
-// CMS, XAdES signatures through xades.cpp, each signer judged against the
-// lists, the worst one deciding the outcome and its sentence.
+// CMS, each signer's signed attributes and content digest checked; XAdES
+// signatures through xades.cpp; each signer judged against the lists, the
+// worst one deciding the outcome and its sentence.
 #include "firma/firma.h"
 #include "firma/busta_p.h"
 #include "firma/firma_p.h"
@@ -10,6 +11,8 @@
 #include "common/filenames.h"
 #include "invoice/xmlsicuro.h"
 
+#include <climits>
+#include <cstring>
 #include <openssl/err.h>
 
 namespace {
@@ -86,16 +89,39 @@ QDateTime dataFirma(CMS_SignerInfo *si)
     return TempoAsn1(t->value.utctime);
 }
 
-// Why one signer of a level that failed as a whole does not verify; empty
-// when this one does.
-QString alterazione(CMS_ContentInfo *cms, CMS_SignerInfo *si)
+// The checks CMS_verify makes of one signer, but with the content digested
+// where it lies: CMS_verify reads it through a chain of BIOs, 4 KB at a time,
+// which costs a 20 MB invoice a third more than its digest. Empty when the
+// signer verifies, else why not.
+QString alterazione(CMS_ContentInfo *cms, CMS_SignerInfo *si, const QByteArray &contenuto)
 {
-    if (CMS_signed_get_attr_count(si) >= 0 && CMS_SignerInfo_verify(si) != 1)
+    if (CMS_signed_get_attr_count(si) < 0) {
+        // No signed attributes: the signature covers the content itself.
+        OsslPtr<BIO> in(contenuto.size() <= INT_MAX
+                ? BIO_new_mem_buf(contenuto.constData(), static_cast<int>(contenuto.size()))
+                : nullptr);
+        OsslPtr<BIO> dati(in ? CMS_dataInit(cms, in.get()) : nullptr);
+        if (dati)
+            (void)in.release(); // now the end of the chain
+        char buffer[65536];
+        while (dati && BIO_read(dati.get(), buffer, sizeof buffer) > 0) { }
+        return dati && CMS_SignerInfo_verify_content(si, dati.get()) == 1
+            ? QString()
+            : QStringLiteral("il contenuto è stato modificato dopo la firma");
+    }
+    if (CMS_SignerInfo_verify(si) != 1)
         return QStringLiteral("la firma non corrisponde ai dati firmati");
-    OsslPtr<BIO> dati(CMS_dataInit(cms, nullptr));
-    char buffer[65536];
-    while (dati && BIO_read(dati.get(), buffer, sizeof buffer) > 0) { }
-    if (!dati || CMS_SignerInfo_verify_content(si, dati.get()) != 1)
+    X509_ALGOR *algoritmo = nullptr;
+    CMS_SignerInfo_get0_algs(si, nullptr, nullptr, &algoritmo, nullptr);
+    const EVP_MD *md = algoritmo != nullptr ? EVP_get_digestbyobj(algoritmo->algorithm) : nullptr;
+    const auto *atteso = static_cast<const ASN1_OCTET_STRING *>(
+        CMS_signed_get0_data_by_OBJ(si, OBJ_nid2obj(NID_pkcs9_messageDigest), -3, V_ASN1_OCTET_STRING));
+    unsigned char impronta[EVP_MAX_MD_SIZE];
+    unsigned int n = 0;
+    if (md == nullptr || atteso == nullptr
+        || EVP_Digest(contenuto.constData(), size_t(contenuto.size()), impronta, &n, md, nullptr) != 1)
+        return QStringLiteral("la firma non è verificabile (algoritmi o struttura non ammessi)");
+    if (int(n) != ASN1_STRING_length(atteso) || std::memcmp(impronta, ASN1_STRING_get0_data(atteso), n) != 0)
         return QStringLiteral("il contenuto è stato modificato dopo la firma");
     return QString();
 }
@@ -110,10 +136,9 @@ void verificaBusta(QByteArrayView bytes, const ElencoCertificatori *elenco, Esit
         if (sk_CMS_SignerInfo_num(firme) <= 0)
             throw Exception(QStringLiteral("la busta non contiene firmatari"));
         const Certificati certificati(CMS_get1_certs(cms));
+        // Each signer's certificate from the envelope; their chains are checked
+        // afterwards, at the signing time.
         CMS_set1_signers_certs(cms, nullptr, 0);
-        // The signers' chains are checked afterwards, at the signing time.
-        const bool integra
-            = CMS_verify(cms, nullptr, nullptr, nullptr, nullptr, CMS_NO_SIGNER_CERT_VERIFY | CMS_BINARY) == 1;
         ERR_clear_error();
         for (int i = 0; i < sk_CMS_SignerInfo_num(firme); ++i) {
             CMS_SignerInfo *si = sk_CMS_SignerInfo_value(firme, i);
@@ -128,7 +153,7 @@ void verificaBusta(QByteArrayView bytes, const ElencoCertificatori *elenco, Esit
                 continue;
             }
             LeggiCertificato(cert, f);
-            const QString causa = integra ? QString() : alterazione(cms, si);
+            const QString causa = alterazione(cms, si, livelli[l].contenuto);
             ERR_clear_error();
             f.integra = causa.isEmpty();
             if (f.integra)

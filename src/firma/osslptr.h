@@ -14,6 +14,7 @@ struct OsslDeleter {
     void operator()(BIO *p) const { BIO_free_all(p); }
     void operator()(CMS_ContentInfo *p) const { CMS_ContentInfo_free(p); }
     void operator()(X509 *p) const { X509_free(p); }
+    void operator()(X509_NAME *p) const { X509_NAME_free(p); }
     void operator()(X509_STORE *p) const { X509_STORE_free(p); }
     void operator()(X509_STORE_CTX *p) const { X509_STORE_CTX_free(p); }
     void operator()(EVP_MD_CTX *p) const { EVP_MD_CTX_free(p); }

@@ -157,7 +157,8 @@ QByteArray PkiProva::busta(const QByteArray &contenuto, Chi chi, int opzioni) co
     Ptr<BIO> in(BIO_new_mem_buf(contenuto.constData(), static_cast<int>(contenuto.size())));
     const bool senzaFirmatario = opzioni & SenzaFirmatari;
     const unsigned flags = CMS_BINARY | (opzioni & Ber ? CMS_STREAM : 0)
-        | (opzioni & SenzaCertificato ? CMS_NOCERTS : 0) | (senzaFirmatario ? CMS_PARTIAL : 0);
+        | (opzioni & SenzaCertificato ? CMS_NOCERTS : 0) | (opzioni & SenzaAttributi ? CMS_NOATTR : 0)
+        | (senzaFirmatario ? CMS_PARTIAL : 0);
     Ptr<CMS_ContentInfo> cms(CMS_sign(senzaFirmatario ? nullptr : id.cert.get(),
         senzaFirmatario ? nullptr : id.chiave.get(), nullptr, in.get(), flags));
     richiedi(cms != nullptr, "CMS_sign");

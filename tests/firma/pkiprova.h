@@ -32,6 +32,7 @@ public:
         Ber = 1, // indefinite lengths, as a streaming signer writes them
         SenzaCertificato = 2, // the signer's certificate left out
         SenzaFirmatari = 4,
+        SenzaAttributi = 8, // the signature over the content itself
     };
     // An envelope of the content signed by chi (signing time: now).
     QByteArray busta(const QByteArray &contenuto, Chi chi = Qualificato, int opzioni = 0) const;
