@@ -50,6 +50,7 @@ struct Elemento {
     const unsigned char *fine = nullptr;
     int tag = 0;
     int classe = 0;
+    bool costruito = false;
 };
 
 // Reads the element at p (moving p to its contents); false for anything but a
@@ -58,8 +59,10 @@ bool leggi(const unsigned char *&p, const unsigned char *fine, Elemento &e, int 
 {
     e.inizio = p;
     long lunghezza = 0;
-    if (p >= fine || (ASN1_get_object(&p, &lunghezza, &e.tag, &e.classe, fine - p) & 0x81) != 0)
+    const int esito = p < fine ? ASN1_get_object(&p, &lunghezza, &e.tag, &e.classe, fine - p) : 0x80;
+    if ((esito & 0x81) != 0)
         return false;
+    e.costruito = (esito & V_ASN1_CONSTRUCTED) != 0;
     e.dati = p;
     e.fine = p + lunghezza;
     return e.tag == tag && e.classe == classe;
@@ -111,8 +114,8 @@ std::optional<Separata> separa(QByteArrayView der)
         return std::nullopt;
     p = tipoContenuto.fine;
     if (!leggi(p, incapsulato.fine, involucroContenuto, 0, V_ASN1_CONTEXT_SPECIFIC)
-        || !leggi(p, involucroContenuto.fine, ottetti, V_ASN1_OCTET_STRING) || ottetti.fine != involucroContenuto.fine
-        || involucroContenuto.fine != incapsulato.fine)
+        || !leggi(p, involucroContenuto.fine, ottetti, V_ASN1_OCTET_STRING) || ottetti.costruito
+        || ottetti.fine != involucroContenuto.fine || involucroContenuto.fine != incapsulato.fine)
         return std::nullopt;
     const QByteArray senzaContenuto
         = tlv(V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL, tratto(tipoContenuto.inizio, tipoContenuto.fine));

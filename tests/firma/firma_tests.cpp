@@ -79,6 +79,8 @@ TEST_F(Firma, EachOutcomeWithItsSentence)
         { "envelope as Base64 text", busta.toBase64(), concesso, EsitoFirma::Valida, kValida, 1 },
         { "envelope in BER", pki->busta(kFattura, PkiProva::Qualificato, PkiProva::Ber), concesso, EsitoFirma::Valida,
             kValida, 1 },
+        { "content in pieces", pki->busta(kFattura, PkiProva::Qualificato, PkiProva::APezzi), concesso,
+            EsitoFirma::Valida, kValida, 1 },
         { "no signed attributes", pki->busta(kFattura, PkiProva::Qualificato, PkiProva::SenzaAttributi), concesso,
             EsitoFirma::Valida, kValida, 1 },
         { "no signed attributes, altered",

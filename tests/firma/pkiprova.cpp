@@ -97,6 +97,31 @@ void scrivi(const QString &path, const QByteArray &bytes)
     richiedi(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size(), "write");
 }
 
+// BER with every indefinite length made definite; constructed elements stay
+// constructed, so a streamed content keeps its pieces.
+QByteArray definito(const unsigned char *&p, const unsigned char *fine)
+{
+    const unsigned char *inizio = p;
+    long lunghezza = 0;
+    int tag = 0, classe = 0;
+    const int esito = ASN1_get_object(&p, &lunghezza, &tag, &classe, fine - p);
+    richiedi((esito & 0x80) == 0, "BER");
+    if (!(esito & V_ASN1_CONSTRUCTED)) {
+        p += lunghezza;
+        return QByteArray(reinterpret_cast<const char *>(inizio), p - inizio);
+    }
+    QByteArray dentro;
+    const unsigned char *fineDentro = esito & 1 ? fine : p + lunghezza;
+    while (p < fineDentro && !(esito & 1 && p[0] == 0 && p[1] == 0))
+        dentro += definito(p, fineDentro);
+    if (esito & 1)
+        p += 2; // the end-of-contents
+    QByteArray out(ASN1_object_size(1, static_cast<int>(dentro.size()), tag) - dentro.size(), Qt::Uninitialized);
+    auto *q = reinterpret_cast<unsigned char *>(out.data());
+    ASN1_put_object(&q, 1, static_cast<int>(dentro.size()), tag, classe);
+    return out + dentro;
+}
+
 QByteArray iso(const QDateTime &t)
 {
     return t.toUTC().toString(Qt::ISODate).toLatin1();
@@ -156,7 +181,7 @@ QByteArray PkiProva::busta(const QByteArray &contenuto, Chi chi, int opzioni) co
     const Identita &id = d_->di(chi);
     Ptr<BIO> in(BIO_new_mem_buf(contenuto.constData(), static_cast<int>(contenuto.size())));
     const bool senzaFirmatario = opzioni & SenzaFirmatari;
-    const unsigned flags = CMS_BINARY | (opzioni & Ber ? CMS_STREAM : 0)
+    const unsigned flags = CMS_BINARY | (opzioni & (Ber | APezzi) ? CMS_STREAM : 0)
         | (opzioni & SenzaCertificato ? CMS_NOCERTS : 0) | (opzioni & SenzaAttributi ? CMS_NOATTR : 0)
         | (senzaFirmatario ? CMS_PARTIAL : 0);
     Ptr<CMS_ContentInfo> cms(CMS_sign(senzaFirmatario ? nullptr : id.cert.get(),
@@ -176,7 +201,8 @@ QByteArray PkiProva::busta(const QByteArray &contenuto, Chi chi, int opzioni) co
         "i2d_CMS_bio");
     char *dati = nullptr;
     const long n = BIO_get_mem_data(out.get(), &dati);
-    return QByteArray(dati, n);
+    const auto *p = reinterpret_cast<const unsigned char *>(dati);
+    return opzioni & APezzi ? definito(p, p + n) : QByteArray(dati, n);
 }
 
 QByteArray PkiProva::xmlFirmato(const QByteArray &xml, Chi chi) const

@@ -33,6 +33,7 @@ public:
         SenzaCertificato = 2, // the signer's certificate left out
         SenzaFirmatari = 4,
         SenzaAttributi = 8, // the signature over the content itself
+        APezzi = 16, // BER, but with definite lengths: the content in pieces
     };
     // An envelope of the content signed by chi (signing time: now).
     QByteArray busta(const QByteArray &contenuto, Chi chi = Qualificato, int opzioni = 0) const;
