@@ -62,6 +62,49 @@ for _ in 1 2 3; do
     "$B/window_bench" "$D/piccola_fpa.xml" "$D/righe_5000.xml" 2>/dev/null
 done
 
+echo "== Signatures (CPU time, median of ${REPS:-3})"
+"$B/bench/firma_bench" --benchmark_repetitions="${REPS:-3}" --benchmark_report_aggregates_only=true \
+  --benchmark_out="$B/firma.json" --benchmark_out_format=json >/dev/null
+python3 - "$B/firma.json" <<'EOF'
+import json, sys
+righe = {b["run_name"]: b for b in json.load(open(sys.argv[1]))["benchmarks"] if b.get("aggregate_name") == "median"}
+sha = righe["Floor_Sha256_20MB"]["cpu_time"]
+print(f"{'Floor_Sha256_20MB':22} {sha:8.1f} ms")
+for nome in ["Verifica_Busta20MB", "Verifica_Xades20MB"]:
+    print(f"{nome:22} {righe[nome]['cpu_time']:8.1f} ms   {righe[nome]['cpu_time'] / sha:.2f}x one SHA-256 pass")
+for servizi in (700, 1500):
+    r = righe[f"Elenco/{servizi}"]
+    print(f"{'Elenco/' + str(servizi):22} {r['cpu_time']:8.1f} ms   list of {r['MB']:.1f} MB, {servizi} services")
+EOF
+echo "== The same 20 MB through the openssl tool (real time, best of 3)"
+for comando in "dgst -sha256 $B/firma_contenuto_20mb.xml" \
+  "cms -verify -noverify -binary -inform DER -in $B/firma_busta_20mb.xml.p7m -out /dev/null"; do
+  migliore=""
+  for _ in 1 2 3; do
+    inizio=$(date +%s%N); openssl $comando >/dev/null 2>&1; fine=$(date +%s%N)
+    t=$(( (fine - inizio) / 1000000 )); { [ -z "$migliore" ] || [ "$t" -lt "$migliore" ]; } && migliore=$t
+  done
+  echo "openssl ${comando%% *}: $migliore ms"
+done
+echo "== Window: signed invoices, with the signature panel's share; the list of 700 services in CERTIFICATORI/"
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=Banco -days 2 \
+  -keyout "$B/banco.key" -out "$B/banco.pem" 2>/dev/null
+for f in piccola_fpa righe_5000; do
+  openssl cms -sign -binary -nodetach -outform DER -in "$D/$f.xml" -signer "$B/banco.pem" \
+    -inkey "$B/banco.key" -out "$B/$f.xml.p7m"
+done
+finestra() {
+  QT_QPA_PLATFORM=offscreen QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu XDG_RUNTIME_DIR="$(mktemp -d)" \
+    "$B/window_bench" "$@" 2>/dev/null
+}
+for elenco in no yes; do
+  [ $elenco = yes ] && cp "$B/firma_elenco_700.xml" "$B/CERTIFICATORI/TSL-IT.xml"
+  echo "-- list: $elenco"
+  for _ in 1 2 3; do finestra "$B/piccola_fpa.xml.p7m" "$B/righe_5000.xml.p7m"; done
+  for _ in 1 2 3; do finestra "$D/righe_5000.xml" "$B/piccola_fpa.xml.p7m"; done
+done
+rm -f "$B/CERTIFICATORI/TSL-IT.xml"
+
 echo "== Peak memory of lentiva-cli html"
 for f in piccola_fpa righe_5000 allegati_20mb allegato_50mb; do
   kb=$( { /usr/bin/time -f "%M" "$B/lentiva-cli" html "$D/$f.xml" >/dev/null; } 2>&1 | tail -1)

@@ -2,12 +2,16 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPageSize>
+#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QVBoxLayout>
 #include <QWebEngineView>
 
 QStringList filtriQt(const QString &filtro)
@@ -114,4 +118,20 @@ void DialoghiQt::stampa(QWidget *parent, QWebEngineView *view)
         },
         Qt::SingleShotConnection);
     view->print(stampante_.get());
+}
+
+void DialoghiQt::dettagli(QWidget *parent, const QString &titolo, const QString &testo)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(titolo);
+    dialog.resize(640, 520);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *text = new QPlainTextEdit(testo, &dialog);
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    layout->addWidget(text);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    dialog.exec();
 }

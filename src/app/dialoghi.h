@@ -47,6 +47,13 @@ public:
     // The default error display: error icon, one OK; the text is shown as given.
     virtual void errore(QWidget *parent, const QString &testo) = 0;
     virtual void apri(const QUrl &url) = 0;
+    // A long text to read and copy (the signature's details); by default the
+    // plain message box.
+    virtual void dettagli(QWidget *parent, const QString &titolo, const QString &testo)
+    {
+        Q_UNUSED(titolo);
+        messaggio(parent, testo);
+    }
 };
 
 // "descr|*.a;*.b|..." as Qt name filters ("descr (*.a *.b)"); "*.*" is "*".
@@ -63,6 +70,7 @@ public:
     void messaggio(QWidget *parent, const QString &testo) override;
     void errore(QWidget *parent, const QString &testo) override;
     void apri(const QUrl &url) override;
+    void dettagli(QWidget *parent, const QString &titolo, const QString &testo) override;
 
 private:
     QString ultimoFile_; // offered again the next time, as the dialog keeps it

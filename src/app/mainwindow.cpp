@@ -4,6 +4,7 @@
 #include "app/dialoghi.h"
 #include "app/docklayout.h"
 #include "app/invoicepane.h"
+#include "app/pannellofirma.h"
 #include "app/pdfexport.h"
 #include "app/widgets.h"
 #include "attachments/codifica.h"
@@ -279,6 +280,10 @@ void TFLENTIVA::costruisci()
     ButtonOpen = pulsante(
         panAllegati, QStringLiteral("ButtonOpen"), QStringLiteral("Apri cartella allegati"), { 8, 151, 233, 33 }, 13);
 
+    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma);
+    rightDock->addDocked(pannelloFirma_, DockLayout::Dock::Top, PannelloFirma::Altezza);
+    pannelloFirma_->aggiungiTitolo(barraTitolo(pannelloFirma_, QStringLiteral("STFirma"), QStringLiteral("F I R M A")));
+
     panUtili = pannello(panRight, QStringLiteral("panUtili"));
     panUtili->setFont(fontPx(font(), 11));
     rightDock->addDocked(panUtili, DockLayout::Dock::Bottom, 212);
@@ -335,8 +340,8 @@ void TFLENTIVA::costruisci()
 
 void TFLENTIVA::ordinaTab()
 {
-    QWidget *const order[]
-        = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen, btnStampa, btnEsportaPdf };
+    QWidget *const order[] = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen, btnStampa,
+        btnEsportaPdf, pannelloFirma_->pulsanteDettagli(), pannelloFirma_->pulsanteAggiorna() };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -402,7 +407,8 @@ void TFLENTIVA::apriScelto(const QString &scelto)
     StFileXML->setValore(scelto);
     stato_.FileXml = scelto;
     Display display(*this);
-    MostraFattura(scelto, stato_, display, fogli_);
+    if (MostraFattura(scelto, stato_, display, fogli_))
+        pannelloFirma_->mostra(scelto); // the last step; it never stops the open
 }
 
 void TFLENTIVA::dragEnterEvent(QDragEnterEvent *event)
@@ -434,6 +440,7 @@ void TFLENTIVA::MostraHtml(const QByteArray &testo)
 {
     WebBrowser1->showPage(testo);
     fileInMostra_ = StFileXML->valore();
+    pannelloFirma_->svuota(); // until the open's last step checks the new page's file
 }
 
 void TFLENTIVA::CaricaAllegati(const QString &fileName)

@@ -12,6 +12,7 @@
 class CampoValore;
 class Dialoghi;
 class InvoicePane;
+class PannelloFirma;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -28,6 +29,7 @@ public:
     const StatoFattura &stato() const { return stato_; }
     const QString &fileParametro() const { return FileParametro; }
     InvoicePane *browser() const { return WebBrowser1; }
+    PannelloFirma *pannelloFirma() const { return pannelloFirma_; }
 
     // Handlers, public so that the hidden commands can be driven from tests.
     void btnSelFileClick();
@@ -88,4 +90,5 @@ private:
     QPushButton *btnStampa = nullptr;
     QPushButton *btnEsportaPdf = nullptr;
     QWidget *panUtili = nullptr;
+    PannelloFirma *pannelloFirma_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "attachments/codifica.h"
 #include "attachments/envelope.h"
 #include "attachments/estrazione.h"
+#include "cli/firma.h"
 #include "codec/base64.h"
 #include "common/errors.h"
 #include "common/fileio.h"
@@ -15,6 +16,7 @@
 #include "common/messages.h"
 #include "common/strings.h"
 #include "common/text8.h"
+#include "firma/elenco.h"
 #include "invoice/openflow.h"
 #include "invoice/xmlquery.h"
 
@@ -299,6 +301,7 @@ QByteArray testoJson(const QString &testo)
 void comandoInfo(Sessione &s, const Opzioni &o)
 {
     bool primo = true;
+    ElencoPigro elenco(s.dir + DirCertificatori); // read only if a file asks for it
     for (const QString &file : o.file) {
         StatoFattura stato;
         DisplayCli display(s, file, false);
@@ -329,7 +332,7 @@ void comandoInfo(Sessione &s, const Opzioni &o)
             testo = "{\"file\":" + testoJson(file);
             for (const auto &r : righe)
                 testo += QByteArray(",\"") + r.chiave + "\":" + testoJson(r.valore);
-            testo += "}\n";
+            testo += ",\"firma\":" + testoJson(ParolaFirmaFile(file, elenco)) + "}\n";
         } else {
             intestazione(s, o, file, primo);
             for (const auto &r : righe)
@@ -438,7 +441,8 @@ QString TestoAiuto()
                           "      una riga ciascuno in UTF-8: \"Formato: \", \"Tipo documento: \", \"Numero: \",\n"
                           "      \"Data: \", \"Cedente/Prestatore: \"; con più file ogni blocco comincia con\n"
                           "      \"File: \". Con --json un oggetto per file, uno per riga, con le chiavi file,\n"
-                          "      formato, tipo_documento, numero, data, cedente_prestatore.\n"
+                          "      formato, tipo_documento, numero, data, cedente_prestatore e firma (l'esito\n"
+                          "      della firma, come per il comando firma).\n"
                           "  allegati FILE...\n"
                           "      una riga per allegato, nell'ordine del file: la dimensione decodificata in\n"
                           "      byte, una tabulazione, il nome.\n"
@@ -450,6 +454,13 @@ QString TestoAiuto()
                           "      il contenuto del file come testo Base64.\n"
                           "  p7m BUSTA...\n"
                           "      estrae l'XML dalla busta firmata, accanto ad essa, e ne scrive il percorso.\n"
+                          "  firma FILE... [--json] [--elenco ELENCO.xml]\n"
+                          "      chi ha firmato ogni file e se è integro: l'esito (valida, non_verificata,\n"
+                          "      non_valida, assente) e il suo motivo, ogni firmatario col suo certificato,\n"
+                          "      l'elenco dei certificatori usato (quelli di CERTIFICATORI/ accanto al\n"
+                          "      programma, o ELENCO.xml). Con --json un oggetto per file, uno per riga.\n"
+                          "      Codice di uscita 0 se ogni file è valida o assente, 1 altrimenti. La revoca\n"
+                          "      dei certificati non è verificata.\n"
                           "  --help     questo aiuto\n"
                           "  --version  la versione\n"
                           "\n"
@@ -470,6 +481,8 @@ int EseguiComando(
         out.write((kVersione + QLatin1Char('\n')).toUtf8());
         return UscitaOk;
     }
+    if (primo == QLatin1String("firma"))
+        return ComandoFirma(argomenti.mid(1), dirProgramma, out, err);
     Opzioni o;
     try {
         o = leggiOpzioni(argomenti);

@@ -15,6 +15,7 @@ inline const QString DirFogliStile = QStringLiteral("FODISTILE" LENTIVA_SEP);
 inline const QString DirFatture = QStringLiteral("FATTURE" LENTIVA_SEP);
 inline const QString DirAllegati = QStringLiteral("ALLEGATI" LENTIVA_SEP);
 inline const QString DirOpenSSL = QStringLiteral("ossl" LENTIVA_SEP);
+inline const QString DirCertificatori = QStringLiteral("CERTIFICATORI" LENTIVA_SEP); // trusted lists
 
 #undef LENTIVA_SEP
 

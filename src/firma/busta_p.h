@@ -12,11 +12,16 @@
 inline constexpr int kMaxLivelliBusta = 8;
 
 struct LivelloBusta {
-    CmsPtr cms;
-    QByteArray contenuto; // what this level signs, inside cms (not a copy)
+    CmsPtr cms; // without its content when the content lay whole in the bytes
+    QByteArray contenuto; // what this level signs, not a copy: in the bytes, in decodificati or in cms
+    QByteArray decodificati; // the DER of an envelope that came as Base64 text
 };
 
 // Each level from the outermost in; the last one's content is the document.
 // The bytes are DER or Base64 text (armoured, wrapped, once or twice
-// encoded). Throws Exception as ApriBusta does.
+// encoded) and must outlive the levels. Throws Exception as ApriBusta does.
 std::vector<LivelloBusta> LeggiLivelliBusta(QByteArrayView bytes);
+
+// True when the bytes open as XML does ('<' after a byte-order mark and
+// blanks): no envelope, DER or Base64, starts that way.
+bool InizioXml(QByteArrayView bytes);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <openssl/asn1.h>
 #include <openssl/bio.h>
 #include <openssl/cms.h>
 #include <openssl/evp.h>
@@ -13,10 +14,14 @@ struct OsslDeleter {
     void operator()(BIO *p) const { BIO_free_all(p); }
     void operator()(CMS_ContentInfo *p) const { CMS_ContentInfo_free(p); }
     void operator()(X509 *p) const { X509_free(p); }
+    void operator()(X509_NAME *p) const { X509_NAME_free(p); }
     void operator()(X509_STORE *p) const { X509_STORE_free(p); }
     void operator()(X509_STORE_CTX *p) const { X509_STORE_CTX_free(p); }
     void operator()(EVP_MD_CTX *p) const { EVP_MD_CTX_free(p); }
+    void operator()(EVP_PKEY *p) const { EVP_PKEY_free(p); }
     void operator()(STACK_OF(X509) * p) const { sk_X509_pop_free(p, X509_free); }
+    void operator()(STACK_OF(ASN1_TYPE) * p) const { sk_ASN1_TYPE_pop_free(p, ASN1_TYPE_free); }
+    void operator()(ASN1_OBJECT *p) const { ASN1_OBJECT_free(p); }
 };
 
 template <typename T> using OsslPtr = std::unique_ptr<T, OsslDeleter>;

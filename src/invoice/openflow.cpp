@@ -24,13 +24,13 @@ QString FoglioPredefinitoIn(const QString &dirProgramma)
     return dirProgramma + DirFogliStile + FoglioPredefinito;
 }
 
-void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display)
+bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display)
 {
     FogliCompilati soloQuesta;
-    MostraFattura(scelto, stato, display, soloQuesta);
+    return MostraFattura(scelto, stato, display, soloQuesta);
 }
 
-void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display, FogliCompilati &fogli)
+bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display, FogliCompilati &fogli)
 {
     // The format, the page and the header fields each read the XML; while
     // this open runs they share one parse of it.
@@ -42,7 +42,7 @@ void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &d
     QByteArrayList formato;
     if (!LeggiValoriXml(stato.FileXml, "FormatoTrasmissione", formato, display)) {
         display.plainMessage(MsgDocumentoNonGestito);
-        return;
+        return false;
     }
     const QString foglio = FoglioPerFormato(trimControls(joinLinesCrLf(formato)), stato.DirProgramma);
     if (!foglio.isEmpty())
@@ -54,4 +54,5 @@ void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &d
     display.loadAttachments(stato.FileXml);
     LeggiDatiDocumento(stato.FileXml, display,
         [&display](CampoTestata field, const QByteArray &text) { display.setHeaderField(field, text); });
+    return true;
 }

@@ -41,7 +41,8 @@ QString FoglioPredefinitoIn(const QString &dirProgramma);
 
 // Runs the flow on the chosen path, with the stylesheets the caller keeps
 // compiled. Errors end it where they arise (thrown to the caller); what
-// earlier steps set stays.
-void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display, FogliCompilati &fogli);
+// earlier steps set stays. True when it reached its last step, false when it
+// stopped at the message of an unhandled document.
+bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display, FogliCompilati &fogli);
 // The same with the stylesheet compiled for this open only.
-void MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display);
+bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display);

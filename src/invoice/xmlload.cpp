@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <libxml/encoding.h>
+#include <libxml/globals.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxslt/xsltutils.h>
@@ -221,6 +222,9 @@ void initXmlLibraries()
         xmlSetExternalEntityLoader(refuseExternalEntity);
         xmlSetStructuredErrorFunc(nullptr, structuredError);
         xmlSetGenericErrorFunc(nullptr, genericError);
+        // The two above hold for this thread; these for the threads to come.
+        xmlThrDefSetStructuredErrorFunc(nullptr, structuredError);
+        xmlThrDefSetGenericErrorFunc(nullptr, genericError);
         xsltSetGenericErrorFunc(nullptr, genericError);
     });
 }

@@ -72,11 +72,17 @@ TEST_F(WindowTest, EveryCorpusInvoiceOpensWithTheHeaderOfAnIndependentXPath)
         QFile::remove(programFolder + DirFogliStile + xsl.fileName());
         QFile::copy(xsl.filePath(), programFolder + DirFogliStile + xsl.fileName());
     }
+    // Two of them carry a signature their content no longer matches (as the
+    // xmlsec1 tool also finds): the window says so, once.
+    const QStringList alterate { QStringLiteral("IT03638121008_X11111.xml"), QStringLiteral("invoice-despatch.xml") };
+    const QString attenzione = QStringLiteral("ATTENZIONE: Firma non valida: il contenuto è stato modificato dopo la "
+                                              "firma. Il documento mostrato potrebbe non essere quello firmato.");
     for (const QString &file : files) {
         SCOPED_TRACE(QFileInfo(file).fileName().toStdString());
         dialogs = ScriptedDialogs();
         start({ file });
-        EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'|').toStdString();
+        EXPECT_EQ(dialogs.messages,
+            alterate.contains(QFileInfo(file).fileName()) ? QStringList { attenzione } : QStringList());
         EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(u'|').toStdString();
         const QByteArray xml = readBytes(file);
         for (const auto &h : header) {

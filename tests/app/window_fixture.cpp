@@ -56,7 +56,7 @@ void WindowTest::SetUp()
 {
     programFolder = dir.path() + QLatin1Char('/');
     QDir root(dir.path());
-    for (const QString &sub : { DirFogliStile, DirFatture, DirAllegati, DirOpenSSL })
+    for (const QString &sub : { DirFogliStile, DirFatture, DirAllegati, DirOpenSSL, DirCertificatori })
         root.mkpath(sub);
     writeBytes(programFolder + DirFogliStile + FoglioFPA12, namingStyle("PA"));
     writeBytes(programFolder + DirFogliStile + FoglioFPR12, namingStyle("PR"));

@@ -21,6 +21,7 @@ struct ScriptedDialogs final : Dialoghi {
     QStringList messages;
     QStringList errors;
     QList<QUrl> opened;
+    QStringList details;
 
     QString scegliFile(QWidget *, const ImpostazioniDialogo &impostazioni) override;
     QString scegliFileDaSalvare(
@@ -29,6 +30,7 @@ struct ScriptedDialogs final : Dialoghi {
     void messaggio(QWidget *, const QString &testo) override { messages << testo; }
     void errore(QWidget *, const QString &testo) override { errors << testo; }
     void apri(const QUrl &url) override { opened << url; }
+    void dettagli(QWidget *, const QString &, const QString &testo) override { details << testo; }
 };
 
 class WindowTest : public ::testing::Test {

@@ -3,9 +3,11 @@
 // envelopes, each with its exit code and its exact output.
 #include "common/folders.h"
 #include "invoice/rendering.h"
+#include "pkiprova.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -127,6 +129,12 @@ TEST_F(Cli, UsageErrorsExitTwo)
         { "several PDFs without a folder", lista({ "pdf", "a.xml", "b.xml" }),
             "lentiva-cli: più file vogliono -d CARTELLA" },
         { "pdf with --utf8", lista({ "pdf", "--utf8", "a.xml" }), "lentiva-cli: opzione non valida per pdf: --utf8" },
+        { "firma without file", lista({ "firma", "--json" }), "lentiva-cli: nessun file indicato" },
+        { "firma, --elenco twice", lista({ "firma", "--elenco", "a", "--elenco", "b", "c" }),
+            "lentiva-cli: opzione ripetuta: --elenco" },
+        { "firma, --elenco without its value", lista({ "firma", "a.p7m", "--elenco" }),
+            "lentiva-cli: manca il valore di --elenco" },
+        { "firma with -o", lista({ "firma", "-o", "x", "a.p7m" }), "lentiva-cli: opzione non valida per firma: -o" },
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.name);
@@ -222,7 +230,9 @@ TEST_F(Cli, InfoPrintsTheHeaderFieldsAsTextOrJson)
     EXPECT_EQ(primo.value(QStringLiteral("numero")).toString(), QStringLiteral("A/1\r\nA/2"));
     EXPECT_EQ(primo.value(QStringLiteral("cedente_prestatore")).toString(), QStringLiteral("Società €"));
     const QJsonObject secondo = QJsonDocument::fromJson(righe[1]).object();
-    EXPECT_EQ(secondo.keys(), lista({ "cedente_prestatore", "data", "file", "formato", "numero", "tipo_documento" }));
+    EXPECT_EQ(secondo.keys(),
+        lista({ "cedente_prestatore", "data", "file", "firma", "formato", "numero", "tipo_documento" }));
+    EXPECT_EQ(secondo.value(QStringLiteral("firma")).toString(), QStringLiteral("assente"));
     EXPECT_EQ(secondo.value(QStringLiteral("formato")).toString(), QStringLiteral("XX"));
     EXPECT_EQ(secondo.value(QStringLiteral("tipo_documento")).toString(), QStringLiteral("TD04 nota di credito"));
     EXPECT_EQ(secondo.value(QStringLiteral("cedente_prestatore")).toString(), QString());
@@ -345,4 +355,52 @@ TEST_F(Cli, PdfWritesOnePdfPerFileWithoutADisplay)
     EXPECT_EQ(uno.codice, 0);
     EXPECT_TRUE(uno.out.startsWith("%PDF-"));
     EXPECT_TRUE(uno.err.isEmpty()) << uno.err.toStdString();
+}
+
+TEST_F(Cli, FirmaTellsWhoSignedWithItsExitCode)
+{
+    const PkiProva pki(dir.path());
+    const QByteArray fattura = "<FatturaElettronica>Rossi</FatturaElettronica>";
+    const QString busta = file("buona.xml.p7m", pki.busta(fattura));
+    const QString alterata = file("alterata.xml.p7m", pki.busta(fattura).replace("Rossi", "Rosso"));
+    const QString xml = file("senza firma.xml", fattura);
+    const QString elenco
+        = file("elenco.xml", pki.elenco({ { "granted", QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC) } }));
+
+    const Esito json
+        = esegui({ QStringLiteral("firma"), QStringLiteral("--json"), busta, xml, QStringLiteral("--elenco"), elenco });
+    EXPECT_EQ(json.codice, 0);
+    const QList<QByteArray> righe = json.out.split('\n');
+    ASSERT_EQ(righe.size(), 3);
+    const QJsonObject valida = QJsonDocument::fromJson(righe[0]).object();
+    EXPECT_EQ(valida.keys(), lista({ "elenco", "esito", "file", "firmatari", "integra", "motivo", "tipo" }));
+    EXPECT_EQ(valida.value(QStringLiteral("esito")).toString(), QStringLiteral("valida"));
+    EXPECT_EQ(valida.value(QStringLiteral("tipo")).toString(), QStringLiteral("CAdES"));
+    EXPECT_TRUE(valida.value(QStringLiteral("integra")).toBool());
+    EXPECT_EQ(valida.value(QStringLiteral("elenco"))[QStringLiteral("percorso")].toString(), elenco);
+    const QJsonObject rossi = valida.value(QStringLiteral("firmatari")).toArray().at(0).toObject();
+    EXPECT_EQ(rossi.value(QStringLiteral("nome")).toString(), QStringLiteral("MARIO ROSSI"));
+    EXPECT_EQ(rossi.value(QStringLiteral("codice_fiscale")).toString(), QStringLiteral("RSSMRA80A01H501U"));
+    EXPECT_EQ(rossi.value(QStringLiteral("emittente")).toString(), QStringLiteral("CA di Prova Qualificata"));
+    EXPECT_TRUE(rossi.value(QStringLiteral("qualificato")).toBool());
+    EXPECT_EQ(rossi.value(QStringLiteral("impronta_sha256")).toString().size(), 64);
+    for (const char *data : { "valido_dal", "valido_al", "data_firma" })
+        EXPECT_TRUE(QDateTime::fromString(rossi.value(QLatin1String(data)).toString(), Qt::ISODate).isValid()
+            && rossi.value(QLatin1String(data)).toString().endsWith(QLatin1Char('Z')))
+            << data;
+    EXPECT_EQ(righe[1],
+        "{\"file\":" + QJsonDocument(QJsonArray { xml }).toJson(QJsonDocument::Compact).mid(1).chopped(1)
+            + ",\"tipo\":\"\",\"esito\":\"assente\",\"integra\":false,\"firmatari\":[],\"elenco\":null,"
+              "\"motivo\":\"Nessuna firma: il documento non è firmato.\"}");
+
+    // Without a list, and with the build's empty CERTIFICATORI/: not verified.
+    const Esito testo = esegui({ QStringLiteral("firma"), busta, alterata, dir.filePath(QStringLiteral("manca.p7m")) });
+    EXPECT_EQ(testo.codice, 1);
+    EXPECT_TRUE(testo.out.startsWith("File: " + busta.toUtf8()
+        + "\nEsito: non_verificata\nTipo: CAdES\nIntegra: sì\nMotivo: Firma integra ma non verificata: manca "
+          "l'elenco dei certificatori (cartella CERTIFICATORI).\n\nFirmatario 1 (busta 1):\n  Nome: MARIO ROSSI\n"));
+    EXPECT_TRUE(testo.out.contains("\n\nFile: " + alterata.toUtf8()
+        + "\nEsito: non_valida\nTipo: CAdES\nIntegra: no\nMotivo: Firma non valida: il contenuto è stato "
+          "modificato dopo la firma.\n"));
+    EXPECT_TRUE(testo.err.startsWith(dir.filePath(QStringLiteral("manca.p7m")).toUtf8() + ": Cannot open file"));
 }

@@ -18,6 +18,7 @@ ProgramFolder)
   [ "$(names "$prefix/FODISTILE")" = "$(names "$source/stylesheets")" ] || fail "FODISTILE/ differs from stylesheets/"
   [ "$(names "$prefix/FATTURE")" = "$(names "$source/samples")" ] || fail "FATTURE/ differs from samples/"
   [ -d "$prefix/ALLEGATI" ] && [ -z "$(ls -A "$prefix/ALLEGATI")" ] || fail "ALLEGATI/ missing or not empty"
+  [ -d "$prefix/CERTIFICATORI" ] || fail "CERTIFICATORI/ missing"
   [ -L "$prefix/ossl/openssl" ] || fail "ossl/openssl is not a link"
   "$prefix/ossl/openssl" version >/dev/null 2>&1 || fail "ossl/openssl does not run"
   for f in lentiva.desktop.in lentiva.png register-desktop.sh; do

@@ -1,0 +1,59 @@
+// Signature verification on arbitrary bytes, as an envelope or XML (whichever
+// they look like) against a trusted list of the seeds' certifier, and as a
+// trusted list when they name one. Besides crashes: no exception may escape,
+// every outcome has its sentence, and the outcome agrees with the integrity.
+#include "common/errors.h"
+#include "firma/firma.h"
+
+#include "fuzzsupport.h"
+
+#include <QFile>
+
+namespace {
+const ElencoCertificatori &elenco()
+{
+    static const ElencoCertificatori lista = [] {
+        QFile f(QStringLiteral(LENTIVA_FUZZ_ELENCO));
+        if (!f.open(QIODevice::ReadOnly))
+            fuzzFailure("reading the seeds' list", f.fileName());
+        ElencoCertificatori e;
+        e.aggiungi(f.readAll(), f.fileName(), QDateTime::currentDateTimeUtc());
+        return e;
+    }();
+    return lista;
+}
+
+void controlla(const EsitoVerifica &e)
+{
+    FUZZ_CHECK(!e.motivo.isEmpty(), ParolaEsito(e.esito));
+    if (e.esito == EsitoFirma::Assente) {
+        FUZZ_CHECK(e.firmatari.isEmpty() && e.tipo.isEmpty(), e.motivo);
+        return;
+    }
+    FUZZ_CHECK((e.esito == EsitoFirma::NonValida) == !e.integra, e.motivo);
+    for (const Firmatario &f : e.firmatari) {
+        FUZZ_CHECK(f.esito <= e.esito && !f.motivo.isEmpty(), f.motivo);
+        FUZZ_CHECK(f.integra == (f.esito != EsitoFirma::NonValida), f.motivo);
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = inputBytes(data, size);
+    try {
+        controlla(VerificaFirma(bytes, FormaFile::Rileva, &elenco()));
+        if (bytes.contains("TrustServiceStatusList")) {
+            try {
+                ElencoCertificatori e;
+                e.aggiungi(bytes, QStringLiteral("elenco.xml"), QDateTime::currentDateTimeUtc());
+                FUZZ_CHECK(e.elenchi().size() == 1, QString());
+            } catch (const Exception &) {
+                // a list refused with its sentence
+            }
+        }
+    } catch (const std::exception &e) {
+        fuzzFailure("an exception escaped", QString::fromLocal8Bit(e.what()));
+    }
+    return 0;
+}

@@ -1,0 +1,71 @@
+// The trusted lists of certifiers (ETSI TS 119 612 XML, such as the Italian
+// list in CERTIFICATORI/): read once, immutable afterwards, so one list can be
+// shared by every verification, on any thread.
+#pragma once
+
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <mutex>
+
+enum class FirmaElenco { Assente, Integra, NonIntegra };
+
+struct InfoElenco {
+    QString percorso;
+    QString territorio; // SchemeTerritory, "IT"
+    QString operatore; // the scheme operator's name
+    QDateTime emissione; // ListIssueDateTime, UTC
+    QDateTime prossimoAggiornamento; // NextUpdate; null for a closed list
+    bool scaduto = false; // past its next update when read: still used, but said
+    FirmaElenco firma = FirmaElenco::Assente; // the list's own signature; no key is pinned
+    int certificatori = 0; // services of type CA/QC
+};
+
+// Lists bigger than this are refused unread: the Italian one is a few MB.
+inline constexpr qint64 kMaxDimensioneElenco = 20 * 1024 * 1024;
+
+class ElencoCertificatori final {
+public:
+    ElencoCertificatori();
+    ~ElencoCertificatori();
+    ElencoCertificatori(ElencoCertificatori &&) noexcept;
+    ElencoCertificatori &operator=(ElencoCertificatori &&) noexcept;
+
+    // Reads one list; adesso decides whether it is past its next update.
+    // Throws Exception with the Italian reason when it is not a usable list.
+    void aggiungi(QByteArrayView bytes, const QString &percorso, const QDateTime &adesso);
+    // Records a list that could not be read: its sentence.
+    void aggiungiProblema(const QString &problema);
+
+    const QList<InfoElenco> &elenchi() const;
+    const QStringList &problemi() const;
+
+    struct Dati;
+    const Dati &dati() const { return *d_; }
+
+private:
+    std::unique_ptr<Dati> d_;
+};
+
+// The list in a file, or every .xml list in a folder (in name order); lists
+// that cannot be read are kept as problems, never thrown.
+ElencoCertificatori CaricaElenchi(const QString &fileOCartella, const QDateTime &adesso);
+
+// Reads the lists at the first use and keeps them for the run: the window owns
+// one, lentiva-cli one per run. Safe to use from several threads.
+class ElencoPigro final {
+public:
+    explicit ElencoPigro(QString fileOCartella);
+    // The lists, read on the first call.
+    std::shared_ptr<const ElencoCertificatori> elenco();
+    // Forgets them, so the next call reads them anew (after a download).
+    void ricarica();
+
+private:
+    QString percorso_;
+    std::mutex mutex_;
+    std::shared_ptr<const ElencoCertificatori> elenco_;
+};

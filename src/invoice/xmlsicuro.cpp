@@ -1,0 +1,23 @@
+// The safe loader as other modules see it.
+#include "invoice/xmlsicuro.h"
+
+#include "invoice/xmlload.h"
+
+void LiberaDocumentoXml::operator()(_xmlDoc *doc) const
+{
+    xmlFreeDoc(doc);
+}
+
+DocumentoXml CaricaXmlSicuro(const QByteArray &bytes, QString &errore)
+{
+    XmlLoadError error;
+    XmlDocPtr doc = parseXml(bytes, QByteArray(), Whitespace::Keep, error);
+    if (!doc)
+        errore = loadErrorText(error);
+    return DocumentoXml(doc.release());
+}
+
+void InizializzaXml()
+{
+    initXmlLibraries();
+}

@@ -1,0 +1,23 @@
+// The invoices' safe XML loading, offered to the other modules that read
+// untrusted XML (signatures, trusted lists): no network, no DTD, no entity
+// declarations, every text node kept as written.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+struct _xmlDoc;
+
+struct LiberaDocumentoXml {
+    void operator()(_xmlDoc *doc) const;
+};
+using DocumentoXml = std::unique_ptr<_xmlDoc, LiberaDocumentoXml>;
+
+// Parses the bytes; on failure returns null and puts the parser's reason,
+// "Line: N" and the start of the bad line into errore.
+DocumentoXml CaricaXmlSicuro(const QByteArray &bytes, QString &errore);
+
+// The libraries' global set-up, done once; for modules that set up further
+// libraries over libxml2 and must do so after it.
+void InizializzaXml();
