@@ -280,7 +280,7 @@ void TFLENTIVA::costruisci()
     ButtonOpen = pulsante(
         panAllegati, QStringLiteral("ButtonOpen"), QStringLiteral("Apri cartella allegati"), { 8, 151, 233, 33 }, 13);
 
-    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma);
+    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma, dirDocumenti());
     rightDock->addDocked(pannelloFirma_, DockLayout::Dock::Top, PannelloFirma::Altezza);
     pannelloFirma_->aggiungiTitolo(barraTitolo(pannelloFirma_, QStringLiteral("STFirma"), QStringLiteral("F I R M A")));
 

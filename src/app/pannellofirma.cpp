@@ -46,10 +46,12 @@ QPushButton *pulsante(QWidget *parent, const QString &nome, const QString &testo
 }
 } // namespace
 
-PannelloFirma::PannelloFirma(QWidget *parent, Dialoghi &dialoghi, const QString &dirProgramma)
+PannelloFirma::PannelloFirma(
+    QWidget *parent, Dialoghi &dialoghi, const QString &dirProgramma, const QString &dirDocumenti)
     : QFrame(parent)
     , dialoghi_(dialoghi)
     , dirProgramma_(dirProgramma)
+    , dirDocumenti_(dirDocumenti)
     , indirizzo_(IndirizzoElencoItaliano)
 {
     setObjectName(QStringLiteral("panFirma"));
@@ -107,7 +109,7 @@ void PannelloFirma::verifica(const QString &file)
 {
     file_ = file;
     if (!elenco_)
-        elenco_ = std::make_unique<ElencoPigro>(dirProgramma_ + DirCertificatori);
+        elenco_ = std::make_unique<ElencoPigro>(CartelleCertificatori(dirProgramma_, dirDocumenti_));
     try {
         const QByteArray bytes = readWholeFile(file);
         esito_ = VerificaFirma(bytes, FormaPerNome(file), elenco_->elenco().get());
@@ -150,7 +152,8 @@ void PannelloFirma::btnAggiornaElencoClick()
     // The download waits in an event loop of its own: no second one meanwhile.
     btnAggiornaElenco->setEnabled(false);
     try {
-        const QString detto = ScaricaElenco(indirizzo_, dirProgramma_ + DirCertificatori);
+        const QString detto
+            = ScaricaElenco(indirizzo_, CartellaScrivibile(dirProgramma_, DirCertificatori, dirDocumenti_));
         if (elenco_)
             elenco_->ricarica();
         if (!file_.isEmpty())

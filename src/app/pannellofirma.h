@@ -20,14 +20,16 @@ class PannelloFirma final : public QFrame {
 public:
     static constexpr int Altezza = 124;
 
-    // dirProgramma: the window's program folder, read when the panel needs it.
-    PannelloFirma(QWidget *parent, Dialoghi &dialoghi, const QString &dirProgramma);
+    // dirProgramma: the window's program folder, read when the panel needs it;
+    // dirDocumenti: where the lists go when the program folder is read-only.
+    PannelloFirma(QWidget *parent, Dialoghi &dialoghi, const QString &dirProgramma, const QString &dirDocumenti);
     ~PannelloFirma() override;
 
     // The caption bar, made by the window in the style of its other panels.
     void aggiungiTitolo(QWidget *barra);
     // Checks the signatures of the file just opened against the lists of
-    // CERTIFICATORI/ (read at the first check) and shows the outcome; a
+    // CERTIFICATORI/ (read at the first check; the user's own too when the
+    // program folder is read-only) and shows the outcome; a
     // non_valida one is also told in a plain message box. Never throws.
     void mostra(const QString &file);
     // Empties the panel: a new page is on show, not yet checked.
@@ -47,6 +49,7 @@ private:
 
     Dialoghi &dialoghi_;
     const QString &dirProgramma_;
+    const QString dirDocumenti_;
     QUrl indirizzo_;
     std::unique_ptr<ElencoPigro> elenco_;
     QString file_; // the file whose outcome is shown

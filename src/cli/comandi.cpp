@@ -26,8 +26,8 @@
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QStandardPaths>
 #include <QSet>
+#include <QStandardPaths>
 #include <map>
 
 namespace {
@@ -301,7 +301,9 @@ QByteArray testoJson(const QString &testo)
 void comandoInfo(Sessione &s, const Opzioni &o)
 {
     bool primo = true;
-    ElencoPigro elenco(s.dir + DirCertificatori); // read only if a file asks for it
+    // Read only if a file asks for it.
+    ElencoPigro elenco(
+        CartelleCertificatori(s.dir, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     for (const QString &file : o.file) {
         StatoFattura stato;
         DisplayCli display(s, file, false);

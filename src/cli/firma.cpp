@@ -11,6 +11,7 @@
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QStandardPaths>
 #include <utility>
 
 namespace {
@@ -91,7 +92,8 @@ int uso(QIODevice &err, const QString &testo)
 int ComandoFirma(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err)
 {
     QStringList file;
-    QString elenco = dirProgramma + DirCertificatori;
+    QStringList elenco
+        = CartelleCertificatori(dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     bool conElenco = false, comeJson = false, soloFile = false;
     for (qsizetype i = 0; i < argomenti.size(); ++i) {
         const QString &a = argomenti[i];
@@ -108,7 +110,7 @@ int ComandoFirma(const QStringList &argomenti, const QString &dirProgramma, QIOD
         else if (i + 1 >= argomenti.size() || argomenti[i + 1].isEmpty())
             return uso(err, QStringLiteral("manca il valore di ") + a);
         else {
-            elenco = argomenti[++i];
+            elenco = QStringList { argomenti[++i] };
             conElenco = true;
         }
     }

@@ -12,29 +12,38 @@ QString programFolderFrom(const QString &programPath)
 }
 
 namespace {
-// The program folder's attachments folder can be written into, or made.
-bool allegatiScrivibili(const QString &allegati, const QString &dirProgramma)
+// The program folder's sub-folder can be written into, or made.
+bool scrivibile(const QString &cartella, const QString &dirProgramma)
 {
     // Without the closing separator: with it, a file of that name does not exist.
-    const QFileInfo cartella(allegati.chopped(1));
-    if (cartella.exists())
-        return cartella.isDir() && cartella.isWritable();
+    const QFileInfo info(cartella.chopped(1));
+    if (info.exists())
+        return info.isDir() && info.isWritable();
     const QFileInfo programma(dirProgramma.isEmpty() ? QStringLiteral(".") : dirProgramma);
     return programma.isDir() && programma.isWritable();
 }
-
-QString allegatiNeiDocumenti(const QString &dirDocumenti)
-{
-    return includeTrailingSeparator(dirDocumenti) + QStringLiteral("Lentiva") + folderSeparator() + DirAllegati;
-}
 } // namespace
+
+QString CartellaScrivibile(const QString &dirProgramma, const QString &sottocartella, const QString &dirDocumenti)
+{
+    const QString accanto = dirProgramma + sottocartella;
+    if (dirDocumenti.isEmpty() || scrivibile(accanto, dirProgramma))
+        return accanto;
+    return includeTrailingSeparator(dirDocumenti) + QStringLiteral("Lentiva") + folderSeparator() + sottocartella;
+}
 
 QString CartellaAllegati(const QString &dirProgramma, const QString &dirDocumenti)
 {
-    const QString allegati = dirProgramma + DirAllegati;
-    if (dirDocumenti.isEmpty() || allegatiScrivibili(allegati, dirProgramma))
-        return allegati;
-    return allegatiNeiDocumenti(dirDocumenti);
+    return CartellaScrivibile(dirProgramma, DirAllegati, dirDocumenti);
+}
+
+QStringList CartelleCertificatori(const QString &dirProgramma, const QString &dirDocumenti)
+{
+    QStringList cartelle { dirProgramma + DirCertificatori };
+    const QString scaricati = CartellaScrivibile(dirProgramma, DirCertificatori, dirDocumenti);
+    if (scaricati != cartelle.first())
+        cartelle << scaricati;
+    return cartelle;
 }
 
 QString PreparaCartellaAllegati(const QString &dirProgramma, const QString &dirDocumenti)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #ifdef Q_OS_WIN
 #define LENTIVA_SEP "\\"
@@ -33,6 +34,15 @@ QString CartellaAllegati(const QString &dirProgramma, const QString &dirDocument
 // The same folder, made first when it is the one in the documents folder; the
 // program folder's is left as it is.
 QString PreparaCartellaAllegati(const QString &dirProgramma, const QString &dirDocumenti);
+
+// The same choice for any sub-folder the program writes into (the trusted
+// lists' CERTIFICATORI/ too): beside the program, or Lentiva/<sub-folder> in
+// the documents folder.
+QString CartellaScrivibile(const QString &dirProgramma, const QString &sottocartella, const QString &dirDocumenti);
+
+// Where the trusted lists are read from: the program folder's CERTIFICATORI/,
+// and the user's too when downloads go there.
+QStringList CartelleCertificatori(const QString &dirProgramma, const QString &dirDocumenti);
 
 // The folder part of the program's own path, ending in the separator; empty
 // when the path holds no folder.

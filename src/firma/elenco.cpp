@@ -191,17 +191,20 @@ void ElencoCertificatori::aggiungi(QByteArrayView bytes, const QString &percorso
     d_->elenchi << info;
 }
 
-ElencoCertificatori CaricaElenchi(const QString &fileOCartella, const QDateTime &adesso)
+ElencoCertificatori CaricaElenchi(const QStringList &fileOCartelle, const QDateTime &adesso)
 {
     ElencoCertificatori elenco;
     QStringList file;
-    const QFileInfo info(fileOCartella);
-    if (info.isDir()) {
-        for (const QFileInfo &f :
-            QDir(fileOCartella).entryInfoList({ QStringLiteral("*.xml") }, QDir::Files, QDir::Name | QDir::IgnoreCase))
-            file << f.filePath();
-    } else {
-        file << fileOCartella;
+    for (const QString &fileOCartella : fileOCartelle) {
+        const QFileInfo info(fileOCartella);
+        if (info.isDir()) {
+            for (const QFileInfo &f :
+                QDir(fileOCartella)
+                    .entryInfoList({ QStringLiteral("*.xml") }, QDir::Files, QDir::Name | QDir::IgnoreCase))
+                file << f.filePath();
+        } else if (!fileOCartella.endsWith(QLatin1Char('/'))) { // a missing folder holds no list
+            file << fileOCartella;
+        }
     }
     for (const QString &f : file) {
         try {
@@ -277,8 +280,8 @@ Fiducia ValutaFiducia(const ElencoCertificatori &elenco, X509 *cert, STACK_OF(X5
     return fiducia;
 }
 
-ElencoPigro::ElencoPigro(QString fileOCartella)
-    : percorso_(std::move(fileOCartella))
+ElencoPigro::ElencoPigro(QStringList fileOCartelle)
+    : percorsi_(std::move(fileOCartelle))
 {
 }
 
@@ -287,7 +290,7 @@ std::shared_ptr<const ElencoCertificatori> ElencoPigro::elenco()
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!elenco_)
         elenco_
-            = std::make_shared<const ElencoCertificatori>(CaricaElenchi(percorso_, QDateTime::currentDateTimeUtc()));
+            = std::make_shared<const ElencoCertificatori>(CaricaElenchi(percorsi_, QDateTime::currentDateTimeUtc()));
     return elenco_;
 }
 

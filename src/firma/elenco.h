@@ -50,22 +50,23 @@ private:
     std::unique_ptr<Dati> d_;
 };
 
-// The list in a file, or every .xml list in a folder (in name order); lists
-// that cannot be read are kept as problems, never thrown.
-ElencoCertificatori CaricaElenchi(const QString &fileOCartella, const QDateTime &adesso);
+// The list in a file, or every .xml list in a folder (in name order), for
+// each path given; lists that cannot be read are kept as problems, never
+// thrown. A folder that does not exist adds nothing.
+ElencoCertificatori CaricaElenchi(const QStringList &fileOCartelle, const QDateTime &adesso);
 
 // Reads the lists at the first use and keeps them for the run: the window owns
 // one, lentiva-cli one per run. Safe to use from several threads.
 class ElencoPigro final {
 public:
-    explicit ElencoPigro(QString fileOCartella);
+    explicit ElencoPigro(QStringList fileOCartelle);
     // The lists, read on the first call.
     std::shared_ptr<const ElencoCertificatori> elenco();
     // Forgets them, so the next call reads them anew (after a download).
     void ricarica();
 
 private:
-    QString percorso_;
+    QStringList percorsi_;
     std::mutex mutex_;
     std::shared_ptr<const ElencoCertificatori> elenco_;
 };

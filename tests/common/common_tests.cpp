@@ -13,8 +13,8 @@
 #include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "support/testsupport.h"
 
@@ -229,6 +229,11 @@ TEST_F(AttachmentsFolder, BesideTheProgramWhenWritableElseInTheDocuments)
             r.accanto ? programma(r.programma) + DirAllegati : inDocumenti);
     }
     EXPECT_EQ(CartellaAllegati(programma("manca"), QString()), programma("manca") + DirAllegati);
+    // The trusted lists are read beside the program, and from the documents when downloads go there.
+    EXPECT_EQ(CartelleCertificatori(programma("scrivibile"), documenti),
+        QStringList { programma("scrivibile") + DirCertificatori });
+    EXPECT_EQ(CartelleCertificatori(programma("manca"), documenti),
+        (QStringList { programma("manca") + DirCertificatori, documenti + u("/Lentiva/") + DirCertificatori }));
 
     // Only the folder in the documents is made when preparing.
     EXPECT_EQ(

@@ -250,7 +250,7 @@ TEST_F(Firma, TrustedListsReadAndTheirProblems)
     QFile grande(cartella.filePath(QStringLiteral("c.xml")));
     ASSERT_TRUE(grande.open(QIODevice::WriteOnly) && grande.resize(50 * 1024 * 1024));
     grande.close();
-    const ElencoCertificatori rotti = CaricaElenchi(cartella.path(), QDateTime::currentDateTimeUtc());
+    const ElencoCertificatori rotti = CaricaElenchi({ cartella.path() }, QDateTime::currentDateTimeUtc());
     EXPECT_TRUE(rotti.elenchi().isEmpty());
     EXPECT_EQ(rotti.problemi(),
         QStringList({ QStringLiteral("a.xml: Il file non è un elenco dei certificatori (ETSI TS 119 612)"),
@@ -263,7 +263,7 @@ TEST_F(Firma, TrustedListsReadAndTheirProblems)
         e.motivo.startsWith(kIntegra + QStringLiteral("l'elenco dei certificatori non è utilizzabile (a.xml: ")));
 
     writeBytes(cartella.filePath(QStringLiteral("d.xml")), pki->elenco({ { "granted", kDuemila } }));
-    ElencoPigro pigro(cartella.path());
+    ElencoPigro pigro({ cartella.path() });
     const auto primo = pigro.elenco();
     EXPECT_EQ(primo->elenchi().size(), 1);
     EXPECT_EQ(pigro.elenco(), primo); // read once
