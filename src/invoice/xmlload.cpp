@@ -163,6 +163,10 @@ void initXmlLibraries()
         xmlSetExternalEntityLoader(refuseExternalEntity);
         xmlSetStructuredErrorFunc(nullptr, structuredError);
         xmlSetGenericErrorFunc(nullptr, genericError);
+        // libxml2 keeps its error handlers per thread: threads that parse
+        // later (the archive's workers) start from these.
+        xmlThrDefSetStructuredErrorFunc(nullptr, structuredError);
+        xmlThrDefSetGenericErrorFunc(nullptr, genericError);
         xsltSetGenericErrorFunc(nullptr, genericError);
     });
 }

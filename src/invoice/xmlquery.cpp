@@ -8,12 +8,9 @@
 #include "common/text8.h"
 #include "invoice/xmlcache.h"
 #include "invoice/xmlload.h"
-
-#include <vector>
+#include "invoice/xmlquery_p.h"
 
 namespace {
-using Trovati = std::vector<xmlNode *>;
-
 QByteArray qualifiedName(const xmlNode *node)
 {
     const auto *name = reinterpret_cast<const char *>(node->name);
@@ -77,6 +74,25 @@ QString elementText(const xmlNode *element)
 }
 } // namespace
 
+QByteArrayList PassiPercorso(const QByteArray &path)
+{
+    QByteArrayList steps = DividiPercorso(path);
+    for (QByteArray &step : steps)
+        step = NomeLocale(step);
+    return steps;
+}
+
+void CercaElementi(xmlNode *start, const QByteArrayList &steps, Trovati &found)
+{
+    if (!steps.isEmpty())
+        CercaNodi(start, steps, found);
+}
+
+QByteArray ValoreElemento(const xmlNode *element)
+{
+    return toWindows1252(trimControls(elementText(element)));
+}
+
 QByteArray NomeLocale(const QByteArray &name)
 {
     const qsizetype colon = name.indexOf(':');
@@ -135,15 +151,9 @@ bool LeggiValoriXml(const QString &fileName, const QByteArray &path, QByteArrayL
         }
     }
 
-    QByteArrayList steps = DividiPercorso(path);
-    for (QByteArray &step : steps)
-        step = NomeLocale(step);
-    if (steps.isEmpty())
-        return false;
-
     Trovati found;
-    CercaNodi(xmlDocGetRootElement(doc.get()), steps, found);
+    CercaElementi(xmlDocGetRootElement(doc.get()), PassiPercorso(path), found);
     for (const xmlNode *element : found)
-        values.append(toWindows1252(trimControls(elementText(element))));
+        values.append(ValoreElemento(element));
     return !values.isEmpty();
 }

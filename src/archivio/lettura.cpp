@@ -1,0 +1,358 @@
+// The reading of an archive: the walk of the folders, the ZIP archives, the
+// pool of workers and the delivery of what they find in the list's order.
+#include "archivio/archivio.h"
+#include "archivio/fattura_p.h"
+#include "archivio/zipfile_p.h"
+
+#include "common/errors.h"
+#include "common/fileio.h"
+#include "common/filenames.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QThreadPool>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+namespace {
+const QString kFileTroppoGrande = QStringLiteral("Il file supera 100 MB: non letto");
+
+bool eZip(const QString &nome)
+{
+    return hasExtension(nome, u".zip");
+}
+
+// A file to read, or what to say about a path the walk could not follow.
+struct Trovato {
+    QString percorso;
+    QString motivo;
+};
+
+// Every file below the path. Each real folder and file is taken once, so a
+// link that leads back into a folder already walked ends there, with a note.
+void esplora(const QString &percorso, QSet<QString> &visti, std::vector<Trovato> &trovati)
+{
+    const QFileInfo info(percorso);
+    if (!info.exists()) {
+        trovati.push_back({ percorso,
+            info.isSymLink() ? QStringLiteral("Collegamento a un file che non esiste")
+                             : QStringLiteral("File non trovato: ") + percorso });
+        return;
+    }
+    const QString vero = info.canonicalFilePath();
+    if (visti.contains(vero)) {
+        trovati.push_back({ percorso,
+            info.isDir() ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(vero)
+                         : QStringLiteral("File già elencato (collegamento a %1)").arg(vero) });
+        return;
+    }
+    visti.insert(vero);
+    if (!info.isDir()) {
+        trovati.push_back({ percorso, QString() });
+        return;
+    }
+    if (!info.isReadable() || !info.isExecutable()) {
+        trovati.push_back({ percorso, QStringLiteral("Cartella non leggibile: ") + percorso });
+        return;
+    }
+    const QStringList nomi
+        = QDir(percorso).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString &nome : nomi)
+        esplora(percorso + u'/' + nome, visti, trovati);
+}
+
+// One place in the list's order: a file, or an entry of a ZIP archive.
+struct Posto {
+    QString file;
+    QStringList voci;
+    bool pronto = false;
+    EsitoFile esito;
+    // A ZIP's entries, fixed before it is ready; each gets ready on its own.
+    std::vector<std::unique_ptr<Posto>> figli;
+};
+
+class Lettura final {
+public:
+    Lettura(const OpzioniArchivio &opzioni, Ricevitore &ricevitore)
+        : opz_(opzioni)
+        , ric_(ricevitore)
+    {
+        if (opz_.fili > 0)
+            pool_.setMaxThreadCount(opz_.fili);
+    }
+    ~Lettura()
+    {
+        pool_.clear();
+        pool_.waitForDone();
+    }
+    Lettura(const Lettura &) = delete;
+    Lettura &operator=(const Lettura &) = delete;
+
+    void esegui(const QStringList &percorsi);
+
+private:
+    bool voluto(const QString &file, const QStringList &voci, bool contenitore) const;
+    void leggiFile(Posto &p);
+    void leggiZip(Posto &p, const ArchivioZip &zip, int livello);
+    void fallito(Posto &p, const QString &motivo)
+    {
+        p.esito.nonFatture.push_back({ p.file, p.voci, MotivoInUnaRiga(motivo) });
+        pronto(p);
+    }
+    void pronto(Posto &p)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            p.pronto = true;
+        }
+        cambiato_.notify_all();
+    }
+    bool consegna(Posto &p);
+    void consegnaEsito(EsitoFile &esito);
+
+    const OpzioniArchivio &opz_;
+    Ricevitore &ric_;
+    // The workers use the places: the pool is emptied (in the destructor)
+    // before they go.
+    std::vector<std::unique_ptr<Posto>> posti_;
+    QThreadPool pool_;
+    std::mutex mutex_;
+    std::condition_variable_any cambiato_;
+    std::atomic<qsizetype> trovati_ { 0 };
+    qsizetype fatti_ = 0;
+    // The meeting of invoices and their metadata, by ChiaveFattura.
+    qsizetype righeDate_ = 0;
+    QHash<QString, QList<qsizetype>> righePerChiave_;
+    QHash<QString, QString> sdiPerChiave_;
+    std::vector<FileNonFattura> metadatiSoli_;
+    QStringList chiaviMetadati_;
+};
+
+bool Lettura::voluto(const QString &file, const QStringList &voci, bool contenitore) const
+{
+    if (opz_.solo.empty())
+        return true;
+    const QString nome = NomeOrigine(file, voci);
+    if (opz_.solo.count(nome) > 0)
+        return true;
+    if (!contenitore)
+        return false;
+    const QString prefisso = nome + u'/';
+    const auto it = opz_.solo.lower_bound(prefisso);
+    return it != opz_.solo.end() && it->startsWith(prefisso);
+}
+
+void Lettura::leggiFile(Posto &p)
+{
+    if (opz_.stop.stop_requested()) {
+        pronto(p);
+        return;
+    }
+    try {
+        if (eZip(p.file)) {
+            const ArchivioZip zip(p.file);
+            leggiZip(p, zip, 1);
+            return;
+        }
+        if (QFileInfo(p.file).size() > kMassimoVoce)
+            throw Exception(kFileTroppoGrande);
+        const QByteArray bytes = readWholeFile(p.file);
+        AnalizzaFile(bytes, p.file, p.voci, opz_, p.esito);
+        pronto(p);
+    } catch (const Exception &e) {
+        fallito(p, e.message());
+    } catch (const std::bad_alloc &) {
+        fallito(p, QStringLiteral("Memoria insufficiente per leggere il file"));
+    }
+}
+
+void Lettura::leggiZip(Posto &p, const ArchivioZip &zip, int livello)
+{
+    const std::vector<VoceZip> voci = zip.voci();
+    std::vector<const VoceZip *> lette;
+    for (const VoceZip &v : voci) {
+        auto figlio = std::make_unique<Posto>();
+        figlio->file = p.file;
+        figlio->voci = p.voci;
+        figlio->voci << v.nome;
+        if (!voluto(figlio->file, figlio->voci, eZip(v.nome)))
+            continue;
+        p.figli.push_back(std::move(figlio));
+        lette.push_back(&v);
+    }
+    trovati_ += static_cast<qsizetype>(lette.size());
+    pronto(p); // the entries are known: the delivery may walk into them
+    for (size_t i = 0; i < lette.size(); ++i) {
+        Posto &figlio = *p.figli[i];
+        if (opz_.stop.stop_requested()) {
+            pronto(figlio);
+            continue;
+        }
+        try {
+            QByteArray bytes = zip.leggi(*lette[i]);
+            if (eZip(lette[i]->nome)) {
+                if (livello >= kMassimoAnnidati)
+                    throw Exception(QStringLiteral("Troppi archivi ZIP uno dentro l'altro: non letto"));
+                const ArchivioZip interno(bytes);
+                leggiZip(figlio, interno, livello + 1);
+                continue;
+            }
+            // Inflating goes on here; the invoice is read on a free worker,
+            // or here when none is free, so no more than one waits per worker.
+            const auto analisi = [this, &figlio, bytes]() {
+                AnalizzaFile(bytes, figlio.file, figlio.voci, opz_, figlio.esito);
+                pronto(figlio);
+            };
+            if (!pool_.tryStart(analisi))
+                analisi();
+        } catch (const Exception &e) {
+            fallito(figlio, e.message());
+        } catch (const std::bad_alloc &) {
+            fallito(figlio, QStringLiteral("Memoria insufficiente per leggere la voce"));
+        }
+    }
+}
+
+void Lettura::consegnaEsito(EsitoFile &esito)
+{
+    for (RigaArchivio &r : esito.righe) {
+        const QString chiave = ChiaveFattura(r.voci.isEmpty() ? extractFileName(r.file) : r.voci.last());
+        if (const auto it = sdiPerChiave_.constFind(chiave); it != sdiPerChiave_.constEnd())
+            r.sdi = *it;
+        righePerChiave_[chiave].append(righeDate_++);
+    }
+    if (!esito.righe.empty())
+        ric_.righe(std::move(esito.righe));
+    for (FileNonFattura &f : esito.nonFatture)
+        ric_.nonFattura(std::move(f));
+    for (MetadatiSdi &m : esito.metadati) {
+        sdiPerChiave_[m.chiave] = m.identificativo;
+        for (qsizetype riga : righePerChiave_.value(m.chiave))
+            ric_.sdi(riga, m.identificativo);
+        chiaviMetadati_ << m.chiave;
+        metadatiSoli_.push_back(std::move(m.origine));
+    }
+    esito = EsitoFile();
+}
+
+bool Lettura::consegna(Posto &p)
+{
+    {
+        std::unique_lock lock(mutex_);
+        if (!cambiato_.wait(lock, opz_.stop, [&p] { return p.pronto; }))
+            return false;
+    }
+    consegnaEsito(p.esito);
+    ric_.avanzamento(++fatti_, trovati_);
+    for (const std::unique_ptr<Posto> &figlio : p.figli)
+        if (!consegna(*figlio))
+            return false;
+    p.figli.clear();
+    return true;
+}
+
+void Lettura::esegui(const QStringList &percorsi)
+{
+    std::vector<Trovato> trovati;
+    QSet<QString> visti;
+    for (const QString &percorso : percorsi)
+        esplora(QDir::cleanPath(percorso), visti, trovati);
+    std::stable_sort(
+        trovati.begin(), trovati.end(), [](const Trovato &a, const Trovato &b) { return a.percorso < b.percorso; });
+
+    for (const Trovato &t : trovati) {
+        if (t.motivo.isEmpty() && !voluto(t.percorso, {}, eZip(t.percorso)))
+            continue;
+        auto p = std::make_unique<Posto>();
+        p->file = t.percorso;
+        if (!t.motivo.isEmpty()) {
+            p->esito.nonFatture.push_back({ t.percorso, {}, t.motivo });
+            p->pronto = true;
+        }
+        posti_.push_back(std::move(p));
+    }
+    trovati_ += static_cast<qsizetype>(posti_.size());
+    for (const std::unique_ptr<Posto> &p : posti_)
+        if (!p->pronto)
+            pool_.start([this, posto = p.get()] { leggiFile(*posto); });
+    for (const std::unique_ptr<Posto> &p : posti_)
+        if (!consegna(*p))
+            return;
+    for (qsizetype i = 0; i < chiaviMetadati_.size(); ++i)
+        if (!righePerChiave_.contains(chiaviMetadati_[i]))
+            ric_.nonFattura(std::move(metadatiSoli_[static_cast<size_t>(i)]));
+}
+} // namespace
+
+QString NomeOrigine(const QString &file, const QStringList &voci)
+{
+    return voci.isEmpty() ? file : file + u'/' + voci.join(u'/');
+}
+
+void LeggiArchivio(const QStringList &percorsi, const OpzioniArchivio &opzioni, Ricevitore &ricevitore)
+{
+    Lettura lettura(opzioni, ricevitore);
+    lettura.esegui(percorsi);
+}
+
+QByteArray LeggiOrigine(const QString &file, const QStringList &voci)
+{
+    if (voci.isEmpty()) {
+        if (QFileInfo(file).size() > kMassimoVoce)
+            throw Exception(kFileTroppoGrande);
+        return readWholeFile(file);
+    }
+    QByteArray bytes = ArchivioZip(file).leggi(ArchivioZip(file).cerca(voci.first()));
+    for (qsizetype i = 1; i < voci.size(); ++i) {
+        QByteArray dentro;
+        {
+            const ArchivioZip interno(bytes);
+            dentro = interno.leggi(interno.cerca(voci[i]));
+        }
+        bytes = std::move(dentro);
+    }
+    return bytes;
+}
+
+void Totali::aggiungi(const RigaArchivio &riga)
+{
+    ++righe;
+    PerValuta &v = valute[riga.valuta];
+    bool lasciata = false;
+    const auto somma = [&lasciata](qint64 &totale, const Importo &importo) {
+        qint64 r = 0;
+        if (!importo.dato())
+            return;
+        if (!importo.numero() || __builtin_add_overflow(totale, importo.valore(), &r))
+            lasciata = true;
+        else
+            totale = r;
+    };
+    somma(v.imponibile, riga.imponibile);
+    somma(v.imposta, riga.imposta);
+    somma(v.totale, riga.totale);
+    if (lasciata)
+        nonSommate << QStringLiteral("%1 (corpo %2)").arg(NomeOrigine(riga.file, riga.voci)).arg(riga.corpo);
+}
+
+QString Totali::testo() const
+{
+    QString t = righe == 1 ? QStringLiteral("1 fattura") : QStringLiteral("%1 fatture").arg(righe);
+    for (const auto &[valuta, v] : valute)
+        t += QStringLiteral("; %1: imponibile %2, imposta %3, totale %4")
+                 .arg(valuta.isEmpty() ? QStringLiteral("senza valuta") : valuta,
+                     FormatoCentesimi(v.imponibile, u',', true), FormatoCentesimi(v.imposta, u',', true),
+                     FormatoCentesimi(v.totale, u',', true));
+    if (!nonSommate.isEmpty()) {
+        constexpr qsizetype kMostrate = 10;
+        t += QStringLiteral("; non sommate (importi non numerici): ")
+            + nonSommate.mid(0, kMostrate).join(QStringLiteral(", "));
+        if (nonSommate.size() > kMostrate)
+            t += QStringLiteral(" e altre %1").arg(nonSommate.size() - kMostrate);
+    }
+    return t;
+}
