@@ -41,6 +41,11 @@ QString DialoghiQt::scegliFile(QWidget *parent, const ImpostazioniDialogo &impos
     return ultimoFile_;
 }
 
+QString DialoghiQt::scegliCartella(QWidget *parent, const QString &cartella, const QString &titolo)
+{
+    return QFileDialog::getExistingDirectory(parent, titolo, cartella);
+}
+
 void DialoghiQt::messaggio(QWidget *parent, const QString &testo)
 {
     QMessageBox box(QMessageBox::NoIcon, TitoloApplicazione, testo, QMessageBox::Ok, parent);

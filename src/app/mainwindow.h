@@ -9,6 +9,7 @@
 #include <QList>
 #include <QWidget>
 
+class AperturaArchivio;
 class CampoValore;
 class Dialoghi;
 class InvoicePane;
@@ -41,6 +42,7 @@ public:
     void btndecodificaClick();
     void btnStampaClick();
     void btnEsportaPdfClick();
+    void btnArchivioClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -86,5 +88,7 @@ private:
     QPushButton *ButtonOpen = nullptr;
     QPushButton *btnStampa = nullptr;
     QPushButton *btnEsportaPdf = nullptr;
+    QPushButton *btnArchivio = nullptr;
+    AperturaArchivio *archivio_ = nullptr; // the archive window and its private folder
     QWidget *panUtili = nullptr;
 };
