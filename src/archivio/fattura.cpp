@@ -17,39 +17,83 @@
 namespace {
 using Elemento = DocumentoFattura::Elemento;
 
+using Percorso = DocumentoFattura::Percorso;
+
 // The paths to a party's name and identifiers, in the ordinary and in the
 // simplified invoice.
 struct PercorsiSoggetto {
-    const char *denominazione;
-    const char *nome;
-    const char *cognome;
-    const char *idPaese;
-    const char *idCodice;
-    const char *codiceFiscale;
+    Percorso denominazione;
+    Percorso nome;
+    Percorso cognome;
+    Percorso idPaese;
+    Percorso idCodice;
+    Percorso codiceFiscale;
 };
 
-constexpr PercorsiSoggetto kCedente[] = {
-    { "CedentePrestatore.DatiAnagrafici.Anagrafica.Denominazione", "CedentePrestatore.DatiAnagrafici.Anagrafica.Nome",
-        "CedentePrestatore.DatiAnagrafici.Anagrafica.Cognome", "CedentePrestatore.DatiAnagrafici.IdFiscaleIVA.IdPaese",
-        "CedentePrestatore.DatiAnagrafici.IdFiscaleIVA.IdCodice", "CedentePrestatore.DatiAnagrafici.CodiceFiscale" },
-    { "CedentePrestatore.Denominazione", "CedentePrestatore.Nome", "CedentePrestatore.Cognome",
-        "CedentePrestatore.IdFiscaleIVA.IdPaese", "CedentePrestatore.IdFiscaleIVA.IdCodice",
-        "CedentePrestatore.CodiceFiscale" },
+// Every path the rows are read with, split once.
+struct Percorsi {
+    const Percorso formato { "FormatoTrasmissione" };
+    const Percorso testata { "FatturaElettronicaHeader" };
+    const Percorso corpo { "FatturaElettronicaBody" };
+    const PercorsiSoggetto cedente[2] = {
+        { Percorso("CedentePrestatore.DatiAnagrafici.Anagrafica.Denominazione"),
+            Percorso("CedentePrestatore.DatiAnagrafici.Anagrafica.Nome"),
+            Percorso("CedentePrestatore.DatiAnagrafici.Anagrafica.Cognome"),
+            Percorso("CedentePrestatore.DatiAnagrafici.IdFiscaleIVA.IdPaese"),
+            Percorso("CedentePrestatore.DatiAnagrafici.IdFiscaleIVA.IdCodice"),
+            Percorso("CedentePrestatore.DatiAnagrafici.CodiceFiscale") },
+        { Percorso("CedentePrestatore.Denominazione"), Percorso("CedentePrestatore.Nome"),
+            Percorso("CedentePrestatore.Cognome"), Percorso("CedentePrestatore.IdFiscaleIVA.IdPaese"),
+            Percorso("CedentePrestatore.IdFiscaleIVA.IdCodice"), Percorso("CedentePrestatore.CodiceFiscale") },
+    };
+    const PercorsiSoggetto cessionario[2] = {
+        { Percorso("CessionarioCommittente.DatiAnagrafici.Anagrafica.Denominazione"),
+            Percorso("CessionarioCommittente.DatiAnagrafici.Anagrafica.Nome"),
+            Percorso("CessionarioCommittente.DatiAnagrafici.Anagrafica.Cognome"),
+            Percorso("CessionarioCommittente.DatiAnagrafici.IdFiscaleIVA.IdPaese"),
+            Percorso("CessionarioCommittente.DatiAnagrafici.IdFiscaleIVA.IdCodice"),
+            Percorso("CessionarioCommittente.DatiAnagrafici.CodiceFiscale") },
+        { Percorso("CessionarioCommittente.AltriDatiIdentificativi.Denominazione"),
+            Percorso("CessionarioCommittente.AltriDatiIdentificativi.Nome"),
+            Percorso("CessionarioCommittente.AltriDatiIdentificativi.Cognome"),
+            Percorso("CessionarioCommittente.IdentificativiFiscali.IdFiscaleIVA.IdPaese"),
+            Percorso("CessionarioCommittente.IdentificativiFiscali.IdFiscaleIVA.IdCodice"),
+            Percorso("CessionarioCommittente.IdentificativiFiscali.CodiceFiscale") },
+    };
+    const Percorso tipo { "DatiGenerali.DatiGeneraliDocumento.TipoDocumento" };
+    const Percorso data { "DatiGenerali.DatiGeneraliDocumento.Data" };
+    const Percorso numero { "DatiGenerali.DatiGeneraliDocumento.Numero" };
+    const Percorso divisa { "DatiGenerali.DatiGeneraliDocumento.Divisa" };
+    const Percorso totaleDocumento { "DatiGenerali.DatiGeneraliDocumento.ImportoTotaleDocumento" };
+    const Percorso imponibili { "DatiBeniServizi.DatiRiepilogo.ImponibileImporto" };
+    const Percorso imposte { "DatiBeniServizi.DatiRiepilogo.Imposta" };
+    const Percorso pagamenti { "DatiPagamento.DettaglioPagamento.ImportoPagamento" };
+    const Percorso allegati { "Allegati" };
+    const Percorso nomeAllegato { "NomeAttachment" };
+    const Percorso allegato { "Attachment" };
+    const Percorso beni { "DatiBeniServizi" };
+    const Percorso importo { "Importo" };
+    const Percorso impostaBeni { "DatiIVA.Imposta" };
+    const Percorso aliquotaBeni { "DatiIVA.Aliquota" };
+    const Percorso natura { "Natura" };
+    const Percorso linee { "DatiBeniServizi.DettaglioLinee" };
+    const Percorso numeroLinea { "NumeroLinea" };
+    const Percorso codice { "CodiceArticolo.CodiceValore" };
+    const Percorso descrizione { "Descrizione" };
+    const Percorso quantita { "Quantita" };
+    const Percorso unita { "UnitaMisura" };
+    const Percorso prezzoUnitario { "PrezzoUnitario" };
+    const Percorso prezzoTotale { "PrezzoTotale" };
+    const Percorso aliquotaIva { "AliquotaIVA" };
+    const Percorso nomeFile { "NomeFile" };
+    const Percorso sdi { "IdentificativoSdI" };
 };
 
-constexpr PercorsiSoggetto kCessionario[] = {
-    { "CessionarioCommittente.DatiAnagrafici.Anagrafica.Denominazione",
-        "CessionarioCommittente.DatiAnagrafici.Anagrafica.Nome",
-        "CessionarioCommittente.DatiAnagrafici.Anagrafica.Cognome",
-        "CessionarioCommittente.DatiAnagrafici.IdFiscaleIVA.IdPaese",
-        "CessionarioCommittente.DatiAnagrafici.IdFiscaleIVA.IdCodice",
-        "CessionarioCommittente.DatiAnagrafici.CodiceFiscale" },
-    { "CessionarioCommittente.AltriDatiIdentificativi.Denominazione",
-        "CessionarioCommittente.AltriDatiIdentificativi.Nome", "CessionarioCommittente.AltriDatiIdentificativi.Cognome",
-        "CessionarioCommittente.IdentificativiFiscali.IdFiscaleIVA.IdPaese",
-        "CessionarioCommittente.IdentificativiFiscali.IdFiscaleIVA.IdCodice",
-        "CessionarioCommittente.IdentificativiFiscali.CodiceFiscale" },
-};
+const Percorsi &k()
+{
+    static const Percorsi percorsi;
+    return percorsi;
+}
 
 class Lettura final {
 public:
@@ -59,16 +103,16 @@ public:
     }
 
     // Every value at the path, joined and trimmed as the header joins them.
-    QByteArray valore8(const char *percorso, Elemento dove, bool *trovato = nullptr) const
+    QByteArray valore8(const Percorso &percorso, Elemento dove, bool *trovato = nullptr) const
     {
         const QByteArrayList valori = doc_.valori(percorso, dove);
         if (trovato != nullptr)
             *trovato = !valori.isEmpty();
         return trimControls(joinLinesCrLf(valori));
     }
-    QString valore(const char *percorso, Elemento dove) const { return fromWindows1252(valore8(percorso, dove)); }
-    QString testo(const char *percorso, Elemento dove) const { return fromWindows1252(doc_.testo(percorso, dove)); }
-    QStringList testi(const char *percorso, Elemento dove) const
+    QString valore(const Percorso &percorso, Elemento dove) const { return fromWindows1252(valore8(percorso, dove)); }
+    QString testo(const Percorso &percorso, Elemento dove) const { return fromWindows1252(doc_.testo(percorso, dove)); }
+    QStringList testi(const Percorso &percorso, Elemento dove) const
     {
         QStringList r;
         for (const QByteArray &t : doc_.testi(percorso, dove))
@@ -109,9 +153,9 @@ Importo impostaScorporata(const Importo &importo, const Importo &aliquota)
 
 void importiOrdinari(const Lettura &l, Elemento corpo, RigaArchivio &riga)
 {
-    riga.imponibile = Importo::somma(l.testi("DatiBeniServizi.DatiRiepilogo.ImponibileImporto", corpo));
-    riga.imposta = Importo::somma(l.testi("DatiBeniServizi.DatiRiepilogo.Imposta", corpo));
-    const QString totale = l.testo("DatiGenerali.DatiGeneraliDocumento.ImportoTotaleDocumento", corpo);
+    riga.imponibile = Importo::somma(l.testi(k().imponibili, corpo));
+    riga.imposta = Importo::somma(l.testi(k().imposte, corpo));
+    const QString totale = l.testo(k().totaleDocumento, corpo);
     if (!totale.isEmpty())
         riga.totale = Importo::scritto(totale);
     else if (riga.imponibile.dato() || riga.imposta.dato())
@@ -123,13 +167,13 @@ void importiOrdinari(const Lettura &l, Elemento corpo, RigaArchivio &riga)
 void importiSemplificati(const Lettura &l, Elemento corpo, RigaArchivio &riga)
 {
     QStringList importi;
-    for (Elemento beni : l.doc_.elementi("DatiBeniServizi", corpo)) {
-        const QString importo = l.testo("Importo", beni);
+    for (Elemento beni : l.doc_.elementi(k().beni, corpo)) {
+        const QString importo = l.testo(k().importo, beni);
         importi << importo;
-        const QString imposta = l.testo("DatiIVA.Imposta", beni);
+        const QString imposta = l.testo(k().impostaBeni, beni);
         const Importo questa = !imposta.isEmpty()
             ? Importo::scritto(imposta)
-            : impostaScorporata(Importo::scritto(importo), Importo::scritto(l.testo("DatiIVA.Aliquota", beni)));
+            : impostaScorporata(Importo::scritto(importo), Importo::scritto(l.testo(k().aliquotaBeni, beni)));
         riga.imposta = riga.imposta.dato() ? riga.imposta.piu(questa) : questa;
     }
     riga.totale = Importo::somma(importi);
@@ -141,27 +185,28 @@ void linee(const Lettura &l, Elemento corpo, bool semplificata, RigaArchivio &ri
 {
     if (semplificata) {
         int n = 0;
-        for (Elemento beni : l.doc_.elementi("DatiBeniServizi", corpo)) {
-            const QString natura = l.testo("Natura", beni);
-            riga.linee.push_back({ QString::number(++n), QString(), l.testo("Descrizione", beni), QString(), QString(),
-                QString(), l.testo("Importo", beni), natura.isEmpty() ? l.testo("DatiIVA.Aliquota", beni) : natura });
+        for (Elemento beni : l.doc_.elementi(k().beni, corpo)) {
+            const QString natura = l.testo(k().natura, beni);
+            riga.linee.push_back(
+                { QString::number(++n), QString(), l.testo(k().descrizione, beni), QString(), QString(), QString(),
+                    l.testo(k().importo, beni), natura.isEmpty() ? l.testo(k().aliquotaBeni, beni) : natura });
         }
         return;
     }
-    for (Elemento d : l.doc_.elementi("DatiBeniServizi.DettaglioLinee", corpo)) {
-        const QString natura = l.testo("Natura", d);
-        riga.linee.push_back({ l.testo("NumeroLinea", d),
-            l.testi("CodiceArticolo.CodiceValore", d).join(QStringLiteral(", ")), l.testo("Descrizione", d),
-            l.testo("Quantita", d), l.testo("UnitaMisura", d), l.testo("PrezzoUnitario", d), l.testo("PrezzoTotale", d),
-            natura.isEmpty() ? l.testo("AliquotaIVA", d) : natura });
+    for (Elemento d : l.doc_.elementi(k().linee, corpo)) {
+        const QString natura = l.testo(k().natura, d);
+        riga.linee.push_back({ l.testo(k().numeroLinea, d), l.testi(k().codice, d).join(QStringLiteral(", ")),
+            l.testo(k().descrizione, d), l.testo(k().quantita, d), l.testo(k().unita, d),
+            l.testo(k().prezzoUnitario, d), l.testo(k().prezzoTotale, d),
+            natura.isEmpty() ? l.testo(k().aliquotaIva, d) : natura });
     }
 }
 
 int allegati(const DocumentoFattura &doc, Elemento corpo)
 {
     int n = 0;
-    for (Elemento a : doc.elementi("Allegati", corpo))
-        if (doc.haTesto("NomeAttachment", a) && doc.haTesto("Attachment", a))
+    for (Elemento a : doc.elementi(k().allegati, corpo))
+        if (doc.haTesto(k().nomeAllegato, a) && doc.haTesto(k().allegato, a))
             ++n;
     return n;
 }
@@ -169,7 +214,7 @@ int allegati(const DocumentoFattura &doc, Elemento corpo)
 void metadati(const Lettura &l, const QString &nome, const QString &file, const QStringList &voci, EsitoFile &esito)
 {
     const Elemento radice = l.doc_.radice();
-    QString fattura = l.testo("NomeFile", radice);
+    QString fattura = l.testo(k().nomeFile, radice);
     if (fattura.isEmpty()) {
         // The SDI names it after the invoice: NAME_MT_001.xml.
         const qsizetype mt = nome.lastIndexOf(QLatin1String("_MT_"), -1, Qt::CaseInsensitive);
@@ -179,7 +224,7 @@ void metadati(const Lettura &l, const QString &nome, const QString &file, const 
         esito.nonFatture.push_back({ file, voci, QStringLiteral("File di metadati SDI senza il nome della fattura") });
         return;
     }
-    esito.metadati.push_back({ ChiaveFattura(fattura), l.testo("IdentificativoSdI", radice),
+    esito.metadati.push_back({ ChiaveFattura(fattura), l.testo(k().sdi, radice),
         { file, voci, QStringLiteral("File di metadati SDI senza la sua fattura: ") + fattura } });
 }
 
@@ -199,7 +244,7 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
         return;
     }
     bool trovato = false;
-    const QByteArray formato = l.valore8("FormatoTrasmissione", radice, &trovato);
+    const QByteArray formato = l.valore8(k().formato, radice, &trovato);
     if (!trovato)
         throw Exception(MsgDocumentoNonGestito);
 
@@ -209,11 +254,11 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
     base.busta = busta;
     base.formato = fromWindows1252(formato);
     // The supplier exactly as the header shows it; the other forms only where it shows none.
-    base.cedente = l.valore(kCedente[0].denominazione, radice);
-    const std::vector<Elemento> testate = doc.elementi("FatturaElettronicaHeader", radice);
+    base.cedente = l.valore(k().cedente[0].denominazione, radice);
+    const std::vector<Elemento> testate = doc.elementi(k().testata, radice);
     const Elemento testata = testate.empty() ? radice : testate.front();
-    l.soggetto(kCedente, testata, base.cedente, base.cedenteId);
-    l.soggetto(kCessionario, testata, base.cessionario, base.cessionarioId);
+    l.soggetto(k().cedente, testata, base.cedente, base.cedenteId);
+    l.soggetto(k().cessionario, testata, base.cessionario, base.cessionarioId);
     if (opzioni.verificaFirma) {
         try {
             base.firma = opzioni.verificaFirma(bytes);
@@ -224,7 +269,7 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
     const bool semplificata
         = formato == "FSM10" || equalsIgnoreAsciiCase(doc.nomeRadice(), "FatturaElettronicaSemplificata");
 
-    std::vector<Elemento> corpi = doc.elementi("FatturaElettronicaBody", radice);
+    std::vector<Elemento> corpi = doc.elementi(k().corpo, radice);
     if (corpi.empty())
         corpi.push_back(radice); // a document without bodies reads as one
     std::vector<RigaArchivio> risultato;
@@ -233,18 +278,18 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
         const Elemento corpo = corpi[i];
         RigaArchivio riga = base;
         riga.corpo = static_cast<int>(i + 1);
-        const QByteArray tipo = l.valore8("DatiGenerali.DatiGeneraliDocumento.TipoDocumento", corpo);
+        const QByteArray tipo = l.valore8(k().tipo, corpo);
         riga.tipoDocumento = fromWindows1252(tipo);
         const QByteArray descrizione = DescrTipoDoc(tipo);
         riga.descrizioneTipo = descrizione.isEmpty() ? QString() : fromWindows1252(descrizione.mid(tipo.size() + 1));
-        riga.data = l.valore("DatiGenerali.DatiGeneraliDocumento.Data", corpo);
-        riga.numero = l.valore("DatiGenerali.DatiGeneraliDocumento.Numero", corpo);
-        riga.valuta = l.testo("DatiGenerali.DatiGeneraliDocumento.Divisa", corpo);
+        riga.data = l.valore(k().data, corpo);
+        riga.numero = l.valore(k().numero, corpo);
+        riga.valuta = l.testo(k().divisa, corpo);
         if (semplificata)
             importiSemplificati(l, corpo, riga);
         else
             importiOrdinari(l, corpo, riga);
-        riga.daPagare = Importo::somma(l.testi("DatiPagamento.DettaglioPagamento.ImportoPagamento", corpo));
+        riga.daPagare = Importo::somma(l.testi(k().pagamenti, corpo));
         riga.allegati = allegati(doc, corpo);
         if (opzioni.linee)
             linee(l, corpo, semplificata, riga);

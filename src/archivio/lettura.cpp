@@ -9,6 +9,7 @@
 #include "common/filenames.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -20,6 +21,34 @@
 
 namespace {
 const QString kFileTroppoGrande = QStringLiteral("Il file supera 100 MB: non letto");
+
+// The whole file into the buffer, which keeps its room from one file to the
+// next: a worker reads thousands of small files. Errors as readWholeFile's.
+void leggiIn(const QString &percorso, QByteArray &buffer)
+{
+    QFile file(percorso);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(displayPath(percorso), file.errorString()));
+    const qint64 dimensione = file.size();
+    if (dimensione > kMassimoVoce)
+        throw Exception(kFileTroppoGrande);
+    buffer.resize(std::max<qint64>(dimensione, 4096));
+    qint64 letti = 0;
+    for (;;) {
+        if (letti == buffer.size()) {
+            if (letti > kMassimoVoce) // it grew while being read
+                throw Exception(kFileTroppoGrande);
+            buffer.resize(2 * letti);
+        }
+        const qint64 n = file.read(buffer.data() + letti, buffer.size() - letti);
+        if (n < 0)
+            throw Exception(QStringLiteral("Stream read error"));
+        if (n == 0)
+            break;
+        letti += n;
+    }
+    buffer.resize(letti);
+}
 
 bool eZip(const QString &nome)
 {
@@ -34,7 +63,8 @@ struct Trovato {
 
 // Every file below the path. Each real folder and file is taken once, so a
 // link that leads back into a folder already walked ends there, with a note.
-void esplora(const QString &percorso, QSet<QString> &visti, std::vector<Trovato> &trovati)
+// Only links need resolving: anything else lies in its folder's real path.
+void esplora(const QString &percorso, const QString &veroNoto, QSet<QString> &visti, std::vector<Trovato> &trovati)
 {
     const QFileInfo info(percorso);
     if (!info.exists()) {
@@ -43,7 +73,7 @@ void esplora(const QString &percorso, QSet<QString> &visti, std::vector<Trovato>
                              : QStringLiteral("File non trovato: ") + percorso });
         return;
     }
-    const QString vero = info.canonicalFilePath();
+    const QString vero = veroNoto.isEmpty() || info.isSymLink() ? info.canonicalFilePath() : veroNoto;
     if (visti.contains(vero)) {
         trovati.push_back({ percorso,
             info.isDir() ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(vero)
@@ -62,7 +92,7 @@ void esplora(const QString &percorso, QSet<QString> &visti, std::vector<Trovato>
     const QStringList nomi
         = QDir(percorso).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString &nome : nomi)
-        esplora(percorso + u'/' + nome, visti, trovati);
+        esplora(percorso + u'/' + nome, vero + u'/' + nome, visti, trovati);
 }
 
 // One place in the list's order: a file, or an entry of a ZIP archive.
@@ -96,7 +126,9 @@ public:
 
 private:
     bool voluto(const QString &file, const QStringList &voci, bool contenitore) const;
-    void leggiFile(Posto &p);
+    // A worker: the files in order, each taken by the first worker free.
+    void lavora();
+    void leggiFile(Posto &p, QByteArray &buffer);
     void leggiZip(Posto &p, const ArchivioZip &zip, int livello);
     void fallito(Posto &p, const QString &motivo)
     {
@@ -123,6 +155,7 @@ private:
     std::mutex mutex_;
     std::condition_variable_any cambiato_;
     std::atomic<qsizetype> trovati_ { 0 };
+    std::atomic<size_t> prossimo_ { 0 };
     qsizetype fatti_ = 0;
     // The meeting of invoices and their metadata, by ChiaveFattura.
     qsizetype righeDate_ = 0;
@@ -146,22 +179,24 @@ bool Lettura::voluto(const QString &file, const QStringList &voci, bool contenit
     return it != opz_.solo.end() && it->startsWith(prefisso);
 }
 
-void Lettura::leggiFile(Posto &p)
+void Lettura::lavora()
 {
-    if (opz_.stop.stop_requested()) {
-        pronto(p);
-        return;
-    }
+    QByteArray buffer;
+    for (size_t i = prossimo_++; i < posti_.size() && !opz_.stop.stop_requested(); i = prossimo_++)
+        if (!posti_[i]->pronto)
+            leggiFile(*posti_[i], buffer);
+}
+
+void Lettura::leggiFile(Posto &p, QByteArray &buffer)
+{
     try {
         if (eZip(p.file)) {
             const ArchivioZip zip(p.file);
             leggiZip(p, zip, 1);
             return;
         }
-        if (QFileInfo(p.file).size() > kMassimoVoce)
-            throw Exception(kFileTroppoGrande);
-        const QByteArray bytes = readWholeFile(p.file);
-        AnalizzaFile(bytes, p.file, p.voci, opz_, p.esito);
+        leggiIn(p.file, buffer);
+        AnalizzaFile(buffer, p.file, p.voci, opz_, p.esito);
         pronto(p);
     } catch (const Exception &e) {
         fallito(p, e.message());
@@ -260,7 +295,7 @@ void Lettura::esegui(const QStringList &percorsi)
     std::vector<Trovato> trovati;
     QSet<QString> visti;
     for (const QString &percorso : percorsi)
-        esplora(QDir::cleanPath(percorso), visti, trovati);
+        esplora(QDir::cleanPath(percorso), QString(), visti, trovati);
     std::stable_sort(
         trovati.begin(), trovati.end(), [](const Trovato &a, const Trovato &b) { return a.percorso < b.percorso; });
 
@@ -276,9 +311,8 @@ void Lettura::esegui(const QStringList &percorsi)
         posti_.push_back(std::move(p));
     }
     trovati_ += static_cast<qsizetype>(posti_.size());
-    for (const std::unique_ptr<Posto> &p : posti_)
-        if (!p->pronto)
-            pool_.start([this, posto = p.get()] { leggiFile(*posto); });
+    for (int i = 0; i < pool_.maxThreadCount(); ++i)
+        pool_.start([this] { lavora(); });
     for (const std::unique_ptr<Posto> &p : posti_)
         if (!consegna(*p))
             return;
@@ -302,9 +336,9 @@ void LeggiArchivio(const QStringList &percorsi, const OpzioniArchivio &opzioni, 
 QByteArray LeggiOrigine(const QString &file, const QStringList &voci)
 {
     if (voci.isEmpty()) {
-        if (QFileInfo(file).size() > kMassimoVoce)
-            throw Exception(kFileTroppoGrande);
-        return readWholeFile(file);
+        QByteArray bytes;
+        leggiIn(file, bytes);
+        return bytes;
     }
     QByteArray bytes = ArchivioZip(file).leggi(ArchivioZip(file).cerca(voci.first()));
     for (qsizetype i = 1; i < voci.size(); ++i) {

@@ -8,8 +8,6 @@
 #include "cli/comandi.h"
 
 #include <QIODevice>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QStringList>
 
 namespace {
@@ -30,26 +28,51 @@ struct Raccolta final : Ricevitore {
     }
 };
 
-QByteArray json(const QString &testo)
+// Appends the text as a JSON string: quotes, backslashes and control
+// characters escaped.
+void json(QByteArray &out, const QString &testo)
 {
-    const QByteArray array = QJsonDocument(QJsonArray { testo }).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
+    const QByteArray utf8 = testo.toUtf8();
+    out += '"';
+    for (const char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            static const char cifre[] = "0123456789abcdef";
+            const char sequenza[] = { '\\', 'u', '0', '0', cifre[(c >> 4) & 0xf], cifre[c & 0xf] };
+            out.append(sequenza, sizeof sequenza);
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
 }
 
 // One JSON object on one line, its keys in the order given.
 class Oggetto final {
 public:
-    Oggetto &testo(const char *chiave, const QString &valore) { return campo(chiave, json(valore)); }
-    Oggetto &numero(const char *chiave, int valore) { return campo(chiave, QByteArray::number(valore)); }
-    QByteArray riga() const { return '{' + testo_ + "}\n"; }
+    Oggetto() { testo_.reserve(1024); }
+    Oggetto &testo(const char *chiave, const QString &valore)
+    {
+        json(chiaveA(chiave), valore);
+        return *this;
+    }
+    Oggetto &numero(const char *chiave, int valore)
+    {
+        chiaveA(chiave) += QByteArray::number(valore);
+        return *this;
+    }
+    QByteArray riga() { return testo_ + "}\n"; }
 
 private:
-    Oggetto &campo(const char *chiave, const QByteArray &valore)
+    QByteArray &chiaveA(const char *chiave)
     {
-        if (!testo_.isEmpty())
-            testo_ += ',';
-        testo_ += '"' + QByteArray(chiave) + "\":" + valore;
-        return *this;
+        testo_ += testo_.isEmpty() ? '{' : ',';
+        testo_ += '"';
+        testo_ += chiave;
+        testo_ += "\":";
+        return testo_;
     }
     QByteArray testo_;
 };

@@ -26,6 +26,17 @@ public:
         void *nodo_ = nullptr;
     };
 
+    // A dotted path split once, for the many documents read with it.
+    class Percorso {
+    public:
+        explicit Percorso(const char *percorso);
+
+    private:
+        friend class DocumentoFattura;
+        QByteArrayList passi_;
+        QByteArray primo_; // the first step in lower case
+    };
+
     // Loads the bytes as the path query loads a file. Throws Exception with
     // the message the window shows for a document that is not well-formed.
     explicit DocumentoFattura(QByteArrayView bytes);
@@ -38,18 +49,18 @@ public:
     QByteArray nomeRadice() const;
     // The elements that end the path, found from inside the element (itself
     // included) in the query's order.
-    std::vector<Elemento> elementi(const QByteArray &percorso, Elemento dentro) const;
+    std::vector<Elemento> elementi(const Percorso &percorso, Elemento dentro) const;
     // Their texts as LeggiValoriXml gives them; throws its Exception for an
     // element that holds anything but a single text.
-    QByteArrayList valori(const QByteArray &percorso, Elemento dentro) const;
+    QByteArrayList valori(const Percorso &percorso, Elemento dentro) const;
     // Their texts leniently: an element that holds anything besides a single
     // text gives its whole text content.
-    QByteArrayList testi(const QByteArray &percorso, Elemento dentro) const;
+    QByteArrayList testi(const Percorso &percorso, Elemento dentro) const;
     // The first of those, or empty.
-    QByteArray testo(const QByteArray &percorso, Elemento dentro) const;
+    QByteArray testo(const Percorso &percorso, Elemento dentro) const;
     // Whether some element at the path holds text beyond blanks (read without
     // copying it: attachments are megabytes).
-    bool haTesto(const QByteArray &percorso, Elemento dentro) const;
+    bool haTesto(const Percorso &percorso, Elemento dentro) const;
 
 private:
     struct Dati;

@@ -10,6 +10,8 @@
 #include "invoice/xmlload.h"
 #include "invoice/xmlquery_p.h"
 
+#include <cstring>
+
 namespace {
 QByteArray qualifiedName(const xmlNode *node)
 {
@@ -36,11 +38,40 @@ QByteArray localName8(const xmlNode *node)
     return NomeLocale(name);
 }
 
-bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype index, Trovati &found)
+bool isAscii(const char *text)
+{
+    for (; *text != 0; ++text)
+        if (static_cast<unsigned char>(*text) >= 0x80)
+            return false;
+    return true;
+}
+
+char foldAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// The element's localName8 equals the step. When every name of the document
+// is plain (ASCII, no ":"), the local name is the name itself and is compared
+// in place: the walk tries every element against every path.
+bool matchesStep(const xmlNode *node, const QByteArray &step, bool plainNames)
+{
+    if (!plainNames)
+        return equalsIgnoreAsciiCase(localName8(node), step);
+    const auto *name = reinterpret_cast<const char *>(node->name);
+    const qsizetype n = step.size();
+    qsizetype i = 0;
+    for (; name[i] != 0; ++i)
+        if (i >= n || foldAscii(name[i]) != foldAscii(step[i]))
+            return false;
+    return i == n;
+}
+
+bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype index, Trovati &found, bool plainNames)
 {
     if (element == nullptr)
         return false;
-    if (!equalsIgnoreAsciiCase(localName8(element), steps[index]))
+    if (!matchesStep(element, steps[index], plainNames))
         return false;
     if (index == steps.size() - 1) {
         found.push_back(element);
@@ -48,19 +79,19 @@ bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype inde
     }
     bool result = false;
     for (xmlNode *child = element->children; child != nullptr; child = child->next)
-        if (child->type == XML_ELEMENT_NODE && CercaPercorso(child, steps, index + 1, found))
+        if (child->type == XML_ELEMENT_NODE && CercaPercorso(child, steps, index + 1, found, plainNames))
             result = true;
     return result;
 }
 
-void CercaNodi(xmlNode *element, const QByteArrayList &steps, Trovati &found)
+void CercaNodi(xmlNode *element, const QByteArrayList &steps, Trovati &found, bool plainNames)
 {
     if (element == nullptr)
         return;
-    CercaPercorso(element, steps, 0, found);
+    CercaPercorso(element, steps, 0, found, plainNames);
     for (xmlNode *child = element->children; child != nullptr; child = child->next)
         if (child->type == XML_ELEMENT_NODE)
-            CercaNodi(child, steps, found);
+            CercaNodi(child, steps, found, plainNames);
 }
 
 QString elementText(const xmlNode *element)
@@ -85,7 +116,34 @@ QByteArrayList PassiPercorso(const QByteArray &path)
 void CercaElementi(xmlNode *start, const QByteArrayList &steps, Trovati &found)
 {
     if (!steps.isEmpty())
-        CercaNodi(start, steps, found);
+        CercaNodi(start, steps, found, false);
+}
+
+void CercaDa(xmlNode *start, const QByteArrayList &steps, Trovati &found)
+{
+    if (!steps.isEmpty())
+        CercaPercorso(start, steps, 0, found, true);
+}
+
+bool NomiSemplici(xmlNode *root)
+{
+    for (xmlNode *node = root; node != nullptr;) {
+        const auto *name = reinterpret_cast<const char *>(node->name);
+        if (!isAscii(name) || std::strchr(name, ':') != nullptr
+            || (node->ns != nullptr && node->ns->prefix != nullptr
+                && !isAscii(reinterpret_cast<const char *>(node->ns->prefix))))
+            return false;
+        xmlNode *next = node->children;
+        while (next != nullptr && next->type != XML_ELEMENT_NODE)
+            next = next->next;
+        for (xmlNode *up = node; next == nullptr && up != nullptr && up != root; up = up->parent) {
+            next = up->next;
+            while (next != nullptr && next->type != XML_ELEMENT_NODE)
+                next = next->next;
+        }
+        node = next;
+    }
+    return true;
 }
 
 QByteArray ValoreElemento(const xmlNode *element)

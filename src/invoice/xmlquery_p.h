@@ -17,6 +17,14 @@ QByteArrayList PassiPercorso(const QByteArray &path);
 // below it as the first step, in the query's order.
 void CercaElementi(xmlNode *start, const QByteArrayList &steps, Trovati &found);
 
+// Whether every element name below root is ASCII without ":", and every
+// prefix ASCII: then a name is its own local name.
+bool NomiSemplici(xmlNode *root);
+
+// Appends what the path finds when its first step is matched at start alone
+// (one of the starts CercaElementi tries), for a document of plain names.
+void CercaDa(xmlNode *start, const QByteArrayList &steps, Trovati &found);
+
 // The element's trimmed text in code page 1252; throws Exception "Element does
 // not contain a single text node" as the query does.
 QByteArray ValoreElemento(const xmlNode *element);
