@@ -82,7 +82,10 @@ void esplora(const QString &percorso, const QString &veroNoto, QSet<QString> &vi
     }
     visti.insert(vero);
     if (!info.isDir()) {
-        trovati.push_back({ percorso, QString() });
+        // A pipe or a device would never end, or never start.
+        trovati.push_back({ percorso,
+            info.isFile() ? QString()
+                          : QStringLiteral("Non è un file ordinario (dispositivo, pipe o socket): non letto") });
         return;
     }
     if (!info.isReadable() || !info.isExecutable()) {

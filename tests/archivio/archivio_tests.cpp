@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 QByteArray fattura(const QByteArray &corpi, const QByteArray &cedente = "<Denominazione>Rossi S.r.l.</Denominazione>")
@@ -157,6 +158,7 @@ protected:
         writeBytes(radice + QStringLiteral("archivio.zip"), dimensioneDichiarata(zip, "bugiarda.xml", 10));
         QFile::link(radice, radice + QStringLiteral("giro"));
         QFile::link(radice + QStringLiteral("nessuno.xml"), radice + QStringLiteral("manca.xml"));
+        ::mkfifo(QFile::encodeName(radice + QStringLiteral("tubo.xml")).constData(), 0600);
     }
 
     Raccolta leggi(const QStringList &percorsi, OpzioniArchivio opzioni = {})
@@ -215,7 +217,8 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
                 + QStringLiteral("note.txt: ATTENZIONE, XML CON ERRORI (002)! Start tag expected, '<' not found "
                                  "Line: 1 appunti"),
             radice + QStringLiteral("ricevuta.xml: Documento xml non gestito, visualizzazione non possibile!"),
-            radice + QStringLiteral("rotto.zip: Archivio ZIP non leggibile: Not a zip archive") }));
+            radice + QStringLiteral("rotto.zip: Archivio ZIP non leggibile: Not a zip archive"),
+            radice + QStringLiteral("tubo.xml: Non è un file ordinario (dispositivo, pipe o socket): non letto") }));
     Totali totali;
     for (const RigaArchivio &riga : r.tutte)
         totali.aggiungi(riga);
