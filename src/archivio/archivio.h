@@ -94,11 +94,7 @@ public:
     // SDI identifier (rows read after their metadata have it already).
     virtual void sdi(qsizetype riga, const QString &identificativo) = 0;
     // How many files and entries are done, of those found so far.
-    virtual void avanzamento(qsizetype fatti, qsizetype trovati)
-    {
-        Q_UNUSED(fatti)
-        Q_UNUSED(trovati)
-    }
+    virtual void avanzamento(qsizetype /*fatti*/, qsizetype /*trovati*/) { }
 };
 
 // Reads every path (file, folder or .zip) and hands the results out as they

@@ -138,13 +138,18 @@ private:
         p.esito.nonFatture.push_back({ p.file, p.voci, MotivoInUnaRiga(motivo) });
         pronto(p);
     }
+    // Wakes the delivery only when it waits for this very place: the workers
+    // usually run ahead of it.
     void pronto(Posto &p)
     {
+        bool sveglia = false;
         {
             const std::lock_guard lock(mutex_);
             p.pronto = true;
+            sveglia = atteso_ == &p;
         }
-        cambiato_.notify_all();
+        if (sveglia)
+            cambiato_.notify_one();
     }
     bool consegna(Posto &p);
     void consegnaEsito(EsitoFile &esito);
@@ -156,7 +161,8 @@ private:
     std::vector<std::unique_ptr<Posto>> posti_;
     QThreadPool pool_;
     std::mutex mutex_;
-    std::condition_variable_any cambiato_;
+    std::condition_variable cambiato_;
+    const Posto *atteso_ = nullptr; // the place the delivery waits for
     std::atomic<qsizetype> trovati_ { 0 };
     std::atomic<size_t> prossimo_ { 0 };
     qsizetype fatti_ = 0;
@@ -281,7 +287,10 @@ bool Lettura::consegna(Posto &p)
 {
     {
         std::unique_lock lock(mutex_);
-        if (!cambiato_.wait(lock, opz_.stop, [&p] { return p.pronto; }))
+        atteso_ = &p;
+        cambiato_.wait(lock, [&] { return p.pronto || opz_.stop.stop_requested(); });
+        atteso_ = nullptr;
+        if (!p.pronto)
             return false;
     }
     consegnaEsito(p.esito);
@@ -295,6 +304,12 @@ bool Lettura::consegna(Posto &p)
 
 void Lettura::esegui(const QStringList &percorsi)
 {
+    const std::stop_callback fermata(opz_.stop, [this] {
+        {
+            const std::lock_guard lock(mutex_);
+        }
+        cambiato_.notify_all();
+    });
     std::vector<Trovato> trovati;
     QSet<QString> visti;
     for (const QString &percorso : percorsi)
@@ -343,7 +358,8 @@ QByteArray LeggiOrigine(const QString &file, const QStringList &voci)
         leggiIn(file, bytes);
         return bytes;
     }
-    QByteArray bytes = ArchivioZip(file).leggi(ArchivioZip(file).cerca(voci.first()));
+    const ArchivioZip zip(file);
+    QByteArray bytes = zip.leggi(zip.cerca(voci.first()));
     for (qsizetype i = 1; i < voci.size(); ++i) {
         QByteArray dentro;
         {

@@ -47,6 +47,7 @@ struct DocumentoFattura::Dati {
 
     void indicizza(xmlNode *elemento)
     {
+        nomiSemplici = nomiSemplici && NomeSemplice(elemento);
         const auto indice = ordine.size();
         // Elements keep their place in _private, which libxml2 leaves to its users.
         elemento->_private = reinterpret_cast<void *>(static_cast<intptr_t>(indice));
@@ -90,9 +91,8 @@ DocumentoFattura::DocumentoFattura(QByteArrayView bytes)
         nullptr, XML_PARSE_NOBLANKS);
     if (!d_->doc)
         throw Exception(PrefissoXmlConErrori + loadErrorText(error));
-    xmlNode *radice = xmlDocGetRootElement(d_->doc.get());
-    d_->nomiSemplici = radice != nullptr && NomiSemplici(radice);
-    if (d_->nomiSemplici) {
+    if (xmlNode *radice = xmlDocGetRootElement(d_->doc.get())) {
+        d_->nomiSemplici = true;
         d_->ordine.reserve(512);
         d_->fine.reserve(512);
         d_->indicizza(radice);

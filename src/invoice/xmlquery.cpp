@@ -125,25 +125,12 @@ void CercaDa(xmlNode *start, const QByteArrayList &steps, Trovati &found)
         CercaPercorso(start, steps, 0, found, true);
 }
 
-bool NomiSemplici(xmlNode *root)
+bool NomeSemplice(const xmlNode *element)
 {
-    for (xmlNode *node = root; node != nullptr;) {
-        const auto *name = reinterpret_cast<const char *>(node->name);
-        if (!isAscii(name) || std::strchr(name, ':') != nullptr
-            || (node->ns != nullptr && node->ns->prefix != nullptr
-                && !isAscii(reinterpret_cast<const char *>(node->ns->prefix))))
-            return false;
-        xmlNode *next = node->children;
-        while (next != nullptr && next->type != XML_ELEMENT_NODE)
-            next = next->next;
-        for (xmlNode *up = node; next == nullptr && up != nullptr && up != root; up = up->parent) {
-            next = up->next;
-            while (next != nullptr && next->type != XML_ELEMENT_NODE)
-                next = next->next;
-        }
-        node = next;
-    }
-    return true;
+    const auto *name = reinterpret_cast<const char *>(element->name);
+    return isAscii(name) && std::strchr(name, ':') == nullptr
+        && (element->ns == nullptr || element->ns->prefix == nullptr
+            || isAscii(reinterpret_cast<const char *>(element->ns->prefix)));
 }
 
 QByteArray ValoreElemento(const xmlNode *element)

@@ -17,9 +17,9 @@ QByteArrayList PassiPercorso(const QByteArray &path);
 // below it as the first step, in the query's order.
 void CercaElementi(xmlNode *start, const QByteArrayList &steps, Trovati &found);
 
-// Whether every element name below root is ASCII without ":", and every
-// prefix ASCII: then a name is its own local name.
-bool NomiSemplici(xmlNode *root);
+// Whether the element's name is ASCII without ":" and its prefix ASCII: then
+// the name is its own local name.
+bool NomeSemplice(const xmlNode *element);
 
 // Appends what the path finds when its first step is matched at start alone
 // (one of the starts CercaElementi tries), for a document of plain names.
