@@ -13,11 +13,14 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QThreadPool>
+#include <QThread>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 const QString kFileTroppoGrande = QStringLiteral("Il file supera 100 MB: non letto");
@@ -114,13 +117,13 @@ public:
         : opz_(opzioni)
         , ric_(ricevitore)
     {
-        if (opz_.fili > 0)
-            pool_.setMaxThreadCount(opz_.fili);
     }
+    // Joined, not just finished: what a thread leaves behind (the crypto
+    // library's error state) goes with it before the reading returns.
     ~Lettura()
     {
-        pool_.clear();
-        pool_.waitForDone();
+        for (std::thread &f : fili_)
+            f.join();
     }
     Lettura(const Lettura &) = delete;
     Lettura &operator=(const Lettura &) = delete;
@@ -129,8 +132,12 @@ public:
 
 private:
     bool voluto(const QString &file, const QStringList &voci, bool contenitore) const;
-    // A worker: the files in order, each taken by the first worker free.
+    // A worker: the files in order, each taken by the first worker free;
+    // then the entries that ZIP archives still being read hand over.
     void lavora();
+    void fileFinito();
+    // Hands the work to a worker that has nothing else to do; false when none.
+    bool affida(std::function<void()> lavoro);
     void leggiFile(Posto &p, QByteArray &buffer);
     void leggiZip(Posto &p, const ArchivioZip &zip, int livello);
     void fallito(Posto &p, const QString &motivo)
@@ -156,10 +163,15 @@ private:
 
     const OpzioniArchivio &opz_;
     Ricevitore &ric_;
-    // The workers use the places: the pool is emptied (in the destructor)
-    // before they go.
+    // The workers use the places: they are joined (in the destructor) before
+    // the places go.
     std::vector<std::unique_ptr<Posto>> posti_;
-    QThreadPool pool_;
+    std::vector<std::thread> fili_;
+    std::mutex codaMutex_;
+    std::condition_variable codaCambiata_;
+    std::deque<std::function<void()>> coda_;
+    size_t liberi_ = 0; // workers waiting for an entry
+    size_t finiti_ = 0; // files done
     std::mutex mutex_;
     std::condition_variable cambiato_;
     const Posto *atteso_ = nullptr; // the place the delivery waits for
@@ -191,9 +203,48 @@ bool Lettura::voluto(const QString &file, const QStringList &voci, bool contenit
 void Lettura::lavora()
 {
     QByteArray buffer;
-    for (size_t i = prossimo_++; i < posti_.size() && !opz_.stop.stop_requested(); i = prossimo_++)
-        if (!posti_[i]->pronto)
+    for (size_t i = prossimo_++; i < posti_.size(); i = prossimo_++) {
+        if (!posti_[i]->pronto && !opz_.stop.stop_requested())
             leggiFile(*posti_[i], buffer);
+        fileFinito();
+    }
+    for (;;) {
+        std::function<void()> lavoro;
+        {
+            std::unique_lock lock(codaMutex_);
+            ++liberi_;
+            codaCambiata_.wait(lock, [this] { return !coda_.empty() || finiti_ == posti_.size(); });
+            --liberi_;
+            if (coda_.empty())
+                return;
+            lavoro = std::move(coda_.front());
+            coda_.pop_front();
+        }
+        lavoro();
+    }
+}
+
+void Lettura::fileFinito()
+{
+    bool tutti = false;
+    {
+        const std::lock_guard lock(codaMutex_);
+        tutti = ++finiti_ == posti_.size();
+    }
+    if (tutti)
+        codaCambiata_.notify_all();
+}
+
+bool Lettura::affida(std::function<void()> lavoro)
+{
+    {
+        const std::lock_guard lock(codaMutex_);
+        if (liberi_ <= coda_.size())
+            return false;
+        coda_.push_back(std::move(lavoro));
+    }
+    codaCambiata_.notify_one();
+    return true;
 }
 
 void Lettura::leggiFile(Posto &p, QByteArray &buffer)
@@ -251,7 +302,7 @@ void Lettura::leggiZip(Posto &p, const ArchivioZip &zip, int livello)
                 AnalizzaFile(bytes, figlio.file, figlio.voci, opz_, figlio.esito);
                 pronto(figlio);
             };
-            if (!pool_.tryStart(analisi))
+            if (!affida(analisi))
                 analisi();
         } catch (const Exception &e) {
             fallito(figlio, e.message());
@@ -329,8 +380,9 @@ void Lettura::esegui(const QStringList &percorsi)
         posti_.push_back(std::move(p));
     }
     trovati_ += static_cast<qsizetype>(posti_.size());
-    for (int i = 0; i < pool_.maxThreadCount(); ++i)
-        pool_.start([this] { lavora(); });
+    const int quanti = opz_.fili > 0 ? opz_.fili : std::max(1, QThread::idealThreadCount());
+    for (int i = 0; i < quanti; ++i)
+        fili_.emplace_back([this] { lavora(); });
     for (const std::unique_ptr<Posto> &p : posti_)
         if (!consegna(*p))
             return;
