@@ -79,7 +79,8 @@ struct FinestraArchivio::Pacchetto {
 };
 
 // Runs on the reading thread: gathers what the reading hands out and posts it
-// to the window. The first rows go at once, the rest a few times a second.
+// to the window. The first rows go at once, the rest four times a second:
+// each bunch repaints the table (the progress bar repaints at once).
 class FinestraArchivio::Ponte final : public Ricevitore {
 public:
     Ponte(FinestraArchivio &finestra, int generazione)
@@ -127,7 +128,7 @@ public:
 private:
     void forse()
     {
-        if ((ancoraNessuna_ && !p_.righe.empty()) || orologio_.elapsed() >= 100) {
+        if ((ancoraNessuna_ && !p_.righe.empty()) || orologio_.elapsed() >= 250) {
             ancoraNessuna_ = ancoraNessuna_ && p_.righe.empty();
             invia(false);
         }
