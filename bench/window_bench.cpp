@@ -43,6 +43,7 @@ class DialoghiBench final : public Dialoghi {
 public:
     QString scegliFile(QWidget *, const ImpostazioniDialogo &) override { return risposta; }
     QString scegliFileDaSalvare(QWidget *, const ImpostazioniDialogo &, const QString &) override { return {}; }
+    QString scegliCartella(QWidget *, const QString &, const QString &) override { return {}; }
     void stampa(QWidget *, QWebEngineView *) override { }
     void messaggio(QWidget *, const QString &testo) override { fallisci(testo); }
     void errore(QWidget *, const QString &testo) override { fallisci(testo); }

@@ -65,6 +65,11 @@ void finestraMessaggio(QWidget *parent, QMessageBox::Icon icona, const QString &
 }
 } // namespace
 
+QString DialoghiQt::scegliCartella(QWidget *parent, const QString &cartella, const QString &titolo)
+{
+    return QFileDialog::getExistingDirectory(parent, titolo, cartella);
+}
+
 void DialoghiQt::messaggio(QWidget *parent, const QString &testo)
 {
     finestraMessaggio(parent, QMessageBox::NoIcon, testo);

@@ -39,6 +39,8 @@ public:
     virtual QString scegliFileDaSalvare(
         QWidget *parent, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto)
         = 0;
+    // The chosen folder, or empty when the user cancelled.
+    virtual QString scegliCartella(QWidget *parent, const QString &cartella, const QString &titolo) = 0;
     // Asks for a printer and prints the view's page on it; nothing when the
     // user cancels.
     virtual void stampa(QWidget *parent, QWebEngineView *view) = 0;
@@ -66,6 +68,7 @@ public:
     QString scegliFile(QWidget *parent, const ImpostazioniDialogo &impostazioni) override;
     QString scegliFileDaSalvare(
         QWidget *parent, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto) override;
+    QString scegliCartella(QWidget *parent, const QString &cartella, const QString &titolo) override;
     void stampa(QWidget *parent, QWebEngineView *view) override;
     void messaggio(QWidget *parent, const QString &testo) override;
     void errore(QWidget *parent, const QString &testo) override;

@@ -3,6 +3,7 @@
 #include "app/barraricerca.h"
 #include "app/dialoghi.h"
 #include "app/docklayout.h"
+#include "app/finestraarchivio.h"
 #include "app/invoicepane.h"
 #include "app/pannellofirma.h"
 #include "app/pdfexport.h"
@@ -225,18 +226,23 @@ void TFLENTIVA::costruisci()
     imgVelmaro->setCursor(Qt::PointingHandCursor);
     imgVelmaro->setToolTip(QStringLiteral("Velmaro: il gestionale gratuito per magazzino, vendite e acquisti"));
     connect(imgVelmaro, &ImmagineCliccabile::clicked, this, &TFLENTIVA::imgVelmaroClick);
-    // Print and PDF are docked against the promotion: on any width they stay
-    // clear of it. At the design size they reach into the empty end of the
-    // web-address field; only a narrower window brings them over its text.
+    // Archive, print and PDF are docked against the promotion: on any width
+    // they stay clear of it. At the design size the first reaches over the
+    // end of the web address; a maximised window leaves the address clear.
     auto *panStampa = new QWidget(panBottom);
     panStampa->setObjectName(QStringLiteral("panStampa"));
     panStampa->setFont(fontPx(font(), 11));
-    bottomDock->addDocked(panStampa, DockLayout::Dock::Right, 228);
-    btnStampa = pulsante(panStampa, QStringLiteral("btnStampa"), QStringLiteral("Stampa"), { 6, 4, 105, 33 }, 13);
+    bottomDock->addDocked(panStampa, DockLayout::Dock::Right, 339);
+    btnArchivio = pulsante(panStampa, QStringLiteral("btnArchivio"), QStringLiteral("Archivio"), { 6, 4, 105, 33 }, 13);
+    btnArchivio->setToolTip(
+        QStringLiteral("Elenco delle fatture di una cartella o di un archivio ZIP (Ctrl+Maiusc+A)"));
+    btnStampa = pulsante(panStampa, QStringLiteral("btnStampa"), QStringLiteral("Stampa"), { 117, 4, 105, 33 }, 13);
     btnStampa->setToolTip(QStringLiteral("Stampa la fattura (Ctrl+P)"));
     btnEsportaPdf
-        = pulsante(panStampa, QStringLiteral("btnEsportaPdf"), QStringLiteral("Esporta PDF"), { 117, 4, 105, 33 }, 13);
+        = pulsante(panStampa, QStringLiteral("btnEsportaPdf"), QStringLiteral("Esporta PDF"), { 228, 4, 105, 33 }, 13);
     btnEsportaPdf->setToolTip(QStringLiteral("Salva la fattura come PDF (Ctrl+Maiusc+E)"));
+    archivio_ = new AperturaArchivio(this, dialoghi_, stato_.DirProgramma + DirFatture,
+        [this](const QString &percorso) { protetto([&] { apriScelto(percorso); }); });
 
     // Right column: logo, document, attachments, hidden utilities.
     QFrame *panRight = pannello(this, QStringLiteral("PanRight"));
@@ -336,12 +342,15 @@ void TFLENTIVA::costruisci()
         &TFLENTIVA::btnStampaClick);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), this), &QShortcut::activated, this,
         &TFLENTIVA::btnEsportaPdfClick);
+    connect(btnArchivio, &QPushButton::clicked, this, &TFLENTIVA::btnArchivioClick);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), this), &QShortcut::activated, this,
+        &TFLENTIVA::btnArchivioClick);
 }
 
 void TFLENTIVA::ordinaTab()
 {
     QWidget *const order[] = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen, btnStampa,
-        btnEsportaPdf, pannelloFirma_->pulsanteDettagli(), pannelloFirma_->pulsanteAggiorna() };
+        btnEsportaPdf, pannelloFirma_->pulsanteDettagli(), pannelloFirma_->pulsanteAggiorna(), btnArchivio };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -413,7 +422,7 @@ void TFLENTIVA::apriScelto(const QString &scelto)
 
 void TFLENTIVA::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (fileTrascinato(event->mimeData()).isEmpty()) {
+    if (fileTrascinato(event->mimeData()).isEmpty() && ArchivioTrascinato(event->mimeData()).isEmpty()) {
         event->ignore();
         return;
     }
@@ -423,6 +432,14 @@ void TFLENTIVA::dragEnterEvent(QDragEnterEvent *event)
 
 void TFLENTIVA::dropEvent(QDropEvent *event)
 {
+    // A folder or a ZIP archive goes to the archive window.
+    if (const QString archivio = ArchivioTrascinato(event->mimeData()); !archivio.isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        QMetaObject::invokeMethod(
+            this, [this, archivio] { archivio_->leggi({ archivio }); }, Qt::QueuedConnection);
+        return;
+    }
     const QString path = fileTrascinato(event->mimeData());
     if (path.isEmpty()) {
         event->ignore();
@@ -566,6 +583,11 @@ void TFLENTIVA::btnStampaClick()
         if (WebBrowser1->hasPage())
             dialoghi_.stampa(this, WebBrowser1);
     });
+}
+
+void TFLENTIVA::btnArchivioClick()
+{
+    archivio_->mostra();
 }
 
 void TFLENTIVA::btnEsportaPdfClick()

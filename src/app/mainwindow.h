@@ -9,6 +9,7 @@
 #include <QList>
 #include <QWidget>
 
+class AperturaArchivio;
 class CampoValore;
 class Dialoghi;
 class InvoicePane;
@@ -43,6 +44,7 @@ public:
     void btndecodificaClick();
     void btnStampaClick();
     void btnEsportaPdfClick();
+    void btnArchivioClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -89,6 +91,8 @@ private:
     QPushButton *ButtonOpen = nullptr;
     QPushButton *btnStampa = nullptr;
     QPushButton *btnEsportaPdf = nullptr;
+    QPushButton *btnArchivio = nullptr;
+    AperturaArchivio *archivio_ = nullptr; // the archive window and its private folder
     QWidget *panUtili = nullptr;
     PannelloFirma *pannelloFirma_ = nullptr;
 };

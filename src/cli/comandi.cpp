@@ -2,6 +2,7 @@
 // through a display of their own; the others call the routines behind the
 // window's buttons. Each file starts from the state the window starts with.
 #include "cli/comandi.h"
+#include "cli/elenco.h"
 
 #include "attachments/allegati.h"
 #include "attachments/codifica.h"
@@ -463,6 +464,15 @@ QString TestoAiuto()
                           "      programma, o ELENCO.xml). Con --json un oggetto per file, uno per riga.\n"
                           "      Codice di uscita 0 se ogni file è valida o assente, 1 altrimenti. La revoca\n"
                           "      dei certificati non è verificata.\n"
+                          "  elenco PERCORSO... [--json | --csv] [--righe]\n"
+                          "      file, cartelle (con le sottocartelle) e archivi .zip: una riga per fattura\n"
+                          "      (per corpo) con file, tipo, numero, data, cedente, cessionario, importi,\n"
+                          "      allegati; in fondo il numero e i totali. Con --json un oggetto per riga con\n"
+                          "      le chiavi file, voce, corpo, formato, tipo_documento, numero, data, cedente,\n"
+                          "      cedente_id, cessionario, cessionario_id, valuta, imponibile, imposta,\n"
+                          "      totale, da_pagare, allegati, firma, sdi; con --csv il CSV di \"Esporta\n"
+                          "      CSV\"; con --righe una riga per linea di fattura. I file che non sono\n"
+                          "      fatture vanno sullo standard error, uno per riga.\n"
                           "  --help     questo aiuto\n"
                           "  --version  la versione\n"
                           "\n"
@@ -485,6 +495,8 @@ int EseguiComando(
     }
     if (primo == QLatin1String("firma"))
         return ComandoFirma(argomenti.mid(1), dirProgramma, out, err);
+    if (primo == QLatin1String("elenco"))
+        return ComandoElenco(argomenti.mid(1), out, err);
     Opzioni o;
     try {
         o = leggiOpzioni(argomenti);

@@ -222,7 +222,8 @@ void initXmlLibraries()
         xmlSetExternalEntityLoader(refuseExternalEntity);
         xmlSetStructuredErrorFunc(nullptr, structuredError);
         xmlSetGenericErrorFunc(nullptr, genericError);
-        // The two above hold for this thread; these for the threads to come.
+        // libxml2 keeps its error handlers per thread: threads that parse
+        // later (the archive's workers) start from these.
         xmlThrDefSetStructuredErrorFunc(nullptr, structuredError);
         xmlThrDefSetGenericErrorFunc(nullptr, genericError);
         xsltSetGenericErrorFunc(nullptr, genericError);

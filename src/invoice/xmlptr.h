@@ -10,6 +10,7 @@
 #include <memory>
 
 struct XmlDeleter {
+    void operator()(xmlChar *p) const { xmlFree(p); }
     void operator()(xmlDoc *p) const { xmlFreeDoc(p); }
     void operator()(xmlParserCtxt *p) const { xmlFreeParserCtxt(p); }
     void operator()(xsltStylesheet *p) const { xsltFreeStylesheet(p); }

@@ -8,12 +8,11 @@
 #include "common/text8.h"
 #include "invoice/xmlcache.h"
 #include "invoice/xmlload.h"
+#include "invoice/xmlquery_p.h"
 
-#include <vector>
+#include <cstring>
 
 namespace {
-using Trovati = std::vector<xmlNode *>;
-
 QByteArray qualifiedName(const xmlNode *node)
 {
     const auto *name = reinterpret_cast<const char *>(node->name);
@@ -39,11 +38,40 @@ QByteArray localName8(const xmlNode *node)
     return NomeLocale(name);
 }
 
-bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype index, Trovati &found)
+bool isAscii(const char *text)
+{
+    for (; *text != 0; ++text)
+        if (static_cast<unsigned char>(*text) >= 0x80)
+            return false;
+    return true;
+}
+
+char foldAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// The element's localName8 equals the step. When every name of the document
+// is plain (ASCII, no ":"), the local name is the name itself and is compared
+// in place: the walk tries every element against every path.
+bool matchesStep(const xmlNode *node, const QByteArray &step, bool plainNames)
+{
+    if (!plainNames)
+        return equalsIgnoreAsciiCase(localName8(node), step);
+    const auto *name = reinterpret_cast<const char *>(node->name);
+    const qsizetype n = step.size();
+    qsizetype i = 0;
+    for (; name[i] != 0; ++i)
+        if (i >= n || foldAscii(name[i]) != foldAscii(step[i]))
+            return false;
+    return i == n;
+}
+
+bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype index, Trovati &found, bool plainNames)
 {
     if (element == nullptr)
         return false;
-    if (!equalsIgnoreAsciiCase(localName8(element), steps[index]))
+    if (!matchesStep(element, steps[index], plainNames))
         return false;
     if (index == steps.size() - 1) {
         found.push_back(element);
@@ -51,19 +79,19 @@ bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype inde
     }
     bool result = false;
     for (xmlNode *child = element->children; child != nullptr; child = child->next)
-        if (child->type == XML_ELEMENT_NODE && CercaPercorso(child, steps, index + 1, found))
+        if (child->type == XML_ELEMENT_NODE && CercaPercorso(child, steps, index + 1, found, plainNames))
             result = true;
     return result;
 }
 
-void CercaNodi(xmlNode *element, const QByteArrayList &steps, Trovati &found)
+void CercaNodi(xmlNode *element, const QByteArrayList &steps, Trovati &found, bool plainNames)
 {
     if (element == nullptr)
         return;
-    CercaPercorso(element, steps, 0, found);
+    CercaPercorso(element, steps, 0, found, plainNames);
     for (xmlNode *child = element->children; child != nullptr; child = child->next)
         if (child->type == XML_ELEMENT_NODE)
-            CercaNodi(child, steps, found);
+            CercaNodi(child, steps, found, plainNames);
 }
 
 QString elementText(const xmlNode *element)
@@ -76,6 +104,39 @@ QString elementText(const xmlNode *element)
     throw Exception(QStringLiteral("Element does not contain a single text node"));
 }
 } // namespace
+
+QByteArrayList PassiPercorso(const QByteArray &path)
+{
+    QByteArrayList steps = DividiPercorso(path);
+    for (QByteArray &step : steps)
+        step = NomeLocale(step);
+    return steps;
+}
+
+void CercaElementi(xmlNode *start, const QByteArrayList &steps, Trovati &found)
+{
+    if (!steps.isEmpty())
+        CercaNodi(start, steps, found, false);
+}
+
+void CercaDa(xmlNode *start, const QByteArrayList &steps, Trovati &found)
+{
+    if (!steps.isEmpty())
+        CercaPercorso(start, steps, 0, found, true);
+}
+
+bool NomeSemplice(const xmlNode *element)
+{
+    const auto *name = reinterpret_cast<const char *>(element->name);
+    return isAscii(name) && std::strchr(name, ':') == nullptr
+        && (element->ns == nullptr || element->ns->prefix == nullptr
+            || isAscii(reinterpret_cast<const char *>(element->ns->prefix)));
+}
+
+QByteArray ValoreElemento(const xmlNode *element)
+{
+    return toWindows1252(trimControls(elementText(element)));
+}
 
 QByteArray NomeLocale(const QByteArray &name)
 {
@@ -135,15 +196,9 @@ bool LeggiValoriXml(const QString &fileName, const QByteArray &path, QByteArrayL
         }
     }
 
-    QByteArrayList steps = DividiPercorso(path);
-    for (QByteArray &step : steps)
-        step = NomeLocale(step);
-    if (steps.isEmpty())
-        return false;
-
     Trovati found;
-    CercaNodi(xmlDocGetRootElement(doc.get()), steps, found);
+    CercaElementi(xmlDocGetRootElement(doc.get()), PassiPercorso(path), found);
     for (const xmlNode *element : found)
-        values.append(toWindows1252(trimControls(elementText(element))));
+        values.append(ValoreElemento(element));
     return !values.isEmpty();
 }

@@ -83,7 +83,8 @@ TEST_F(DropTest, OnlyAnInvoiceFileFirstInTheDragIsTaken)
         { "first of several", "page", { xml, txt }, true },
         { "text file", "page", { txt }, false },
         { "text file first", "StFileXML", { txt, xml }, false },
-        { "folder named .xml", "page", { programFolder + QStringLiteral("cartella.xml") }, false },
+        { "folder, even named .xml: the archive window", "page", { programFolder + QStringLiteral("cartella.xml") },
+            true },
         { "missing file", "page", { programFolder + QStringLiteral("manca.xml") }, false },
     };
     for (const auto &r : rows) {

@@ -26,6 +26,10 @@ struct ScriptedDialogs final : Dialoghi {
     QString scegliFile(QWidget *, const ImpostazioniDialogo &impostazioni) override;
     QString scegliFileDaSalvare(
         QWidget *, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto) override;
+    QString scegliCartella(QWidget *, const QString &, const QString &) override
+    {
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
     void stampa(QWidget *, QWebEngineView *view) override { printed << view; }
     void messaggio(QWidget *, const QString &testo) override { messages << testo; }
     void errore(QWidget *, const QString &testo) override { errors << testo; }

@@ -1,0 +1,145 @@
+#!/usr/bin/env python3
+"""Writes the archive benchmark's inputs into a folder (default bench/data), each only when missing:
+
+  archivio/        10,000 small invoices (about 5 KB each) in 100 folders of 100; one in ten is a signed
+                   envelope (.xml.p7m), signed with the openssl tool and a throwaway key made here
+  archivio.zip     the same files in one ZIP archive
+  archivio_xml/    the same 10,000 invoices as plain XML (the envelopes' content), for xmllint
+
+Usage: genera_archivio_bench.py [FOLDER]
+"""
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+qui = os.path.dirname(os.path.abspath(__file__))
+cartella = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(qui), "bench", "data")
+QUANTE = 10_000
+
+FORNITORI = ["Rossi S.r.l.", "Bianchi &amp; Figli S.p.A.", "Officina Verdi", "Città Nuova soc. coop.", "Neri Luigi"]
+ARTICOLI = ["Viti inox M6", "Bulloni zincati", "Guarnizioni in gomma", "Ore di manodopera", "Trasporto",
+            "Cavo elettrico 3x2,5", "Vernice acrilica", "Pannello isolante"]
+
+
+def fattura(n, caso):
+    righe, imponibile = [], 0
+    for i in range(1, 9):
+        quantita = caso.randint(1, 40)
+        prezzo = caso.randint(100, 50_000)  # cents
+        totale = quantita * prezzo
+        imponibile += totale
+        righe.append(f"""      <DettaglioLinee>
+        <NumeroLinea>{i}</NumeroLinea>
+        <CodiceArticolo><CodiceTipo>INTERNO</CodiceTipo><CodiceValore>ART{caso.randint(1000, 9999)}</CodiceValore></CodiceArticolo>
+        <Descrizione>{caso.choice(ARTICOLI)}</Descrizione>
+        <Quantita>{quantita}.00</Quantita>
+        <UnitaMisura>PZ</UnitaMisura>
+        <PrezzoUnitario>{prezzo // 100}.{prezzo % 100:02d}</PrezzoUnitario>
+        <PrezzoTotale>{totale // 100}.{totale % 100:02d}</PrezzoTotale>
+        <AliquotaIVA>22.00</AliquotaIVA>
+      </DettaglioLinee>
+""")
+    imposta = (imponibile * 22 + 50) // 100
+    def euro(c):
+        return f"{c // 100}.{c % 100:02d}"
+    fornitore = FORNITORI[n % len(FORNITORI)]
+    return f"""<?xml version="1.0" encoding="UTF-8"?>
+<p:FatturaElettronica versione="FPR12" xmlns:p="http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2">
+  <FatturaElettronicaHeader>
+    <DatiTrasmissione>
+      <IdTrasmittente><IdPaese>IT</IdPaese><IdCodice>01234567890</IdCodice></IdTrasmittente>
+      <ProgressivoInvio>{n:05d}</ProgressivoInvio>
+      <FormatoTrasmissione>FPR12</FormatoTrasmissione>
+      <CodiceDestinatario>0000000</CodiceDestinatario>
+    </DatiTrasmissione>
+    <CedentePrestatore>
+      <DatiAnagrafici>
+        <IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>{10_000_000_000 + n % 97:011d}</IdCodice></IdFiscaleIVA>
+        <Anagrafica><Denominazione>{fornitore}</Denominazione></Anagrafica>
+        <RegimeFiscale>RF01</RegimeFiscale>
+      </DatiAnagrafici>
+      <Sede><Indirizzo>Via Roma 1</Indirizzo><CAP>00100</CAP><Comune>Roma</Comune><Nazione>IT</Nazione></Sede>
+    </CedentePrestatore>
+    <CessionarioCommittente>
+      <DatiAnagrafici>
+        <CodiceFiscale>BNCNNA80A41H501X</CodiceFiscale>
+        <Anagrafica><Nome>Anna</Nome><Cognome>Bianchi</Cognome></Anagrafica>
+      </DatiAnagrafici>
+      <Sede><Indirizzo>Via Milano 2</Indirizzo><CAP>20100</CAP><Comune>Milano</Comune><Nazione>IT</Nazione></Sede>
+    </CessionarioCommittente>
+  </FatturaElettronicaHeader>
+  <FatturaElettronicaBody>
+    <DatiGenerali>
+      <DatiGeneraliDocumento>
+        <TipoDocumento>TD01</TipoDocumento>
+        <Divisa>EUR</Divisa>
+        <Data>2026-{1 + n % 12:02d}-{1 + n % 28:02d}</Data>
+        <Numero>FT/{n}</Numero>
+        <ImportoTotaleDocumento>{euro(imponibile + imposta)}</ImportoTotaleDocumento>
+      </DatiGeneraliDocumento>
+    </DatiGenerali>
+    <DatiBeniServizi>
+{"".join(righe)}      <DatiRiepilogo>
+        <AliquotaIVA>22.00</AliquotaIVA>
+        <ImponibileImporto>{euro(imponibile)}</ImponibileImporto>
+        <Imposta>{euro(imposta)}</Imposta>
+        <EsigibilitaIVA>I</EsigibilitaIVA>
+      </DatiRiepilogo>
+    </DatiBeniServizi>
+    <DatiPagamento>
+      <CondizioniPagamento>TP02</CondizioniPagamento>
+      <DettaglioPagamento><ModalitaPagamento>MP05</ModalitaPagamento><ImportoPagamento>{euro(imponibile + imposta)}</ImportoPagamento></DettaglioPagamento>
+    </DatiPagamento>
+  </FatturaElettronicaBody>
+</p:FatturaElettronica>
+"""
+
+
+def genera():
+    caso = random.Random(11)
+    cartelle = [os.path.join(cartella, d) for d in ("archivio", "archivio_xml")]
+    provvisorie = [c + ".tmp" for c in cartelle]
+    for p in provvisorie:
+        shutil.rmtree(p, ignore_errors=True)
+    with tempfile.TemporaryDirectory() as chiavi:
+        chiave, certificato = os.path.join(chiavi, "k.pem"), os.path.join(chiavi, "c.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Prova archivio",
+                        "-keyout", chiave, "-out", certificato, "-days", "2"], check=True, capture_output=True)
+        for n in range(1, QUANTE + 1):
+            sotto = f"{(n - 1) // 100:03d}"
+            nome = f"IT01234567890_{n:05d}.xml"
+            testo = fattura(n, caso).encode()
+            for base in provvisorie:
+                os.makedirs(os.path.join(base, sotto), exist_ok=True)
+            with open(os.path.join(provvisorie[1], sotto, nome), "wb") as f:
+                f.write(testo)
+            destinazione = os.path.join(provvisorie[0], sotto, nome)
+            if n % 10 == 0:
+                subprocess.run(["openssl", "cms", "-sign", "-binary", "-nodetach", "-outform", "DER",
+                                "-signer", certificato, "-inkey", chiave, "-out", destinazione + ".p7m"],
+                               input=testo, check=True, capture_output=True)
+            else:
+                with open(destinazione, "wb") as f:
+                    f.write(testo)
+    for p, c in zip(provvisorie, cartelle):
+        os.replace(p, c)
+
+
+os.makedirs(cartella, exist_ok=True)
+if not all(os.path.isdir(os.path.join(cartella, d)) for d in ("archivio", "archivio_xml")):
+    genera()
+    print(f"archivio/: {QUANTE:,} fatture")
+zip_finale = os.path.join(cartella, "archivio.zip")
+if not os.path.exists(zip_finale):
+    sorgente = os.path.join(cartella, "archivio")
+    with zipfile.ZipFile(zip_finale + ".tmp", "w", zipfile.ZIP_DEFLATED) as z:
+        for radice, _, nomi in sorted(os.walk(sorgente)):
+            for nome in sorted(nomi):
+                pieno = os.path.join(radice, nome)
+                z.write(pieno, os.path.relpath(pieno, sorgente))
+    os.replace(zip_finale + ".tmp", zip_finale)
+    print(f"archivio.zip: {os.path.getsize(zip_finale):,} byte")

@@ -1,0 +1,513 @@
+// The archive window. The reading runs on a thread of its own (which uses the
+// workers of the archive module) and hands its results to this window in
+// bunches, so the first rows show at once and the window stays responsive.
+#include "app/finestraarchivio.h"
+
+#include "app/dialoghi.h"
+#include "app/modelloarchivio.h"
+#include "archivio/csv.h"
+#include "common/errors.h"
+#include "common/fileio.h"
+#include "common/filenames.h"
+#include "common/messages.h"
+#include "common/strings.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+const QString kFiltroArchivi
+    = QStringLiteral("archivi ZIP (.zip)|*.zip|fatture (.xml, .p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*");
+
+QString mostrato(const QString &radice, const QString &file, const QStringList &voci)
+{
+    const QString nome = NomeOrigine(file, voci);
+    return !radice.isEmpty() && nome.startsWith(radice + u'/') ? nome.mid(radice.size() + 1) : nome;
+}
+
+QStringList percorsiTrascinati(const QMimeData *data)
+{
+    QStringList percorsi;
+    for (const QUrl &url : data != nullptr ? data->urls() : QList<QUrl>())
+        if (url.isLocalFile())
+            percorsi << url.toLocalFile();
+    return percorsi;
+}
+
+// The rows of a second reading (the invoice lines), gathered.
+struct Raccolta final : Ricevitore {
+    std::vector<RigaArchivio> tutte;
+    QStringList scarti;
+    void righe(std::vector<RigaArchivio> &&nuove) override
+    {
+        for (RigaArchivio &r : nuove)
+            tutte.push_back(std::move(r));
+    }
+    void nonFattura(FileNonFattura &&f) override
+    {
+        scarti << NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo;
+    }
+    void sdi(qsizetype, const QString &) override { }
+};
+} // namespace
+
+struct FinestraArchivio::Pacchetto {
+    int generazione = 0;
+    std::vector<RigaArchivio> righe;
+    std::vector<FileNonFattura> scarti;
+    std::vector<std::pair<qsizetype, QString>> sdi;
+    qsizetype fatti = 0;
+    qsizetype trovati = 0;
+    bool fine = false;
+};
+
+// Runs on the reading thread: gathers what the reading hands out and posts it
+// to the window. The first rows go at once, the rest four times a second:
+// each bunch repaints the table (the progress bar repaints at once).
+class FinestraArchivio::Ponte final : public Ricevitore {
+public:
+    Ponte(FinestraArchivio &finestra, int generazione)
+        : finestra_(finestra)
+        , generazione_(generazione)
+    {
+        orologio_.start();
+    }
+    void righe(std::vector<RigaArchivio> &&nuove) override
+    {
+        for (RigaArchivio &r : nuove)
+            p_.righe.push_back(std::move(r));
+        forse();
+    }
+    void nonFattura(FileNonFattura &&file) override
+    {
+        p_.scarti.push_back(std::move(file));
+        forse();
+    }
+    void sdi(qsizetype riga, const QString &identificativo) override
+    {
+        p_.sdi.emplace_back(riga, identificativo);
+        forse();
+    }
+    void avanzamento(qsizetype fatti, qsizetype trovati) override
+    {
+        p_.fatti = fatti;
+        p_.trovati = trovati;
+        forse();
+    }
+    void invia(bool fine)
+    {
+        auto p = std::make_shared<Pacchetto>(std::move(p_));
+        p->generazione = generazione_;
+        p->fine = fine;
+        p_ = Pacchetto();
+        p_.fatti = p->fatti;
+        p_.trovati = p->trovati;
+        FinestraArchivio *f = &finestra_;
+        QMetaObject::invokeMethod(
+            f, [f, p] { f->ricevi(*p); }, Qt::QueuedConnection);
+        orologio_.restart();
+    }
+
+private:
+    void forse()
+    {
+        if ((ancoraNessuna_ && !p_.righe.empty()) || orologio_.elapsed() >= 250) {
+            ancoraNessuna_ = ancoraNessuna_ && p_.righe.empty();
+            invia(false);
+        }
+    }
+
+    FinestraArchivio &finestra_;
+    const int generazione_;
+    Pacchetto p_;
+    QElapsedTimer orologio_;
+    bool ancoraNessuna_ = true;
+};
+
+FinestraArchivio::FinestraArchivio(
+    QWidget *parent, Dialoghi &dialoghi, const QString &cartella, std::function<void(const RigaArchivio &)> apri)
+    : QWidget(parent, Qt::Window)
+    , dialoghi_(dialoghi)
+    , cartella_(cartella)
+    , apri_(std::move(apri))
+{
+    setObjectName(QStringLiteral("FinestraArchivio"));
+    setWindowTitle(QStringLiteral("Archivio fatture"));
+    setAcceptDrops(true);
+    resize(1200, 700);
+
+    auto *btnCartella = new QPushButton(QStringLiteral("Apri cartella..."), this);
+    btnCartella->setObjectName(QStringLiteral("btnCartella"));
+    auto *btnZip = new QPushButton(QStringLiteral("Apri ZIP..."), this);
+    btnZip->setObjectName(QStringLiteral("btnZip"));
+    cerca_ = new QLineEdit(this);
+    cerca_->setObjectName(QStringLiteral("cerca"));
+    cerca_->setPlaceholderText(QStringLiteral("Cerca in file, numero, data, cedente, cessionario..."));
+    cerca_->setClearButtonEnabled(true);
+    auto *alto = new QHBoxLayout;
+    alto->addWidget(btnCartella);
+    alto->addWidget(btnZip);
+    alto->addSpacing(16);
+    alto->addWidget(new QLabel(QStringLiteral("Cerca:"), this));
+    alto->addWidget(cerca_, 1);
+
+    modello_ = new ModelloArchivio(this);
+    filtro_ = new FiltroArchivio(this);
+    filtro_->setSourceModel(modello_);
+    tabella_ = new QTableView(this);
+    tabella_->setObjectName(QStringLiteral("tabella"));
+    tabella_->setModel(filtro_);
+    tabella_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tabella_->setSelectionMode(QAbstractItemView::SingleSelection);
+    tabella_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tabella_->setAlternatingRowColors(true);
+    tabella_->setWordWrap(false);
+    tabella_->verticalHeader()->hide();
+    tabella_->verticalHeader()->setDefaultSectionSize(tabella_->fontMetrics().height() + 6);
+    // Kept in the order of the reading (by path, then body) until a column is chosen.
+    tabella_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    tabella_->setSortingEnabled(true);
+    const int larghezze[]
+        = { 260, 140, 50, 60, 50, 140, 110, 80, 220, 120, 200, 120, 50, 100, 90, 100, 100, 60, 90, 110 };
+    for (int c = 0; c < ModelloArchivio::NumeroColonne; ++c)
+        tabella_->setColumnWidth(c, larghezze[c]);
+
+    titoloScarti_ = new QLabel(this);
+    scartiLista_ = new QTreeWidget(this);
+    scartiLista_->setObjectName(QStringLiteral("scarti"));
+    scartiLista_->setHeaderLabels({ QStringLiteral("File"), QStringLiteral("Motivo") });
+    scartiLista_->setRootIsDecorated(false);
+    scartiLista_->setColumnWidth(0, 360);
+    auto *sotto = new QWidget(this);
+    auto *sottoLayout = new QVBoxLayout(sotto);
+    sottoLayout->setContentsMargins(0, 0, 0, 0);
+    sottoLayout->addWidget(titoloScarti_);
+    sottoLayout->addWidget(scartiLista_);
+    auto *divisore = new QSplitter(Qt::Vertical, this);
+    divisore->addWidget(tabella_);
+    divisore->addWidget(sotto);
+    divisore->setStretchFactor(0, 4);
+    divisore->setStretchFactor(1, 1);
+
+    totali_ = new QLabel(this);
+    totali_->setObjectName(QStringLiteral("totali"));
+    totali_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    avanzamento_ = new QProgressBar(this);
+    avanzamento_->setObjectName(QStringLiteral("avanzamento"));
+    avanzamento_->setFormat(QStringLiteral("%v di %m"));
+    avanzamento_->hide();
+    btnEsportaCsv_ = new QPushButton(QStringLiteral("Esporta CSV"), this);
+    btnEsportaCsv_->setObjectName(QStringLiteral("btnEsportaCsv"));
+    btnEsportaCsv_->setToolTip(QStringLiteral("Le fatture mostrate, una per riga"));
+    btnEsportaRighe_ = new QPushButton(QStringLiteral("Esporta righe CSV"), this);
+    btnEsportaRighe_->setObjectName(QStringLiteral("btnEsportaRighe"));
+    btnEsportaRighe_->setToolTip(QStringLiteral("Le linee delle fatture mostrate, una per riga"));
+    auto *btnChiudi = new QPushButton(QStringLiteral("Chiudi"), this);
+    auto *basso = new QHBoxLayout;
+    basso->addWidget(totali_, 1);
+    basso->addWidget(avanzamento_);
+    basso->addWidget(btnEsportaCsv_);
+    basso->addWidget(btnEsportaRighe_);
+    basso->addWidget(btnChiudi);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(alto);
+    layout->addWidget(divisore, 1);
+    layout->addLayout(basso);
+
+    connect(btnCartella, &QPushButton::clicked, this, &FinestraArchivio::btnCartellaClick);
+    connect(btnZip, &QPushButton::clicked, this, &FinestraArchivio::btnZipClick);
+    connect(btnEsportaCsv_, &QPushButton::clicked, this, &FinestraArchivio::btnEsportaCsvClick);
+    connect(btnEsportaRighe_, &QPushButton::clicked, this, &FinestraArchivio::btnEsportaRigheClick);
+    connect(btnChiudi, &QPushButton::clicked, this, &QWidget::close);
+    connect(cerca_, &QLineEdit::textChanged, filtro_, &FiltroArchivio::cerca);
+    // Double click, and Enter, on a row.
+    connect(tabella_, &QTableView::activated, this, &FinestraArchivio::apriRiga);
+    for (auto segnale : { &QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved })
+        connect(filtro_, segnale, this, &FinestraArchivio::aggiornaTotali);
+    connect(filtro_, &QAbstractItemModel::modelReset, this, &FinestraArchivio::aggiornaTotali);
+    connect(filtro_, &QAbstractItemModel::layoutChanged, this, &FinestraArchivio::aggiornaTotali);
+    aggiornaTotali();
+}
+
+FinestraArchivio::~FinestraArchivio()
+{
+    ferma();
+}
+
+void FinestraArchivio::ferma()
+{
+    if (lettore_.joinable()) {
+        lettore_.request_stop();
+        lettore_.join();
+    }
+    finita_ = true;
+}
+
+void FinestraArchivio::leggi(const QStringList &percorsi)
+{
+    ferma();
+    ++generazione_;
+    finita_ = false;
+    scarti_ = 0;
+    const QFileInfo primo(percorsi.value(0));
+    radice_ = percorsi.size() == 1 ? QDir::cleanPath(primo.isDir() ? primo.filePath() : primo.path()) : QString();
+    modello_->svuota(radice_);
+    scartiLista_->clear();
+    titoloScarti_->setText(QStringLiteral("File che non sono fatture: 0"));
+    setWindowTitle(QStringLiteral("Archivio fatture - ") + percorsi.join(QStringLiteral(", ")));
+    avanzamento_->setRange(0, 0);
+    avanzamento_->show();
+    btnEsportaCsv_->setEnabled(false);
+    btnEsportaRighe_->setEnabled(false);
+    const int generazione = generazione_;
+    lettore_ = std::jthread([this, percorsi, generazione](std::stop_token stop) {
+        OpzioniArchivio opzioni;
+        opzioni.stop = stop;
+        Ponte ponte(*this, generazione);
+        LeggiArchivio(percorsi, opzioni, ponte);
+        ponte.invia(true);
+    });
+}
+
+void FinestraArchivio::ricevi(Pacchetto &p)
+{
+    if (p.generazione != generazione_)
+        return; // from a reading that was replaced
+    modello_->aggiungi(std::move(p.righe));
+    for (const auto &[riga, sdi] : p.sdi)
+        modello_->impostaSdi(riga, sdi);
+    for (const FileNonFattura &f : p.scarti) {
+        auto *voce = new QTreeWidgetItem(scartiLista_, { mostrato(radice_, f.file, f.voci), f.motivo });
+        voce->setToolTip(0, NomeOrigine(f.file, f.voci));
+        voce->setToolTip(1, f.motivo);
+        ++scarti_;
+    }
+    titoloScarti_->setText(QStringLiteral("File che non sono fatture: %1").arg(scarti_));
+    if (p.trovati > 0) {
+        avanzamento_->setRange(0, static_cast<int>(p.trovati));
+        avanzamento_->setValue(static_cast<int>(p.fatti));
+    }
+    if (p.fine) {
+        finita_ = true;
+        avanzamento_->hide();
+        btnEsportaCsv_->setEnabled(true);
+        btnEsportaRighe_->setEnabled(true);
+        emit letturaFinita();
+    }
+}
+
+void FinestraArchivio::aggiornaTotali()
+{
+    // Rows come in bunches and the filter changes at each key: one sum per turn.
+    if (totaliInAttesa_)
+        return;
+    totaliInAttesa_ = true;
+    QTimer::singleShot(0, this, [this] {
+        totaliInAttesa_ = false;
+        Totali t;
+        for (int i = 0; i < filtro_->rowCount(); ++i)
+            t.aggiungi(filtro_->riga(i));
+        QString testo = filtro_->rowCount() == modello_->rowCount()
+            ? QStringLiteral("%1 fatture").arg(t.righe)
+            : QStringLiteral("%1 fatture mostrate su %2").arg(t.righe).arg(modello_->rowCount());
+        for (const auto &[valuta, v] : t.valute)
+            testo += QStringLiteral("   %1: imponibile %2, imposta %3, totale %4")
+                         .arg(valuta.isEmpty() ? QStringLiteral("senza valuta") : valuta,
+                             FormatoCentesimi(v.imponibile, u',', true), FormatoCentesimi(v.imposta, u',', true),
+                             FormatoCentesimi(v.totale, u',', true));
+        if (!t.nonSommate.isEmpty())
+            testo += QStringLiteral("   (%1 non sommate: importi non numerici)").arg(t.nonSommate.size());
+        totali_->setText(testo);
+        totali_->setToolTip(
+            t.nonSommate.isEmpty() ? QString() : QStringLiteral("Non sommate:\n") + t.nonSommate.join(u'\n'));
+    });
+}
+
+void FinestraArchivio::apriRiga(const QModelIndex &indice)
+{
+    if (indice.isValid())
+        apri_(filtro_->riga(indice.row()));
+}
+
+std::vector<const RigaArchivio *> FinestraArchivio::righeMostrate() const
+{
+    std::vector<const RigaArchivio *> righe;
+    for (int i = 0; i < filtro_->rowCount(); ++i)
+        righe.push_back(&filtro_->riga(i));
+    return righe;
+}
+
+void FinestraArchivio::esporta(const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv)
+{
+    const ImpostazioniDialogo impostazioni { radice_.isEmpty() ? cartella_ : radice_, QStringLiteral("csv"),
+        QStringLiteral("CSV (.csv)|*.csv"), titolo };
+    const QString scelto = dialoghi_.scegliFileDaSalvare(this, impostazioni, nome);
+    if (trimControls(scelto).isEmpty())
+        return;
+    try {
+        writeFileAtomically(scelto, csv());
+    } catch (const Exception &e) {
+        dialoghi_.errore(this, testoErrore(e.message()));
+    }
+}
+
+void FinestraArchivio::btnEsportaCsvClick()
+{
+    esporta(QStringLiteral("Esporta CSV"), QStringLiteral("fatture.csv"), [this] { return CsvRighe(righeMostrate()); });
+}
+
+void FinestraArchivio::btnEsportaRigheClick()
+{
+    esporta(QStringLiteral("Esporta righe CSV"), QStringLiteral("righe.csv"), [this] {
+        // The lines are not kept with the rows: the files shown are read again.
+        const std::vector<const RigaArchivio *> mostrate = righeMostrate();
+        OpzioniArchivio opzioni;
+        opzioni.linee = true;
+        QStringList file;
+        for (const RigaArchivio *r : mostrate) {
+            opzioni.solo.insert(NomeOrigine(r->file, r->voci));
+            if (file.isEmpty() || file.last() != r->file)
+                file << r->file;
+        }
+        file.removeDuplicates();
+        Raccolta raccolta;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        LeggiArchivio(file, opzioni, raccolta);
+        QApplication::restoreOverrideCursor();
+        QHash<QString, const RigaArchivio *> lette;
+        for (const RigaArchivio &r : raccolta.tutte)
+            lette.insert(NomeOrigine(r.file, r.voci) + u'#' + QString::number(r.corpo), &r);
+        std::vector<const RigaArchivio *> conLinee;
+        for (const RigaArchivio *r : mostrate)
+            if (const RigaArchivio *letta
+                = lette.value(NomeOrigine(r->file, r->voci) + u'#' + QString::number(r->corpo)))
+                conLinee.push_back(letta);
+        if (!raccolta.scarti.isEmpty())
+            dialoghi_.messaggio(this,
+                QStringLiteral("Le righe di questi file non si leggono più e non sono esportate:\n")
+                    + raccolta.scarti.join(u'\n'));
+        return CsvLinee(conLinee);
+    });
+}
+
+void FinestraArchivio::btnCartellaClick()
+{
+    const QString scelta = dialoghi_.scegliCartella(
+        this, radice_.isEmpty() ? cartella_ : radice_, QStringLiteral("Cartella di fatture"));
+    if (!trimControls(scelta).isEmpty())
+        leggi({ scelta });
+}
+
+void FinestraArchivio::btnZipClick()
+{
+    const ImpostazioniDialogo impostazioni { radice_.isEmpty() ? cartella_ : radice_, QStringLiteral("zip"),
+        kFiltroArchivi, QStringLiteral("Archivio ZIP di fatture") };
+    const QString scelto = dialoghi_.scegliFile(this, impostazioni);
+    if (!trimControls(scelto).isEmpty())
+        leggi({ scelto });
+}
+
+void FinestraArchivio::closeEvent(QCloseEvent *event)
+{
+    ferma();
+    QWidget::closeEvent(event);
+}
+
+void FinestraArchivio::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (percorsiTrascinati(event->mimeData()).isEmpty())
+        return event->ignore();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void FinestraArchivio::dropEvent(QDropEvent *event)
+{
+    const QStringList percorsi = percorsiTrascinati(event->mimeData());
+    if (percorsi.isEmpty())
+        return event->ignore();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    QMetaObject::invokeMethod(
+        this, [this, percorsi] { leggi(percorsi); }, Qt::QueuedConnection);
+}
+
+QString ArchivioTrascinato(const QMimeData *data)
+{
+    const QStringList percorsi = percorsiTrascinati(data);
+    if (percorsi.isEmpty())
+        return QString();
+    const QFileInfo info(percorsi.first());
+    return info.isDir() || (info.isFile() && hasExtension(info.fileName(), u".zip")) ? percorsi.first() : QString();
+}
+
+AperturaArchivio::AperturaArchivio(
+    QWidget *finestra, Dialoghi &dialoghi, const QString &cartella, std::function<void(const QString &)> apriFile)
+    : QObject(finestra)
+    , principale_(finestra)
+    , dialoghi_(dialoghi)
+    , cartella_(cartella)
+    , apriFile_(std::move(apriFile))
+{
+}
+
+AperturaArchivio::~AperturaArchivio() = default;
+
+FinestraArchivio &AperturaArchivio::mostra()
+{
+    if (!finestra_) {
+        finestra_ = new FinestraArchivio(principale_, dialoghi_, cartella_, [this](const RigaArchivio &r) { apri(r); });
+        finestra_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    finestra_->show();
+    finestra_->raise();
+    finestra_->activateWindow();
+    return *finestra_;
+}
+
+void AperturaArchivio::apri(const RigaArchivio &riga)
+{
+    QString percorso = riga.file;
+    try {
+        if (!riga.voci.isEmpty()) {
+            // The open flow reads files: the entry is written, under its plain
+            // name, into a folder of its own inside the private folder.
+            if (!privata_) {
+                privata_
+                    = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/lentiva-archivio-XXXXXX"));
+                if (!privata_->isValid())
+                    throw Exception(QStringLiteral("Cartella temporanea non disponibile: ") + privata_->errorString());
+            }
+            const QString nome = plainFileName(riga.voci.last());
+            const QString cartella = privata_->path() + u'/' + QString::number(++aperte_);
+            if (!forceDirectories(cartella))
+                throw Exception(QStringLiteral("Cartella temporanea non disponibile: ") + cartella);
+            percorso = cartella + u'/' + (nome.isEmpty() ? QStringLiteral("fattura.xml") : nome);
+            writeFileAtomically(percorso, LeggiOrigine(riga.file, riga.voci));
+        }
+    } catch (const Exception &e) {
+        dialoghi_.errore(finestra_, testoErrore(e.message()));
+        return;
+    }
+    apriFile_(percorso);
+    principale_->raise();
+    principale_->activateWindow();
+}

@@ -1,0 +1,117 @@
+// The second window, "Archivio fatture": a folder or ZIP archive of invoices
+// as one table with search, totals, the files that are not invoices and the
+// CSV exports; and what the main window hooks into it (its button, drops, and
+// opening a row through the main window's open flow).
+#pragma once
+
+#include "archivio/archivio.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <thread>
+
+class Dialoghi;
+class FiltroArchivio;
+class ModelloArchivio;
+class QLabel;
+class QLineEdit;
+class QMimeData;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QTemporaryDir;
+class QTreeWidget;
+
+class FinestraArchivio final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FinestraArchivio)
+public:
+    // apri opens a row's invoice; cartella is where the choosers start.
+    FinestraArchivio(
+        QWidget *parent, Dialoghi &dialoghi, const QString &cartella, std::function<void(const RigaArchivio &)> apri);
+    ~FinestraArchivio() override;
+
+    // Reads the paths in place of what is shown; a reading under way stops.
+    void leggi(const QStringList &percorsi);
+    bool inLettura() const { return lettore_.joinable() && !finita_; }
+    const FiltroArchivio &filtro() const { return *filtro_; }
+
+    // Handlers, public so that tests drive them as the buttons do.
+    void btnCartellaClick();
+    void btnZipClick();
+    void btnEsportaCsvClick();
+    void btnEsportaRigheClick();
+
+signals:
+    // The reading has handed out everything (or was stopped).
+    void letturaFinita();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    class Ponte;
+    struct Pacchetto;
+    void ricevi(Pacchetto &pacchetto);
+    void ferma();
+    void aggiornaTotali();
+    void apriRiga(const QModelIndex &indice);
+    std::vector<const RigaArchivio *> righeMostrate() const;
+    void esporta(const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv);
+
+    Dialoghi &dialoghi_;
+    QString cartella_;
+    std::function<void(const RigaArchivio &)> apri_;
+    QString radice_; // the folder shown, when one was chosen
+    int generazione_ = 0;
+    bool finita_ = true;
+    qsizetype scarti_ = 0;
+    ModelloArchivio *modello_ = nullptr;
+    FiltroArchivio *filtro_ = nullptr;
+    QTableView *tabella_ = nullptr;
+    QLineEdit *cerca_ = nullptr;
+    QLabel *totali_ = nullptr;
+    QProgressBar *avanzamento_ = nullptr;
+    QLabel *titoloScarti_ = nullptr;
+    QTreeWidget *scartiLista_ = nullptr;
+    QPushButton *btnEsportaCsv_ = nullptr;
+    QPushButton *btnEsportaRighe_ = nullptr;
+    bool totaliInAttesa_ = false;
+    // Last, so that it is stopped and joined before anything it uses goes.
+    std::jthread lettore_;
+};
+
+// The folder or .zip a drag brings (the first of its files), or empty.
+QString ArchivioTrascinato(const QMimeData *data);
+
+// What the main window keeps for its archive window: the window itself, and
+// the private folder where invoices opened from a ZIP archive are written for
+// the open flow (which reads files), removed when the program ends.
+class AperturaArchivio final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AperturaArchivio)
+public:
+    AperturaArchivio(
+        QWidget *finestra, Dialoghi &dialoghi, const QString &cartella, std::function<void(const QString &)> apriFile);
+    ~AperturaArchivio() override;
+
+    // Shows the archive window (made on first use) and brings it to the front.
+    FinestraArchivio &mostra();
+    void leggi(const QStringList &percorsi) { mostra().leggi(percorsi); }
+    FinestraArchivio *finestra() const { return finestra_; }
+
+private:
+    void apri(const RigaArchivio &riga);
+
+    QWidget *principale_;
+    Dialoghi &dialoghi_;
+    QString cartella_;
+    std::function<void(const QString &)> apriFile_;
+    std::unique_ptr<QTemporaryDir> privata_;
+    int aperte_ = 0;
+    QPointer<FinestraArchivio> finestra_;
+};

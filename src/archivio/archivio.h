@@ -1,0 +1,125 @@
+// Archives of invoices: files, folders (recursively) and ZIP archives (a ZIP
+// inside a ZIP too) read as one list with a row per invoice body, on every
+// core, in a stable order (by path, then entry, then body). Envelopes are
+// opened in memory and nothing is written anywhere.
+#pragma once
+
+#include "archivio/formati.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <set>
+#include <stop_token>
+#include <vector>
+
+// One line of an invoice (DettaglioLinee, or a simplified invoice's
+// DatiBeniServizi), its texts as written.
+struct LineaFattura {
+    QString numero;
+    QString codice; // the CodiceValore of every CodiceArticolo, joined by ", "
+    QString descrizione;
+    QString quantita;
+    QString unita;
+    QString prezzoUnitario;
+    QString prezzoTotale;
+    QString aliquotaONatura; // the nature code when given, else the VAT rate
+};
+
+// One invoice body.
+struct RigaArchivio {
+    QString file; // the file on disk; for an entry, the ZIP archive
+    QStringList voci; // the entry inside the ZIP, then inside each ZIP within it
+    int corpo = 1;
+    QString formato;
+    QString tipoDocumento; // the code as written
+    QString descrizioneTipo;
+    QString numero;
+    QString data; // as written
+    QString cedente; // company name, or first name and surname
+    QString cedenteId; // VAT number (country and code), or the fiscal code
+    QString cessionario;
+    QString cessionarioId;
+    QString valuta;
+    Importo imponibile; // sum of the summary rows
+    Importo imposta;
+    Importo totale; // the document's total when given, else taxable + tax
+    Importo daPagare; // sum of the payments, when given
+    int allegati = 0;
+    QString firma; // the verifier's outcome; empty without one
+    QString sdi; // the SDI identifier from the metadata file
+    bool busta = false; // read from a signed envelope
+    std::vector<LineaFattura> linee; // only when asked for
+
+    // The entry as one text: the names joined by "/", empty for a plain file.
+    QString voce() const { return voci.join(QLatin1Char('/')); }
+};
+
+// A file (or entry) that gave no invoice, with the reason on one line.
+struct FileNonFattura {
+    QString file;
+    QStringList voci;
+    QString motivo;
+};
+
+// Where a row's bytes come from, as one text ("file", or "file/entry/...").
+QString NomeOrigine(const QString &file, const QStringList &voci);
+
+// The signature outcome of a file ("valida", "non_verificata", "non_valida",
+// "assente"), given the whole file as read. Called from the worker threads,
+// so it must be safe to call from several at once.
+using VerificaFirma = std::function<QString(QByteArrayView bytesDelFile)>;
+
+struct OpzioniArchivio {
+    VerificaFirma verificaFirma; // empty: the rows' firma stays empty
+    bool linee = false; // also read every invoice line
+    int fili = 0; // worker threads; 0 = one per core
+    std::stop_token stop; // once stopped, no more files are started
+    // When not empty, only these sources are read (as NomeOrigine gives them);
+    // other entries of a ZIP are passed over without being inflated.
+    std::set<QString> solo;
+};
+
+// What a reading hands out, in order, on the thread that called LeggiArchivio.
+class Ricevitore {
+public:
+    virtual ~Ricevitore() = default;
+    // The next rows, in the list's order; their indices follow the earlier ones.
+    virtual void righe(std::vector<RigaArchivio> &&nuove) = 0;
+    virtual void nonFattura(FileNonFattura &&file) = 0;
+    // A metadata file read after its invoice: the row of that index gets the
+    // SDI identifier (rows read after their metadata have it already).
+    virtual void sdi(qsizetype riga, const QString &identificativo) = 0;
+    // How many files and entries are done, of those found so far.
+    virtual void avanzamento(qsizetype /*fatti*/, qsizetype /*trovati*/) { }
+};
+
+// Reads every path (file, folder or .zip) and hands the results out as they
+// come, in order. Never throws for a file: each one that is not an invoice is
+// handed out with its reason, and the rest goes on.
+void LeggiArchivio(const QStringList &percorsi, const OpzioniArchivio &opzioni, Ricevitore &ricevitore);
+
+// The bytes of one source, through as many ZIP archives as it lies in, with
+// the same limits as the reading. Throws Exception with the reason.
+QByteArray LeggiOrigine(const QString &file, const QStringList &voci);
+
+// The exact totals of some rows, per currency, and the rows whose amounts are
+// not numbers (which the totals leave out).
+struct Totali {
+    struct PerValuta {
+        qint64 imponibile = 0;
+        qint64 imposta = 0;
+        qint64 totale = 0;
+    };
+    qsizetype righe = 0;
+    std::map<QString, PerValuta> valute;
+    QStringList nonSommate; // "file/entry (corpo N)"
+
+    void aggiungi(const RigaArchivio &riga);
+    // "3 fatture; EUR: imponibile 1.234,50, imposta 271,59, totale 1.506,09",
+    // then the rows left out.
+    QString testo() const;
+};

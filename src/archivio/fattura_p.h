@@ -1,0 +1,32 @@
+// One file's bytes made into rows of the archive. Internal to the archive module.
+#pragma once
+
+#include "archivio/archivio.h"
+
+#include <vector>
+
+// A metadata file of the SDI: which invoice it describes and its identifier.
+struct MetadatiSdi {
+    QString chiave; // ChiaveFattura of the invoice's name
+    QString identificativo;
+    FileNonFattura origine; // where it was, and what to say when no invoice matches
+};
+
+struct EsitoFile {
+    std::vector<RigaArchivio> righe;
+    std::vector<FileNonFattura> nonFatture;
+    std::vector<MetadatiSdi> metadati;
+};
+
+// Reads the bytes of the file (or of the entry, when voci is not empty): an
+// envelope by its name's .p7m, then the invoice or the metadata. Never throws:
+// what is not an invoice goes to nonFatture with its reason.
+void AnalizzaFile(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
+    EsitoFile &esito);
+
+// The name under which an invoice and its metadata meet: the file name without
+// its folders, its .p7m and its .xml, ASCII letters in lower case.
+QString ChiaveFattura(const QString &nome);
+
+// A message on one line: its lines joined by blanks.
+QString MotivoInUnaRiga(const QString &messaggio);

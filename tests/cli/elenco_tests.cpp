@@ -1,0 +1,180 @@
+// lentiva-cli elenco run as a program: its command line, its three output
+// forms with their exact bytes and exit codes, and the header values of the
+// real invoices, which must be those of "info".
+#include "invoice/header.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "support/testsupport.h"
+
+namespace {
+struct Uscita {
+    int codice = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Uscita lentiva(const QStringList &argomenti)
+{
+    QProcess p;
+    p.start(programDir() + QStringLiteral("/lentiva-cli"), argomenti);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+        p.readAllStandardError() };
+}
+
+QByteArray fattura(const QByteArray &corpi)
+{
+    return "<p:FatturaElettronica xmlns:p='urn:x'><FatturaElettronicaHeader><DatiTrasmissione><FormatoTrasmissione>"
+           "FPR12</FormatoTrasmissione></DatiTrasmissione><CedentePrestatore><DatiAnagrafici><IdFiscaleIVA><IdPaese>"
+           "IT</IdPaese><IdCodice>01234567890</IdCodice></IdFiscaleIVA><Anagrafica><Denominazione>Città S.p.A."
+           "</Denominazione></Anagrafica></DatiAnagrafici></CedentePrestatore></FatturaElettronicaHeader>"
+        + corpi + "</p:FatturaElettronica>";
+}
+
+QByteArray corpo(const QByteArray &numero, const QByteArray &imponibile)
+{
+    return "<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD04</TipoDocumento><Divisa>"
+           "EUR</Divisa><Data>2024-05-06</Data><Numero>"
+        + numero
+        + "</Numero></DatiGeneraliDocumento></DatiGenerali><DatiBeniServizi><DettaglioLinee><NumeroLinea>1"
+          "</NumeroLinea><Descrizione>Ore</Descrizione><Quantita>3.00</Quantita><PrezzoTotale>"
+        + imponibile + "</PrezzoTotale><Natura>N2.2</Natura></DettaglioLinee><DatiRiepilogo><ImponibileImporto>"
+        + imponibile + "</ImponibileImporto><Imposta>0.00</Imposta></DatiRiepilogo></DatiBeniServizi>"
+        + "</FatturaElettronicaBody>";
+}
+} // namespace
+
+TEST(Elenco, UsageErrorsExitTwo)
+{
+    const struct {
+        const char *nome;
+        QStringList argomenti;
+        const char *errore;
+    } casi[] = {
+        { "no path", { QStringLiteral("elenco"), QStringLiteral("--json") }, "nessun file indicato" },
+        { "both forms",
+            { QStringLiteral("elenco"), QStringLiteral("--json"), QStringLiteral("--csv"), QStringLiteral("x") },
+            "--json e --csv non vanno insieme" },
+        { "twice",
+            { QStringLiteral("elenco"), QStringLiteral("--righe"), QStringLiteral("--righe"), QStringLiteral("x") },
+            "opzione ripetuta: --righe" },
+        { "another command's option", { QStringLiteral("elenco"), QStringLiteral("-o"), QStringLiteral("x") },
+            "opzione non valida per elenco: -o" },
+    };
+    for (const auto &c : casi) {
+        const Uscita u = lentiva(c.argomenti);
+        EXPECT_EQ(u.codice, 2) << c.nome;
+        EXPECT_EQ(u.err, "lentiva-cli: " + QByteArray(c.errore) + "\nPer l'aiuto: lentiva-cli --help\n") << c.nome;
+    }
+}
+
+TEST(Elenco, TableJsonAndCsvOfAFolderWithOneFileThatIsNotAnInvoice)
+{
+    QTemporaryDir dir;
+    const QString d = QDir(dir.path()).canonicalPath();
+    writeBytes(d + QStringLiteral("/a.xml"), fattura(corpo("A/1", "1234.5") + corpo("A/2", "0.50")));
+    writeBytes(d + QStringLiteral("/b.txt"), "x");
+    const QByteArray a = (d + QStringLiteral("/a.xml")).toUtf8();
+    const QByteArray scarto = (d + QStringLiteral("/b.txt")).toUtf8()
+        + ": ATTENZIONE, XML CON ERRORI (002)! Start tag expected, '<' not found Line: 1 x\n";
+    const QByteArray comune = "\"formato\":\"FPR12\",\"tipo_documento\":\"TD04\",";
+    const QByteArray parti = "\"data\":\"2024-05-06\",\"cedente\":\"Città S.p.A.\",\"cedente_id\":\"IT01234567890\","
+                             "\"cessionario\":\"\",\"cessionario_id\":\"\",\"valuta\":\"EUR\",";
+    const struct {
+        const char *nome;
+        QStringList opzioni;
+        QByteArray out;
+    } casi[] = {
+        { "table", {},
+            "File" + QByteArray(a.size() - 4, ' ')
+                + "  Corpo  Tipo  Numero  Data        Cedente/Prestatore  Imponibile  "
+                  "Imposta    Totale\n"
+                + a + "      1  TD04  A/1     06/05/2024  Città S.p.A.          1.234,50     0,00  1.234,50\n" + a
+                + "      2  TD04  A/2     06/05/2024  Città S.p.A.              0,50     0,00      0,50\n"
+                  "2 fatture; EUR: imponibile 1.235,00, imposta 0,00, totale 1.235,00\n" },
+        { "json", { QStringLiteral("--json") },
+            "{\"file\":\"" + a + "\",\"voce\":\"\",\"corpo\":1," + comune + "\"numero\":\"A/1\"," + parti
+                + "\"imponibile\":\"1234.50\",\"imposta\":\"0.00\",\"totale\":\"1234.50\",\"da_pagare\":\"\","
+                  "\"allegati\":0,\"firma\":\"\",\"sdi\":\"\"}\n{\"file\":\""
+                + a + "\",\"voce\":\"\",\"corpo\":2," + comune + "\"numero\":\"A/2\"," + parti
+                + "\"imponibile\":\"0.50\",\"imposta\":\"0.00\",\"totale\":\"0.50\",\"da_pagare\":\"\",\"allegati\":0,"
+                  "\"firma\":\"\",\"sdi\":\"\"}\n" },
+        { "lines as json", { QStringLiteral("--json"), QStringLiteral("--righe") },
+            "{\"file\":\"" + a
+                + "\",\"voce\":\"\",\"corpo\":1,\"numero\":\"A/1\",\"data\":\"2024-05-06\",\"cedente\":\"Città "
+                  "S.p.A.\","
+                  "\"linea\":\"1\",\"codice\":\"\",\"descrizione\":\"Ore\",\"quantita\":\"3.00\",\"unita\":\"\","
+                  "\"prezzo_unitario\":\"\",\"prezzo_totale\":\"1234.5\",\"aliquota_iva\":\"N2.2\"}\n{\"file\":\""
+                + a
+                + "\",\"voce\":\"\",\"corpo\":2,\"numero\":\"A/2\",\"data\":\"2024-05-06\",\"cedente\":\"Città "
+                  "S.p.A.\","
+                  "\"linea\":\"1\",\"codice\":\"\",\"descrizione\":\"Ore\",\"quantita\":\"3.00\",\"unita\":\"\","
+                  "\"prezzo_unitario\":\"\",\"prezzo_totale\":\"0.50\",\"aliquota_iva\":\"N2.2\"}\n" },
+        { "lines as csv", { QStringLiteral("--csv"), QStringLiteral("--righe") },
+            "\xEF\xBB\xBF"
+            "File;Voce;Corpo;Numero;Data;Cedente/Prestatore;Linea;Codice;Descrizione;Quantità;Unità di "
+            "misura;Prezzo unitario;Prezzo totale;Aliquota IVA o natura\r\n"
+                + a + ";;1;A/1;06/05/2024;Città S.p.A.;1;;Ore;3,00;;;1234,5;N2.2\r\n" + a
+                + ";;2;A/2;06/05/2024;Città S.p.A.;1;;Ore;3,00;;;0,50;N2.2\r\n" },
+    };
+    for (const auto &c : casi) {
+        const Uscita u = lentiva(QStringList { QStringLiteral("elenco"), d } + c.opzioni);
+        EXPECT_EQ(u.codice, 1) << c.nome;
+        EXPECT_EQ(u.out, c.out) << c.nome;
+        EXPECT_EQ(u.err, scarto) << c.nome;
+    }
+    const Uscita csv = lentiva({ QStringLiteral("elenco"), QStringLiteral("--csv"), QString::fromUtf8(a) });
+    EXPECT_EQ(csv.codice, 0);
+    EXPECT_TRUE(csv.out.startsWith("\xEF\xBB\xBF"
+                                   "File;Voce;Corpo;"));
+    EXPECT_TRUE(csv.out.endsWith(";;2;FPR12;TD04;nota di credito;A/2;06/05/2024;Città S.p.A.;IT01234567890;;;EUR;0,50;"
+                                 "0,00;0,50;;0;;\r\n"));
+}
+
+TEST(Elenco, RealInvoicesGiveTheHeaderValuesOfInfo)
+{
+    REQUIRE_CORPUS();
+    int confrontati = 0;
+    for (const QString &file : corpusFiles(QStringLiteral("xml"), QStringLiteral(".xml"))
+            + corpusFiles(QStringLiteral("p7m"), QStringLiteral(".p7m"))) {
+        SCOPED_TRACE(file.toStdString());
+        const Uscita info = lentiva({ QStringLiteral("info"), QStringLiteral("--json"), file });
+        const Uscita elenco = lentiva({ QStringLiteral("elenco"), QStringLiteral("--json"), file });
+        if (info.codice != 0) {
+            EXPECT_EQ(elenco.codice, 1);
+            EXPECT_TRUE(elenco.out.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(elenco.codice, 0) << elenco.err.toStdString();
+        const QJsonObject attesi = QJsonDocument::fromJson(info.out).object();
+        QStringList numeri, date, tipi;
+        QString cedente;
+        for (const QByteArray &riga : elenco.out.trimmed().split('\n')) {
+            const QJsonObject r = QJsonDocument::fromJson(riga).object();
+            EXPECT_EQ(r.value(QStringLiteral("formato")), attesi.value(QStringLiteral("formato")));
+            numeri << r.value(QStringLiteral("numero")).toString();
+            date << r.value(QStringLiteral("data")).toString();
+            tipi << r.value(QStringLiteral("tipo_documento")).toString();
+            cedente = r.value(QStringLiteral("cedente")).toString();
+        }
+        // Several bodies: info joins their values line by line.
+        const QString crlf = QStringLiteral("\r\n");
+        EXPECT_EQ(numeri.join(crlf), attesi.value(QStringLiteral("numero")).toString());
+        EXPECT_EQ(date.join(crlf), attesi.value(QStringLiteral("data")).toString());
+        EXPECT_EQ(QString::fromLatin1(DescrTipoDoc(tipi.join(crlf).toLatin1())),
+            attesi.value(QStringLiteral("tipo_documento")).toString());
+        // Where info shows no supplier (a person, a simplified invoice) the list names one.
+        const QString fornitore = attesi.value(QStringLiteral("cedente_prestatore")).toString();
+        if (!fornitore.isEmpty()) {
+            EXPECT_EQ(cedente, fornitore);
+        }
+        ++confrontati;
+    }
+    EXPECT_GE(confrontati, 30);
+}
