@@ -141,12 +141,13 @@ private:
     bool ancoraNessuna_ = true;
 };
 
-FinestraArchivio::FinestraArchivio(
-    QWidget *parent, Dialoghi &dialoghi, const QString &cartella, std::function<void(const RigaArchivio &)> apri)
+FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QString &cartella,
+    std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> firme)
     : QWidget(parent, Qt::Window)
     , dialoghi_(dialoghi)
     , cartella_(cartella)
     , apri_(std::move(apri))
+    , firme_(std::move(firme))
 {
     setObjectName(QStringLiteral("FinestraArchivio"));
     setWindowTitle(QStringLiteral("Archivio fatture"));
@@ -278,9 +279,10 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
     btnEsportaCsv_->setEnabled(false);
     btnEsportaRighe_->setEnabled(false);
     const int generazione = generazione_;
-    lettore_ = std::jthread([this, percorsi, generazione](std::stop_token stop) {
+    lettore_ = std::jthread([this, percorsi, generazione, firme = firme_](std::stop_token stop) {
         OpzioniArchivio opzioni;
         opzioni.stop = stop;
+        opzioni.firme = firme.get();
         Ponte ponte(*this, generazione);
         LeggiArchivio(percorsi, opzioni, ponte);
         ponte.invia(true);
@@ -459,13 +461,14 @@ QString ArchivioTrascinato(const QMimeData *data)
     return info.isDir() || (info.isFile() && hasExtension(info.fileName(), u".zip")) ? percorsi.first() : QString();
 }
 
-AperturaArchivio::AperturaArchivio(
-    QWidget *finestra, Dialoghi &dialoghi, const QString &cartella, std::function<void(const QString &)> apriFile)
+AperturaArchivio::AperturaArchivio(QWidget *finestra, Dialoghi &dialoghi, const QString &cartella,
+    std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> firme)
     : QObject(finestra)
     , principale_(finestra)
     , dialoghi_(dialoghi)
     , cartella_(cartella)
     , apriFile_(std::move(apriFile))
+    , firme_(std::move(firme))
 {
 }
 
@@ -474,7 +477,8 @@ AperturaArchivio::~AperturaArchivio() = default;
 FinestraArchivio &AperturaArchivio::mostra()
 {
     if (!finestra_) {
-        finestra_ = new FinestraArchivio(principale_, dialoghi_, cartella_, [this](const RigaArchivio &r) { apri(r); });
+        finestra_ = new FinestraArchivio(
+            principale_, dialoghi_, cartella_, [this](const RigaArchivio &r) { apri(r); }, firme_);
         finestra_->setAttribute(Qt::WA_DeleteOnClose);
     }
     finestra_->show();

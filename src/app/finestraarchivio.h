@@ -13,6 +13,7 @@
 #include <thread>
 
 class Dialoghi;
+class ElencoPigro;
 class FiltroArchivio;
 class ModelloArchivio;
 class QLabel;
@@ -28,9 +29,10 @@ class FinestraArchivio final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FinestraArchivio)
 public:
-    // apri opens a row's invoice; cartella is where the choosers start.
-    FinestraArchivio(
-        QWidget *parent, Dialoghi &dialoghi, const QString &cartella, std::function<void(const RigaArchivio &)> apri);
+    // apri opens a row's invoice; cartella is where the choosers start; firme
+    // the trusted lists the signatures are checked against (null: no check).
+    FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QString &cartella,
+        std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> firme = nullptr);
     ~FinestraArchivio() override;
 
     // Reads the paths in place of what is shown; a reading under way stops.
@@ -66,6 +68,7 @@ private:
     Dialoghi &dialoghi_;
     QString cartella_;
     std::function<void(const RigaArchivio &)> apri_;
+    std::shared_ptr<ElencoPigro> firme_;
     QString radice_; // the folder shown, when one was chosen
     int generazione_ = 0;
     bool finita_ = true;
@@ -95,8 +98,8 @@ class AperturaArchivio final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AperturaArchivio)
 public:
-    AperturaArchivio(
-        QWidget *finestra, Dialoghi &dialoghi, const QString &cartella, std::function<void(const QString &)> apriFile);
+    AperturaArchivio(QWidget *finestra, Dialoghi &dialoghi, const QString &cartella,
+        std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> firme = nullptr);
     ~AperturaArchivio() override;
 
     // Shows the archive window (made on first use) and brings it to the front.
@@ -111,6 +114,7 @@ private:
     Dialoghi &dialoghi_;
     QString cartella_;
     std::function<void(const QString &)> apriFile_;
+    std::shared_ptr<ElencoPigro> firme_;
     std::unique_ptr<QTemporaryDir> privata_;
     int aperte_ = 0;
     QPointer<FinestraArchivio> finestra_;

@@ -17,6 +17,7 @@
 #include "common/folders.h"
 #include "common/strings.h"
 #include "common/text8.h"
+#include "firma/elenco.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -136,6 +137,9 @@ TFLENTIVA::TFLENTIVA(const QString &dirProgramma, const QStringList &argomenti, 
 {
     Q_INIT_RESOURCE(resources); // the pictures live in this static library
     stato_.DirProgramma = dirProgramma;
+    // The folder as FormCreate will fix it, which the lists' places need now.
+    const QString dir = dirProgramma.isEmpty() ? dirProgramma : includeTrailingSeparator(dirProgramma);
+    elencoFirme_ = std::make_shared<ElencoPigro>(CartelleCertificatori(dir, dirDocumenti()));
     costruisci();
     qApp->installEventFilter(this);
     protetto([&] { FormCreate(argomenti); });
@@ -241,8 +245,9 @@ void TFLENTIVA::costruisci()
     btnEsportaPdf
         = pulsante(panStampa, QStringLiteral("btnEsportaPdf"), QStringLiteral("Esporta PDF"), { 228, 4, 105, 33 }, 13);
     btnEsportaPdf->setToolTip(QStringLiteral("Salva la fattura come PDF (Ctrl+Maiusc+E)"));
-    archivio_ = new AperturaArchivio(this, dialoghi_, stato_.DirProgramma + DirFatture,
-        [this](const QString &percorso) { protetto([&] { apriScelto(percorso); }); });
+    archivio_ = new AperturaArchivio(
+        this, dialoghi_, stato_.DirProgramma + DirFatture,
+        [this](const QString &percorso) { protetto([&] { apriScelto(percorso); }); }, elencoFirme_);
 
     // Right column: logo, document, attachments, hidden utilities.
     QFrame *panRight = pannello(this, QStringLiteral("PanRight"));
@@ -286,7 +291,7 @@ void TFLENTIVA::costruisci()
     ButtonOpen = pulsante(
         panAllegati, QStringLiteral("ButtonOpen"), QStringLiteral("Apri cartella allegati"), { 8, 151, 233, 33 }, 13);
 
-    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma, dirDocumenti());
+    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma, dirDocumenti(), elencoFirme_);
     rightDock->addDocked(pannelloFirma_, DockLayout::Dock::Top, PannelloFirma::Altezza);
     pannelloFirma_->aggiungiTitolo(barraTitolo(pannelloFirma_, QStringLiteral("STFirma"), QStringLiteral("F I R M A")));
 

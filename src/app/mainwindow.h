@@ -8,10 +8,12 @@
 
 #include <QList>
 #include <QWidget>
+#include <memory>
 
 class AperturaArchivio;
 class CampoValore;
 class Dialoghi;
+class ElencoPigro;
 class InvoicePane;
 class PannelloFirma;
 class QListWidget;
@@ -70,6 +72,9 @@ private:
 
     Dialoghi &dialoghi_;
     StatoFattura stato_; // DirProgramma, FileXml, FoglioStile
+    // The trusted lists of this run, read at the first check; shared by the
+    // signature panel and the archive window (and its reading thread).
+    std::shared_ptr<ElencoPigro> elencoFirme_;
     FogliCompilati fogli_; // the stylesheets compiled in this run
     QList<TAllegatoItem> ListaAllegati; // the attachments of the invoice on show
     QString FileParametro;

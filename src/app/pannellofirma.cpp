@@ -46,13 +46,14 @@ QPushButton *pulsante(QWidget *parent, const QString &nome, const QString &testo
 }
 } // namespace
 
-PannelloFirma::PannelloFirma(
-    QWidget *parent, Dialoghi &dialoghi, const QString &dirProgramma, const QString &dirDocumenti)
+PannelloFirma::PannelloFirma(QWidget *parent, Dialoghi &dialoghi, const QString &dirProgramma,
+    const QString &dirDocumenti, std::shared_ptr<ElencoPigro> elenco)
     : QFrame(parent)
     , dialoghi_(dialoghi)
     , dirProgramma_(dirProgramma)
     , dirDocumenti_(dirDocumenti)
     , indirizzo_(IndirizzoElencoItaliano)
+    , elenco_(std::move(elenco))
 {
     setObjectName(QStringLiteral("panFirma"));
     setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -108,8 +109,6 @@ void PannelloFirma::svuota()
 void PannelloFirma::verifica(const QString &file)
 {
     file_ = file;
-    if (!elenco_)
-        elenco_ = std::make_unique<ElencoPigro>(CartelleCertificatori(dirProgramma_, dirDocumenti_));
     try {
         const QByteArray bytes = readWholeFile(file);
         esito_ = VerificaFirma(bytes, FormaPerNome(file), elenco_->elenco().get());
@@ -154,8 +153,7 @@ void PannelloFirma::btnAggiornaElencoClick()
     try {
         const QString detto
             = ScaricaElenco(indirizzo_, CartellaScrivibile(dirProgramma_, DirCertificatori, dirDocumenti_));
-        if (elenco_)
-            elenco_->ricarica();
+        elenco_->ricarica();
         if (!file_.isEmpty())
             verifica(file_);
         dialoghi_.messaggio(window(), detto);

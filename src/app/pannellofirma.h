@@ -21,8 +21,10 @@ public:
     static constexpr int Altezza = 124;
 
     // dirProgramma: the window's program folder, read when the panel needs it;
-    // dirDocumenti: where the lists go when the program folder is read-only.
-    PannelloFirma(QWidget *parent, Dialoghi &dialoghi, const QString &dirProgramma, const QString &dirDocumenti);
+    // dirDocumenti: where the lists go when the program folder is read-only;
+    // elenco: the lists of this run, shared with the archive window.
+    PannelloFirma(QWidget *parent, Dialoghi &dialoghi, const QString &dirProgramma, const QString &dirDocumenti,
+        std::shared_ptr<ElencoPigro> elenco);
     ~PannelloFirma() override;
 
     // The caption bar, made by the window in the style of its other panels.
@@ -51,7 +53,7 @@ private:
     const QString &dirProgramma_;
     const QString dirDocumenti_;
     QUrl indirizzo_;
-    std::unique_ptr<ElencoPigro> elenco_;
+    std::shared_ptr<ElencoPigro> elenco_;
     QString file_; // the file whose outcome is shown
     EsitoVerifica esito_;
 

@@ -49,7 +49,7 @@ struct RigaArchivio {
     Importo totale; // the document's total when given, else taxable + tax
     Importo daPagare; // sum of the payments, when given
     int allegati = 0;
-    QString firma; // the verifier's outcome; empty without one
+    QString firma; // the signature outcome ("valida", ..., "assente"); empty when not checked
     QString sdi; // the SDI identifier from the metadata file
     bool busta = false; // read from a signed envelope
     std::vector<LineaFattura> linee; // only when asked for
@@ -68,13 +68,12 @@ struct FileNonFattura {
 // Where a row's bytes come from, as one text ("file", or "file/entry/...").
 QString NomeOrigine(const QString &file, const QStringList &voci);
 
-// The signature outcome of a file ("valida", "non_verificata", "non_valida",
-// "assente"), given the whole file as read. Called from the worker threads,
-// so it must be safe to call from several at once.
-using VerificaFirma = std::function<QString(QByteArrayView bytesDelFile)>;
+class ElencoPigro;
 
 struct OpzioniArchivio {
-    VerificaFirma verificaFirma; // empty: the rows' firma stays empty
+    // The trusted lists each file's signatures are checked against (read at
+    // the first check, shared by the workers); null: no check, firma stays empty.
+    ElencoPigro *firme = nullptr;
     bool linee = false; // also read every invoice line
     int fili = 0; // worker threads; 0 = one per core
     std::stop_token stop; // once stopped, no more files are started

@@ -8,6 +8,7 @@
 #include "common/strings.h"
 #include "common/text8.h"
 #include "firma/busta.h"
+#include "firma/firma.h"
 #include "invoice/documento.h"
 #include "invoice/header.h"
 #include "invoice/openflow.h"
@@ -228,6 +229,23 @@ void metadati(const Lettura &l, const QString &nome, const QString &file, const 
         { file, voci, QStringLiteral("File di metadati SDI senza la sua fattura: ") + fattura } });
 }
 
+// Parsed fine and never naming a Signature element, a plain invoice has none:
+// most of an archive is told so without a second parse. Only encodings where
+// the name would show as these bytes qualify (not UTF-16 or UTF-32).
+bool senzaFirmaXml(QByteArrayView bytes)
+{
+    const QByteArrayView inizio = bytes.first(std::min<qsizetype>(bytes.size(), 4));
+    return !inizio.contains('\0') && !inizio.startsWith("\xFF\xFE") && !inizio.startsWith("\xFE\xFF")
+        && !bytes.contains(QByteArrayView("Signature"));
+}
+
+QString esitoFirma(QByteArrayView bytes, bool busta, ElencoPigro &firme)
+{
+    if (!busta && senzaFirmaXml(bytes))
+        return ParolaEsito(EsitoFirma::Assente);
+    return ParolaEsito(VerificaFirma(bytes, busta ? FormaFile::Busta : FormaFile::Xml, firme.elenco().get()).esito);
+}
+
 void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
     EsitoFile &esito)
 {
@@ -259,13 +277,8 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
     const Elemento testata = testate.empty() ? radice : testate.front();
     l.soggetto(k().cedente, testata, base.cedente, base.cedenteId);
     l.soggetto(k().cessionario, testata, base.cessionario, base.cessionarioId);
-    if (opzioni.verificaFirma) {
-        try {
-            base.firma = opzioni.verificaFirma(bytes);
-        } catch (const Exception &) {
-            base.firma = QStringLiteral("non_verificata");
-        }
-    }
+    if (opzioni.firme != nullptr)
+        base.firma = esitoFirma(bytes, busta, *opzioni.firme);
     const bool semplificata
         = formato == "FSM10" || equalsIgnoreAsciiCase(doc.nomeRadice(), "FatturaElettronicaSemplificata");
 

@@ -467,12 +467,12 @@ QString TestoAiuto()
                           "  elenco PERCORSO... [--json | --csv] [--righe]\n"
                           "      file, cartelle (con le sottocartelle) e archivi .zip: una riga per fattura\n"
                           "      (per corpo) con file, tipo, numero, data, cedente, cessionario, importi,\n"
-                          "      allegati; in fondo il numero e i totali. Con --json un oggetto per riga con\n"
-                          "      le chiavi file, voce, corpo, formato, tipo_documento, numero, data, cedente,\n"
-                          "      cedente_id, cessionario, cessionario_id, valuta, imponibile, imposta,\n"
-                          "      totale, da_pagare, allegati, firma, sdi; con --csv il CSV di \"Esporta\n"
-                          "      CSV\"; con --righe una riga per linea di fattura. I file che non sono\n"
-                          "      fatture vanno sullo standard error, uno per riga.\n"
+                          "      allegati, esito della firma; in fondo il numero e i totali. Con --json un\n"
+                          "      oggetto per riga con le chiavi file, voce, corpo, formato, tipo_documento,\n"
+                          "      numero, data, cedente, cedente_id, cessionario, cessionario_id, valuta,\n"
+                          "      imponibile, imposta, totale, da_pagare, allegati, firma, sdi; con --csv il\n"
+                          "      CSV di \"Esporta CSV\"; con --righe una riga per linea di fattura. I file\n"
+                          "      che non sono fatture vanno sullo standard error, uno per riga.\n"
                           "  --help     questo aiuto\n"
                           "  --version  la versione\n"
                           "\n"
@@ -496,7 +496,7 @@ int EseguiComando(
     if (primo == QLatin1String("firma"))
         return ComandoFirma(argomenti.mid(1), dirProgramma, out, err);
     if (primo == QLatin1String("elenco"))
-        return ComandoElenco(argomenti.mid(1), out, err);
+        return ComandoElenco(argomenti.mid(1), dirProgramma, out, err);
     Opzioni o;
     try {
         o = leggiOpzioni(argomenti);

@@ -6,8 +6,11 @@
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
 #include "cli/comandi.h"
+#include "common/folders.h"
+#include "firma/elenco.h"
 
 #include <QIODevice>
+#include <QStandardPaths>
 #include <QStringList>
 
 namespace {
@@ -200,7 +203,7 @@ int uso(QIODevice &err, const QString &testo)
 }
 } // namespace
 
-int ComandoElenco(const QStringList &argomenti, QIODevice &out, QIODevice &err)
+int ComandoElenco(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err)
 {
     Forma forma = Forma::Tabella;
     bool linee = false;
@@ -230,8 +233,11 @@ int ComandoElenco(const QStringList &argomenti, QIODevice &out, QIODevice &err)
     if (percorsi.isEmpty())
         return uso(err, QStringLiteral("nessun file indicato"));
 
+    ElencoPigro firme(
+        CartelleCertificatori(dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     OpzioniArchivio opzioni;
     opzioni.linee = linee;
+    opzioni.firme = &firme;
     Raccolta raccolta;
     LeggiArchivio(percorsi, opzioni, raccolta);
 

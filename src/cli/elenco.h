@@ -8,4 +8,4 @@ class QIODevice;
 
 // Runs the command with the arguments that follow its name; returns the exit
 // code (0, 1 when some file was not an invoice, 2 for a wrong command line).
-int ComandoElenco(const QStringList &argomenti, QIODevice &out, QIODevice &err);
+int ComandoElenco(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err);

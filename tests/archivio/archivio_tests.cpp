@@ -3,6 +3,7 @@
 // rows, reasons and totals; amounts summed to the cent; the CSV bytes.
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
+#include "firma/elenco.h"
 #include "zipprova.h"
 
 #include "support/testsupport.h"
@@ -179,8 +180,8 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
     const QStringList prima = contenuto(dir.path());
     OpzioniArchivio opzioni;
     opzioni.fili = 2;
-    opzioni.verificaFirma
-        = [](QByteArrayView b) { return b.startsWith("\x30") ? QStringLiteral("valida") : QStringLiteral("assente"); };
+    ElencoPigro senzaElenco { QStringList() };
+    opzioni.firme = &senzaElenco;
     const Raccolta r = leggi({ dir.path() }, opzioni);
     const QString zip = QStringLiteral("archivio.zip|");
     const QString g = QStringLiteral("|1|FPR12|TD01|fattura|%1|2024-03-05|Rossi S.r.l.|IT01234567890|Anna Bianchi|"
@@ -194,7 +195,7 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
             zip + QStringLiteral("dentro/g.xml") + g.arg(QStringLiteral("G1")),
             zip + QStringLiteral("interno.zip/h.xml") + g.arg(QStringLiteral("H1")),
             QStringLiteral("firmata.xml.p7m||1|FPR12|TD01|fattura|F1|2024-03-05|Rossi S.r.l.|IT01234567890|"
-                           "Anna Bianchi|BNCNNA80A41H501X|EUR|80.00|17.60|97.60||0|valida||busta"),
+                           "Anna Bianchi|BNCNNA80A41H501X|EUR|80.00|17.60|97.60||0|non_verificata||busta"),
             QStringLiteral("lotto.xml||1|FPR12|TD01|fattura|L1|2024-03-05|Mario Neri|IT01234567890|Anna Bianchi|"
                            "BNCNNA80A41H501X|EUR|10.10|2.22|12.32||0|assente||"),
             QStringLiteral("lotto.xml||2|FPR12|TD01|fattura|L2|2024-03-05|Mario Neri|IT01234567890|Anna Bianchi|"

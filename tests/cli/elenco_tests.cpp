@@ -101,10 +101,10 @@ TEST(Elenco, TableJsonAndCsvOfAFolderWithOneFileThatIsNotAnInvoice)
         { "json", { QStringLiteral("--json") },
             "{\"file\":\"" + a + "\",\"voce\":\"\",\"corpo\":1," + comune + "\"numero\":\"A/1\"," + parti
                 + "\"imponibile\":\"1234.50\",\"imposta\":\"0.00\",\"totale\":\"1234.50\",\"da_pagare\":\"\","
-                  "\"allegati\":0,\"firma\":\"\",\"sdi\":\"\"}\n{\"file\":\""
+                  "\"allegati\":0,\"firma\":\"assente\",\"sdi\":\"\"}\n{\"file\":\""
                 + a + "\",\"voce\":\"\",\"corpo\":2," + comune + "\"numero\":\"A/2\"," + parti
                 + "\"imponibile\":\"0.50\",\"imposta\":\"0.00\",\"totale\":\"0.50\",\"da_pagare\":\"\",\"allegati\":0,"
-                  "\"firma\":\"\",\"sdi\":\"\"}\n" },
+                  "\"firma\":\"assente\",\"sdi\":\"\"}\n" },
         { "lines as json", { QStringLiteral("--json"), QStringLiteral("--righe") },
             "{\"file\":\"" + a
                 + "\",\"voce\":\"\",\"corpo\":1,\"numero\":\"A/1\",\"data\":\"2024-05-06\",\"cedente\":\"Città "
@@ -134,7 +134,7 @@ TEST(Elenco, TableJsonAndCsvOfAFolderWithOneFileThatIsNotAnInvoice)
     EXPECT_TRUE(csv.out.startsWith("\xEF\xBB\xBF"
                                    "File;Voce;Corpo;"));
     EXPECT_TRUE(csv.out.endsWith(";;2;FPR12;TD04;nota di credito;A/2;06/05/2024;Città S.p.A.;IT01234567890;;;EUR;0,50;"
-                                 "0,00;0,50;;0;;\r\n"));
+                                 "0,00;0,50;;0;assente;\r\n"));
 }
 
 TEST(Elenco, RealInvoicesGiveTheHeaderValuesOfInfo)
