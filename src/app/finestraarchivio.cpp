@@ -50,22 +50,6 @@ QStringList percorsiTrascinati(const QMimeData *data)
             percorsi << url.toLocalFile();
     return percorsi;
 }
-
-// The rows of a second reading (the invoice lines), gathered.
-struct Raccolta final : Ricevitore {
-    std::vector<RigaArchivio> tutte;
-    QStringList scarti;
-    void righe(std::vector<RigaArchivio> &&nuove) override
-    {
-        for (RigaArchivio &r : nuove)
-            tutte.push_back(std::move(r));
-    }
-    void nonFattura(FileNonFattura &&f) override
-    {
-        scarti << NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo;
-    }
-    void sdi(qsizetype, const QString &) override { }
-};
 } // namespace
 
 struct FinestraArchivio::Pacchetto {
@@ -390,7 +374,7 @@ void FinestraArchivio::btnEsportaRigheClick()
                 file << r->file;
         }
         file.removeDuplicates();
-        Raccolta raccolta;
+        RaccoltaArchivio raccolta;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         LeggiArchivio(file, opzioni, raccolta);
         QApplication::restoreOverrideCursor();
@@ -402,10 +386,13 @@ void FinestraArchivio::btnEsportaRigheClick()
             if (const RigaArchivio *letta
                 = lette.value(NomeOrigine(r->file, r->voci) + u'#' + QString::number(r->corpo)))
                 conLinee.push_back(letta);
-        if (!raccolta.scarti.isEmpty())
+        QStringList scarti;
+        for (const FileNonFattura &f : raccolta.nonFatture)
+            scarti << NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo;
+        if (!scarti.isEmpty())
             dialoghi_.messaggio(this,
                 QStringLiteral("Le righe di questi file non si leggono più e non sono esportate:\n")
-                    + raccolta.scarti.join(u'\n'));
+                    + scarti.join(u'\n'));
         return CsvLinee(conLinee);
     });
 }

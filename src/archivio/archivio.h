@@ -96,6 +96,15 @@ public:
     virtual void avanzamento(qsizetype /*fatti*/, qsizetype /*trovati*/) { }
 };
 
+// Everything a reading hands out, kept, for callers that want it all at once.
+struct RaccoltaArchivio final : Ricevitore {
+    std::vector<RigaArchivio> tutte;
+    std::vector<FileNonFattura> nonFatture;
+    void righe(std::vector<RigaArchivio> &&nuove) override;
+    void nonFattura(FileNonFattura &&file) override;
+    void sdi(qsizetype riga, const QString &identificativo) override;
+};
+
 // Reads every path (file, folder or .zip) and hands the results out as they
 // come, in order. Never throws for a file: each one that is not an invoice is
 // handed out with its reason, and the rest goes on.

@@ -461,3 +461,19 @@ QString Totali::testo() const
     }
     return t;
 }
+
+void RaccoltaArchivio::righe(std::vector<RigaArchivio> &&nuove)
+{
+    for (RigaArchivio &r : nuove)
+        tutte.push_back(std::move(r));
+}
+
+void RaccoltaArchivio::nonFattura(FileNonFattura &&file)
+{
+    nonFatture.push_back(std::move(file));
+}
+
+void RaccoltaArchivio::sdi(qsizetype riga, const QString &identificativo)
+{
+    tutte[static_cast<size_t>(riga)].sdi = identificativo;
+}

@@ -16,21 +16,6 @@
 namespace {
 enum class Forma { Tabella, Json, Csv };
 
-struct Raccolta final : Ricevitore {
-    std::vector<RigaArchivio> righe_;
-    std::vector<FileNonFattura> nonFatture;
-    void righe(std::vector<RigaArchivio> &&nuove) override
-    {
-        for (RigaArchivio &r : nuove)
-            righe_.push_back(std::move(r));
-    }
-    void nonFattura(FileNonFattura &&file) override { nonFatture.push_back(std::move(file)); }
-    void sdi(qsizetype riga, const QString &identificativo) override
-    {
-        righe_[static_cast<size_t>(riga)].sdi = identificativo;
-    }
-};
-
 // Appends the text as a JSON string: quotes, backslashes and control
 // characters escaped.
 void json(QByteArray &out, const QString &testo)
@@ -238,12 +223,12 @@ int ComandoElenco(const QStringList &argomenti, const QString &dirProgramma, QIO
     OpzioniArchivio opzioni;
     opzioni.linee = linee;
     opzioni.firme = &firme;
-    Raccolta raccolta;
+    RaccoltaArchivio raccolta;
     LeggiArchivio(percorsi, opzioni, raccolta);
 
     QByteArray testo;
     if (forma == Forma::Json) {
-        for (const RigaArchivio &r : raccolta.righe_) {
+        for (const RigaArchivio &r : raccolta.tutte) {
             if (!linee)
                 testo += jsonRiga(r);
             for (const LineaFattura &l : linee ? r.linee : std::vector<LineaFattura>())
@@ -251,11 +236,11 @@ int ComandoElenco(const QStringList &argomenti, const QString &dirProgramma, QIO
         }
     } else if (forma == Forma::Csv) {
         std::vector<const RigaArchivio *> righe;
-        for (const RigaArchivio &r : raccolta.righe_)
+        for (const RigaArchivio &r : raccolta.tutte)
             righe.push_back(&r);
         testo = linee ? CsvLinee(righe) : CsvRighe(righe);
     } else {
-        testo = linee ? tabellaLinee(raccolta.righe_) : tabellaRighe(raccolta.righe_);
+        testo = linee ? tabellaLinee(raccolta.tutte) : tabellaRighe(raccolta.tutte);
     }
     const bool scritto = out.write(testo) == testo.size();
     for (const FileNonFattura &f : raccolta.nonFatture)
