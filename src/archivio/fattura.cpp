@@ -239,11 +239,11 @@ bool senzaFirmaXml(QByteArrayView bytes)
         && !bytes.contains(QByteArrayView("Signature"));
 }
 
-QString esitoFirma(QByteArrayView bytes, bool busta, ElencoPigro &firme)
+QString esitoFirmaXml(QByteArrayView bytes, ElencoPigro &firme)
 {
-    if (!busta && senzaFirmaXml(bytes))
+    if (senzaFirmaXml(bytes))
         return ParolaEsito(EsitoFirma::Assente);
-    return ParolaEsito(VerificaFirma(bytes, busta ? FormaFile::Busta : FormaFile::Xml, firme.elenco().get()).esito);
+    return ParolaEsito(VerificaFirma(bytes, FormaFile::Xml, firme.elenco().get()).esito);
 }
 
 void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
@@ -252,8 +252,12 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
     const QString nome = voci.isEmpty() ? extractFileName(file) : extractFileName(voci.last(), PathRules::Posix);
     const bool busta = hasExtension(nome, u".p7m");
     BustaAperta aperta;
-    if (busta)
-        aperta = ApriBusta(bytes);
+    QString firma;
+    if (busta && opzioni.firme != nullptr) // checked and opened in one parse
+        firma = ParolaEsito(
+            VerificaFirma(bytes, FormaFile::Busta, opzioni.firme->elenco().get(), &aperta.contenuto).esito);
+    if (busta && aperta.contenuto.isNull())
+        aperta = ApriBusta(bytes); // unchecked, or unreadable: its message
     const DocumentoFattura doc(busta ? QByteArrayView(aperta.contenuto) : bytes);
     const Lettura l(doc);
     const Elemento radice = doc.radice();
@@ -278,7 +282,7 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
     l.soggetto(k().cedente, testata, base.cedente, base.cedenteId);
     l.soggetto(k().cessionario, testata, base.cessionario, base.cessionarioId);
     if (opzioni.firme != nullptr)
-        base.firma = esitoFirma(bytes, busta, *opzioni.firme);
+        base.firma = busta ? firma : esitoFirmaXml(bytes, *opzioni.firme);
     const bool semplificata
         = formato == "FSM10" || equalsIgnoreAsciiCase(doc.nomeRadice(), "FatturaElettronicaSemplificata");
 

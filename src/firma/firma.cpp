@@ -126,10 +126,12 @@ QString alterazione(CMS_ContentInfo *cms, CMS_SignerInfo *si, const QByteArray &
     return QString();
 }
 
-void verificaBusta(QByteArrayView bytes, const ElencoCertificatori *elenco, EsitoVerifica &r)
+void verificaBusta(QByteArrayView bytes, const ElencoCertificatori *elenco, EsitoVerifica &r, QByteArray *documento)
 {
     r.tipo = QStringLiteral("CAdES");
     const std::vector<LivelloBusta> livelli = LeggiLivelliBusta(bytes);
+    if (documento != nullptr) // a copy of its own: the levels go on return
+        *documento = QByteArray(livelli.back().contenuto.constData(), livelli.back().contenuto.size());
     for (size_t l = 0; l < livelli.size(); ++l) {
         CMS_ContentInfo *cms = livelli[l].cms.get();
         STACK_OF(CMS_SignerInfo) *firme = CMS_get0_SignerInfos(cms);
@@ -226,14 +228,15 @@ QString DataIso(const QDateTime &t)
     return t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString();
 }
 
-EsitoVerifica VerificaFirma(QByteArrayView bytes, FormaFile forma, const ElencoCertificatori *elenco)
+EsitoVerifica VerificaFirma(
+    QByteArrayView bytes, FormaFile forma, const ElencoCertificatori *elenco, QByteArray *documento)
 {
     EsitoVerifica r;
     try {
         if (forma == FormaFile::Rileva)
             forma = sembraBusta(bytes) ? FormaFile::Busta : FormaFile::Xml;
         if (forma == FormaFile::Busta)
-            verificaBusta(bytes, elenco, r);
+            verificaBusta(bytes, elenco, r, documento);
         else
             verificaXml(bytes, elenco, r);
     } catch (const Exception &e) {

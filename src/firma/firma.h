@@ -65,7 +65,11 @@ FormaFile FormaPerNome(const QString &nome);
 // Verifies the signatures in the bytes; never throws: a structure that cannot
 // be read is a non_valida outcome with its sentence. elenco may be null (no
 // list). Thread-safe: calls on different threads may share one list.
-EsitoVerifica VerificaFirma(QByteArrayView bytes, FormaFile forma, const ElencoCertificatori *elenco);
+// documento, when given, receives the document an envelope wraps (left
+// empty when the envelope cannot be read), so a caller that reads it too
+// parses the envelope once.
+EsitoVerifica VerificaFirma(
+    QByteArrayView bytes, FormaFile forma, const ElencoCertificatori *elenco, QByteArray *documento = nullptr);
 
 // Every signer and certificate field, the list used and what is not checked,
 // as lines of Italian text (the window's details, the command line's block).
