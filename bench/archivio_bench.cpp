@@ -6,6 +6,7 @@
 // or on a screen; --resta keeps the last window open to look at it)
 #include "app/dialoghi.h"
 #include "app/finestraarchivio.h"
+#include "firma/elenco.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -25,8 +26,10 @@ int main(int argc, char *argv[])
         percorsi.remove(i, 2);
     }
     DialoghiQt dialoghi;
+    // The signatures are checked as in the program, here without a list.
+    const auto firme = std::make_shared<ElencoPigro>(QStringList());
     for (const QString &percorso : percorsi) {
-        FinestraArchivio finestra(nullptr, dialoghi, QString(), [](const RigaArchivio &) {});
+        FinestraArchivio finestra(nullptr, dialoghi, QString(), [](const RigaArchivio &) {}, firme);
         finestra.resize(1400, 800);
         finestra.show();
         QCoreApplication::processEvents();
