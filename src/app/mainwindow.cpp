@@ -231,19 +231,19 @@ void TFLENTIVA::costruisci()
     imgVelmaro->setToolTip(QStringLiteral("Velmaro: il gestionale gratuito per magazzino, vendite e acquisti"));
     connect(imgVelmaro, &ImmagineCliccabile::clicked, this, &TFLENTIVA::imgVelmaroClick);
     // Archive, print and PDF are docked against the promotion: on any width
-    // they stay clear of it. At the design size the first reaches over the
-    // end of the web address; a maximised window leaves the address clear.
+    // they stay clear of it, and at the design size they just fit between it
+    // and the end of the web address (each as wide as its caption needs).
     auto *panStampa = new QWidget(panBottom);
     panStampa->setObjectName(QStringLiteral("panStampa"));
     panStampa->setFont(fontPx(font(), 11));
-    bottomDock->addDocked(panStampa, DockLayout::Dock::Right, 339);
-    btnArchivio = pulsante(panStampa, QStringLiteral("btnArchivio"), QStringLiteral("Archivio"), { 6, 4, 105, 33 }, 13);
+    bottomDock->addDocked(panStampa, DockLayout::Dock::Right, 255);
+    btnArchivio = pulsante(panStampa, QStringLiteral("btnArchivio"), QStringLiteral("Archivio"), { 3, 4, 78, 33 }, 13);
     btnArchivio->setToolTip(
         QStringLiteral("Elenco delle fatture di una cartella o di un archivio ZIP (Ctrl+Maiusc+A)"));
-    btnStampa = pulsante(panStampa, QStringLiteral("btnStampa"), QStringLiteral("Stampa"), { 117, 4, 105, 33 }, 13);
+    btnStampa = pulsante(panStampa, QStringLiteral("btnStampa"), QStringLiteral("Stampa"), { 84, 4, 78, 33 }, 13);
     btnStampa->setToolTip(QStringLiteral("Stampa la fattura (Ctrl+P)"));
     btnEsportaPdf
-        = pulsante(panStampa, QStringLiteral("btnEsportaPdf"), QStringLiteral("Esporta PDF"), { 228, 4, 105, 33 }, 13);
+        = pulsante(panStampa, QStringLiteral("btnEsportaPdf"), QStringLiteral("Esporta PDF"), { 165, 4, 88, 33 }, 13);
     btnEsportaPdf->setToolTip(QStringLiteral("Salva la fattura come PDF (Ctrl+Maiusc+E)"));
     archivio_ = new AperturaArchivio(
         this, dialoghi_, stato_.DirProgramma + DirFatture,

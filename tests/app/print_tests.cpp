@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -124,29 +125,29 @@ TEST_F(PrintTest, ButtonsAndShortcutsReachPrintAndSave)
 TEST_F(PrintTest, ButtonsSitBetweenTheAddressAndThePromotion)
 {
     start();
-    const struct {
-        const char *name;
-        int width;
-        int fromLeft; // the left button starts at least here
-    } rows[] = {
-        { "maximised on a small screen", 1366, 535 },
-        { "wide", 1920, 535 },
-        { "design size", 1083, 400 },
+    QWidget *band = window->findChild<QWidget *>(QStringLiteral("PanBottom"));
+    const auto inBand = [&](const char *name) {
+        QWidget *w = window->findChild<QWidget *>(QString::fromLatin1(name));
+        return QRect(w->mapTo(band, QPoint()), w->size());
     };
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.name);
-        window->resize(r.width, 652);
+    // Where the address's text ends, at the design size too.
+    const auto *address = window->findChild<QLabel *>(QStringLiteral("lnkSitoWeb"));
+    const int addressEnd
+        = inBand("lnkSitoWeb").left() + address->fontMetrics().horizontalAdvance(QStringLiteral("www.lentiva.example"));
+    for (const int width : { 1366, 1920, 1083 }) {
+        SCOPED_TRACE(width);
+        window->resize(width, 652);
         QTest::qWait(10);
-        const auto inBand = [&](const char *name) {
-            QWidget *w = window->findChild<QWidget *>(QString::fromLatin1(name));
-            return QRect(w->mapTo(window->findChild<QWidget *>(QStringLiteral("PanBottom")), QPoint()), w->size());
-        };
-        const QRect stampa = inBand("btnStampa"), pdf = inBand("btnEsportaPdf"), promo = inBand("panVELMARO");
-        EXPECT_GE(stampa.left(), r.fromLeft);
+        const QRect archivio = inBand("btnArchivio"), stampa = inBand("btnStampa"), pdf = inBand("btnEsportaPdf"),
+                    promo = inBand("panVELMARO");
+        EXPECT_GT(archivio.left(), addressEnd);
+        EXPECT_LT(archivio.right(), stampa.left());
         EXPECT_LT(stampa.right(), pdf.left());
         EXPECT_LT(pdf.right(), promo.left());
-        EXPECT_EQ(stampa.top(), 5);
-        EXPECT_EQ(stampa.size(), QSize(105, 33));
+        for (const QRect &b : { archivio, stampa, pdf }) {
+            EXPECT_EQ(b.top(), 5);
+            EXPECT_EQ(b.height(), 33);
+        }
     }
 }
 
