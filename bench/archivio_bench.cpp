@@ -29,7 +29,8 @@ int main(int argc, char *argv[])
     // The signatures are checked as in the program, here without a list.
     const auto firme = std::make_shared<ElencoPigro>(QStringList());
     for (const QString &percorso : percorsi) {
-        FinestraArchivio finestra(nullptr, dialoghi, QString(), [](const RigaArchivio &) {}, firme);
+        FinestraArchivio finestra(
+            nullptr, dialoghi, QString(), [](const RigaArchivio &) {}, firme);
         finestra.resize(1400, 800);
         finestra.show();
         QCoreApplication::processEvents();
