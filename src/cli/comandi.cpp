@@ -3,6 +3,7 @@
 // window's buttons. Each file starts from the state the window starts with.
 #include "cli/comandi.h"
 #include "cli/elenco.h"
+#include "cli/json.h"
 
 #include "attachments/allegati.h"
 #include "attachments/codifica.h"
@@ -25,8 +26,6 @@
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSet>
 #include <QStandardPaths>
 #include <map>
@@ -293,12 +292,6 @@ void comandoPagina(Sessione &s, const Opzioni &o, const QString &estensione, con
     }
 }
 
-QByteArray testoJson(const QString &testo)
-{
-    const QByteArray array = QJsonDocument(QJsonArray { testo }).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
-}
-
 void comandoInfo(Sessione &s, const Opzioni &o)
 {
     bool primo = true;
@@ -332,10 +325,10 @@ void comandoInfo(Sessione &s, const Opzioni &o)
         };
         QByteArray testo;
         if (o.json) {
-            testo = "{\"file\":" + testoJson(file);
+            testo = "{\"file\":" + TestoJson(file);
             for (const auto &r : righe)
-                testo += QByteArray(",\"") + r.chiave + "\":" + testoJson(r.valore);
-            testo += ",\"firma\":" + testoJson(ParolaFirmaFile(file, elenco)) + "}\n";
+                testo += QByteArray(",\"") + r.chiave + "\":" + TestoJson(r.valore);
+            testo += ",\"firma\":" + TestoJson(ParolaFirmaFile(file, elenco)) + "}\n";
         } else {
             intestazione(s, o, file, primo);
             for (const auto &r : righe)

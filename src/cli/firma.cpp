@@ -1,6 +1,7 @@
 // The "firma" command: each file's signatures verified against the trusted
 // lists, written as the window's details or as JSON.
 #include "cli/firma.h"
+#include "cli/json.h"
 
 #include "common/errors.h"
 #include "common/fileio.h"
@@ -9,8 +10,6 @@
 #include "firma/firma.h"
 
 #include <QIODevice>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QStandardPaths>
 #include <utility>
 
@@ -19,8 +18,7 @@ using Campi = std::initializer_list<std::pair<const char *, QByteArray>>;
 
 QByteArray json(const QString &testo)
 {
-    const QByteArray array = QJsonDocument(QJsonArray { testo }).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
+    return TestoJson(testo);
 }
 
 QByteArray json(bool valore)
