@@ -83,19 +83,10 @@ QByteArray firmata(const QTemporaryDir &dir, const QByteArray &contenuto)
     return readBytes(percorso("out.p7m"));
 }
 
-struct Raccolta final : Ricevitore {
+// A reading's rows, and its refusals as "origin: reason".
+struct Raccolta {
     std::vector<RigaArchivio> tutte;
     QStringList scarti;
-    void righe(std::vector<RigaArchivio> &&nuove) override
-    {
-        for (RigaArchivio &r : nuove)
-            tutte.push_back(std::move(r));
-    }
-    void nonFattura(FileNonFattura &&f) override
-    {
-        scarti << NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo;
-    }
-    void sdi(qsizetype riga, const QString &id) override { tutte[static_cast<size_t>(riga)].sdi = id; }
 };
 
 QStringList campi(const std::vector<RigaArchivio> &righe, const QString &radice)
@@ -164,8 +155,11 @@ protected:
 
     Raccolta leggi(const QStringList &percorsi, OpzioniArchivio opzioni = {})
     {
-        Raccolta r;
-        LeggiArchivio(percorsi, opzioni, r);
+        RaccoltaArchivio letti;
+        LeggiArchivio(percorsi, opzioni, letti);
+        Raccolta r { std::move(letti.tutte), {} };
+        for (const FileNonFattura &f : letti.nonFatture)
+            r.scarti << NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo;
         return r;
     }
 
