@@ -43,7 +43,7 @@ void firmatario(QStringList &righe, const Firmatario &f, int i)
     riga(righe, "Nome", f.nome);
     riga(righe, "Codice fiscale", f.codiceFiscale);
     riga(righe, "Organizzazione", f.organizzazione);
-    riga(righe, "Esito", TitoloEsito(f.esito) + QStringLiteral(". ") + f.motivo);
+    riga(righe, "Esito", f.motivo);
     riga(righe, "Data della firma",
         f.dataFirma.isValid() ? quando(f.dataFirma) + QStringLiteral(" (dichiarata dal firmatario)")
                               : QStringLiteral("non indicata"));
