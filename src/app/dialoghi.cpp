@@ -6,11 +6,16 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPageSize>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
@@ -32,7 +37,24 @@ void impostaApplicazione()
 {
     QApplication::setApplicationName(QStringLiteral("Lentiva"));
     QApplication::setApplicationVersion(QStringLiteral("1.1.0.0"));
+    // Before the web engine starts, which takes its menus' language from it.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    auto *traduzioni = new QTranslator(qApp);
+    if (traduzioni->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(traduzioni);
 }
+
+ImpostazioniDellaSessione::ImpostazioniDellaSessione()
+    : cartella_(std::make_unique<QTemporaryDir>())
+{
+    const QString dove = cartella_->isValid() ? cartella_->path() : QStringLiteral("/nonexistent");
+    for (const QSettings::Format formato : { QSettings::NativeFormat, QSettings::IniFormat })
+        for (const QSettings::Scope ambito : { QSettings::UserScope, QSettings::SystemScope })
+            QSettings::setPath(formato, ambito, dove);
+}
+
+ImpostazioniDellaSessione::~ImpostazioniDellaSessione() = default;
 
 DialoghiQt::DialoghiQt() = default;
 DialoghiQt::~DialoghiQt() = default;

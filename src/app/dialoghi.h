@@ -12,15 +12,33 @@
 #include <memory>
 
 class QPrinter;
+class QTemporaryDir;
 class QWebEngineView;
 class QWidget;
 
 inline const QString TitoloApplicazione = QStringLiteral("Lentiva, Visualizzatore fatture elettroniche Italia xml/p7m");
 
-// The application's name and version. No display name: Qt would add it to the
-// caption of every window and dialog, which read exactly as the program sets
-// them; the message boxes carry the application title themselves.
+// The application's name and version, and Qt's own texts (dialogs, buttons,
+// context menus) in Italian whatever the user's locale. No display name: Qt
+// would add it to the caption of every window and dialog, which read exactly
+// as the program sets them; the message boxes carry the application title
+// themselves.
 void impostaApplicazione();
+
+// For the run only: what Qt would keep in settings files (the file dialog's
+// history, last folder and view) goes to a private folder removed at the end,
+// so nothing is read from or written to the user's configuration. Made
+// before the application.
+class ImpostazioniDellaSessione final {
+public:
+    ImpostazioniDellaSessione();
+    ~ImpostazioniDellaSessione();
+    ImpostazioniDellaSessione(const ImpostazioniDellaSessione &) = delete;
+    ImpostazioniDellaSessione &operator=(const ImpostazioniDellaSessione &) = delete;
+
+private:
+    std::unique_ptr<QTemporaryDir> cartella_;
+};
 
 struct ImpostazioniDialogo {
     QString cartella; // where the dialog starts

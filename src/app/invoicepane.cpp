@@ -94,7 +94,6 @@ InvoicePane::InvoicePane(QWidget *parent)
     s->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
     s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     setPage(lockedPage);
-    setContextMenuPolicy(Qt::NoContextMenu);
     // Dropped files belong to the window, which opens invoices; the engine
     // would otherwise take every drag that crosses the page.
     setAcceptDrops(false);

@@ -21,6 +21,7 @@
 #include "invoice/rendering.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
@@ -188,6 +189,9 @@ void TFLENTIVA::costruisci()
     setWindowIcon(QIcon(QStringLiteral(":/images/lentiva.png")));
     setAcceptDrops(true);
     setFont(fontPx(font(), 11));
+    // Never smaller than the design's client area: below it buttons are cut
+    // and fields overlap.
+    setMinimumSize(1067, 613);
     resize(1083, 652);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -387,6 +391,17 @@ void TFLENTIVA::FormCreate(const QStringList &argomenti)
     else
         stato_.DirProgramma = includeTrailingSeparator(stato_.DirProgramma);
     FileParametro = argomenti.value(0);
+}
+
+void TFLENTIVA::avvia()
+{
+    // A message box of the open flow shown from the show event would have the
+    // window mapped behind it while it waits: the flow runs first.
+    if (!mostrata_) {
+        mostrata_ = true;
+        protetto([this] { FormShow(); });
+    }
+    showMaximized();
 }
 
 void TFLENTIVA::showEvent(QShowEvent *event)
@@ -663,7 +678,13 @@ void TFLENTIVA::btnEsportaPdfClick()
 bool TFLENTIVA::eventFilter(QObject *watched, QEvent *event)
 {
     // Right presses inside the page never reach the engine, so its context
-    // menu stays shut; everything else passes.
+    // menu stays shut; everything else passes, the keyboard's menu too.
+    if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Mouse) {
+        auto *target = qobject_cast<QWidget *>(watched);
+        if (target != nullptr && (target == WebBrowser1 || WebBrowser1->isAncestorOf(target)))
+            return true;
+    }
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         auto *target = qobject_cast<QWidget *>(watched);

@@ -35,6 +35,11 @@ public:
     InvoicePane *browser() const { return WebBrowser1; }
     PannelloFirma *pannelloFirma() const { return pannelloFirma_; }
 
+    // Start-up: the show event's work (the command-line file opened, its
+    // messages told) before the window is first seen, then the window
+    // maximised.
+    void avvia();
+
     // Handlers, public so that the hidden commands can be driven from tests.
     void btnSelFileClick();
     void btnEsciClick();

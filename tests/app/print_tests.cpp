@@ -134,6 +134,7 @@ TEST_F(PrintTest, ButtonsSitBetweenTheAddressAndThePromotion)
     const auto *address = window->findChild<QLabel *>(QStringLiteral("lnkSitoWeb"));
     const int addressEnd
         = inBand("lnkSitoWeb").left() + address->fontMetrics().horizontalAdvance(QStringLiteral("www.lentiva.example"));
+    window->showNormal();
     for (const int width : { 1366, 1920, 1083 }) {
         SCOPED_TRACE(width);
         window->resize(width, 652);

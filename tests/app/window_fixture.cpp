@@ -75,7 +75,7 @@ void WindowTest::TearDown()
 TFLENTIVA &WindowTest::start(const QStringList &arguments)
 {
     window = std::make_unique<TFLENTIVA>(programFolder, arguments, dialogs);
-    window->show();
+    window->avvia();
     waitForSignature();
     return *window;
 }

@@ -19,6 +19,7 @@ struct ScriptedDialogs final : Dialoghi {
     QStringList proposedNames; // one per save dialog
     QList<QWebEngineView *> printed;
     QStringList messages;
+    QList<bool> windowSeenAtMessage; // one per message: was the window on screen then
     QStringList errors;
     QList<QUrl> opened;
     QStringList details;
@@ -31,7 +32,11 @@ struct ScriptedDialogs final : Dialoghi {
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
     void stampa(QWidget *, QWebEngineView *view) override { printed << view; }
-    void messaggio(QWidget *, const QString &testo) override { messages << testo; }
+    void messaggio(QWidget *parent, const QString &testo) override
+    {
+        messages << testo;
+        windowSeenAtMessage << (parent != nullptr && parent->window()->isVisible());
+    }
     void errore(QWidget *, const QString &testo) override { errors << testo; }
     void apri(const QUrl &url) override { opened << url; }
     void dettagli(QWidget *, const QString &, const QString &testo) override { details << testo; }
