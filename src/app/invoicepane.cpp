@@ -94,6 +94,17 @@ InvoicePane::InvoicePane(QWidget *parent)
     s->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
     s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     setPage(lockedPage);
+    // The engine's own menu (the keyboard's menu key opens it) in Italian:
+    // the translations Debian ships do not cover the web engine.
+    const std::pair<QWebEnginePage::WebAction, const char *> voci[] = { { QWebEnginePage::Back, "Indietro" },
+        { QWebEnginePage::Forward, "Avanti" }, { QWebEnginePage::Reload, "Ricarica" },
+        { QWebEnginePage::SavePage, "Salva pagina" }, { QWebEnginePage::ViewSource, "Visualizza sorgente pagina" },
+        { QWebEnginePage::Copy, "Copia" }, { QWebEnginePage::SelectAll, "Seleziona tutto" },
+        { QWebEnginePage::CopyLinkToClipboard, "Copia indirizzo link" },
+        { QWebEnginePage::CopyImageToClipboard, "Copia immagine" },
+        { QWebEnginePage::CopyImageUrlToClipboard, "Copia indirizzo immagine" } };
+    for (const auto &[azione, testo] : voci)
+        lockedPage->action(azione)->setText(QString::fromUtf8(testo));
     // Dropped files belong to the window, which opens invoices; the engine
     // would otherwise take every drag that crosses the page.
     setAcceptDrops(false);
