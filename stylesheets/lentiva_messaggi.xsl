@@ -91,7 +91,7 @@ table.errori .sconosciuto{color:#875700}
     <xsl:variable name="dest" select="$radice/*[local-name() = 'Destinatario'][1]"/>
     <div class="sintesi {$info/@colore}">
       <table>
-        <colgroup><col style="width:40%"/><col style="width:22%"/><col style="width:18%"/><col style="width:20%"/></colgroup>
+        <colgroup><col style="width:38%"/><col style="width:22%"/><col style="width:20%"/><col style="width:20%"/></colgroup>
         <tr class="riga">
           <td>
             <span class="l">Tipo di messaggio</span>
@@ -113,12 +113,17 @@ table.errori .sconosciuto{color:#875700}
           </td>
           <td><span class="l">Identificativo SdI</span><div class="grande"><xsl:value-of select="$id"/></div></td>
           <td>
-            <span class="l">Ricezione</span>
-            <div class="grande">
-              <xsl:call-template name="data">
-                <xsl:with-param name="v" select="$radice/*[local-name() = 'DataOraRicezione'][1]"/>
-              </xsl:call-template>
-            </div>
+            <!-- The date large, its time and zone below it. -->
+            <xsl:variable name="ricezione" select="normalize-space($radice/*[local-name() = 'DataOraRicezione'][1])"/>
+            <xsl:if test="$ricezione != ''">
+              <span class="l">Ricezione</span>
+              <div class="grande">
+                <xsl:call-template name="data"><xsl:with-param name="v" select="substring($ricezione, 1, 10)"/></xsl:call-template>
+              </div>
+              <xsl:if test="substring($ricezione, 11) != ''">
+                <div class="sub">ore <xsl:value-of select="translate(substring($ricezione, 11), 'T', '')"/></div>
+              </xsl:if>
+            </xsl:if>
           </td>
         </tr>
       </table>

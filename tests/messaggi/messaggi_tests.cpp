@@ -372,7 +372,7 @@ TEST(Messaggi, PaginaConTipoIdentificativoEdErrori)
         SCOPED_TRACE(c.nome);
         const Pagina p = rendi(c.bytes);
         EXPECT_TRUE(p.testo.contains(u(c.intestazione))) << p.testo.toStdString();
-        EXPECT_TRUE(p.testo.contains(u("Ricezione 01/04/2014 12:00:00.000+02:00")));
+        EXPECT_TRUE(p.testo.contains(u("Ricezione 01/04/2014 ore 12:00:00.000+02:00")));
         EXPECT_TRUE(p.testo.contains(u("Nome file IT01234567890_11111.xml.p7m")));
         ASSERT_EQ(p.errori.size(), 3);
         for (const QStringList &riga : p.errori) {
