@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QDateTime>
 #include <algorithm>
+#include <cstring>
 #include <libxml/tree.h>
 #include <tuple>
 
@@ -63,12 +64,28 @@ TipoMessaggio tipoDiRadice(QByteArrayView nome)
     return TipoMessaggio::Nessuno;
 }
 
+// Bytes of code 0x20 or below off both ends: in UTF-8 these are the same
+// characters trimControls takes off the text.
+QByteArrayView senzaSpazi(QByteArrayView testo)
+{
+    while (!testo.isEmpty() && static_cast<uchar>(testo.front()) <= 0x20)
+        testo = testo.sliced(1);
+    while (!testo.isEmpty() && static_cast<uchar>(testo.back()) <= 0x20)
+        testo.chop(1);
+    return testo;
+}
+
 // The text of the element and all below it, trimmed; iterative, since a
-// hostile message may nest deeply.
+// hostile message may nest deeply. Most elements hold one text node, which
+// is converted straight from the document.
 QString testoDi(const xmlNode *elemento)
 {
-    QByteArray testo;
     const xmlNode *n = elemento->children;
+    if (n == nullptr)
+        return QString();
+    if (n->next == nullptr && (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE))
+        return QString::fromUtf8(senzaSpazi(vista(n->content)));
+    QByteArray testo;
     while (n != nullptr) {
         if ((n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) && n->content != nullptr)
             testo += reinterpret_cast<const char *>(n->content);
@@ -80,7 +97,7 @@ QString testoDi(const xmlNode *elemento)
             n = n->parent;
         n = n == elemento ? nullptr : n->next;
     }
-    return trimControls(QString::fromUtf8(testo));
+    return QString::fromUtf8(senzaSpazi(testo));
 }
 
 bool elemento(const xmlNode *n)
@@ -88,9 +105,10 @@ bool elemento(const xmlNode *n)
     return n != nullptr && n->type == XML_ELEMENT_NODE;
 }
 
+// Stops at the first byte that differs: most names are told apart at once.
 bool nomeE(const xmlNode *n, const char *nome)
 {
-    return vista(n->name) == QByteArrayView(nome);
+    return n->name != nullptr && std::strcmp(reinterpret_cast<const char *>(n->name), nome) == 0;
 }
 
 // Where each child's text goes; the first occurrence wins.
@@ -196,7 +214,7 @@ void leggiSottocampi(const xmlNode *padre, const char *primo, QString &a, const 
 QString attributo(const xmlNode *n, const char *nome)
 {
     for (const xmlAttr *a = n->properties; a != nullptr; a = a->next)
-        if (a->ns == nullptr && nomeE(reinterpret_cast<const xmlNode *>(a), nome)) {
+        if (a->ns == nullptr && vista(a->name) == QByteArrayView(nome)) {
             QByteArray valore;
             for (const xmlNode *t = a->children; t != nullptr; t = t->next)
                 if (t->content != nullptr)
