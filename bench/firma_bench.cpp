@@ -32,8 +32,7 @@ struct Dati {
         // Hundreds of services, each with its history, as in the national list.
         for (auto [lista, servizi] : { std::pair { &elenco700, 700 }, std::pair { &elenco1500, 1500 } })
             *lista = pki.elenco({ { "granted", kDuemila.addYears(16) }, { "accredited", kDuemila } }, true, servizi);
-        lista.aggiungi(
-            pki.elenco({ { "granted", kDuemila } }), QStringLiteral("TSL-IT.xml"), QDateTime::currentDateTimeUtc());
+        lista.aggiungi(pki.elenco({ { "granted", kDuemila } }), QStringLiteral("TSL-IT.xml"));
         writeFileAtomically(QStringLiteral(LENTIVA_BENCH_OUT "/firma_contenuto_20mb.xml"), contenuto);
         writeFileAtomically(QStringLiteral(LENTIVA_BENCH_OUT "/firma_busta_20mb.xml.p7m"), busta);
         writeFileAtomically(QStringLiteral(LENTIVA_BENCH_OUT "/firma_elenco_700.xml"), elenco700);
@@ -60,7 +59,7 @@ void Floor_Sha256_20MB(benchmark::State &state)
 void Verifica(benchmark::State &state, const QByteArray &bytes, FormaFile forma)
 {
     for (auto _ : state) {
-        const EsitoVerifica e = VerificaFirma(bytes, forma, &dati().lista);
+        const EsitoVerifica e = VerificaFirma(bytes, forma, &dati().lista, QDateTime::currentDateTimeUtc());
         if (e.esito != EsitoFirma::Valida)
             state.SkipWithError(e.motivo.toUtf8().constData());
     }
@@ -82,7 +81,7 @@ void Elenco(benchmark::State &state)
     const QByteArray &elenco = state.range(0) == 700 ? dati().elenco700 : dati().elenco1500;
     for (auto _ : state) {
         ElencoCertificatori e;
-        e.aggiungi(elenco, QStringLiteral("TSL-IT.xml"), QDateTime::currentDateTimeUtc());
+        e.aggiungi(elenco, QStringLiteral("TSL-IT.xml"));
         if (e.elenchi()[0].firma != FirmaElenco::Integra || e.elenchi()[0].certificatori != state.range(0))
             state.SkipWithError("list not read whole");
     }

@@ -1,7 +1,9 @@
 // Signature verification on arbitrary bytes, as an envelope or XML (whichever
-// they look like) against a trusted list of the seeds' certifier, and as a
-// trusted list when they name one. Besides crashes: no exception may escape,
-// every outcome has its sentence, and the outcome agrees with the integrity.
+// they look like) against the trusted lists of the seeds' certifiers and
+// time-stamping unit, and as a trusted list when they name one. Besides
+// crashes and hangs: no exception may escape, every outcome has its sentence,
+// the outcome agrees with the integrity, and nothing is valid that does not
+// follow the invoice profile.
 #include "common/errors.h"
 #include "firma/firma.h"
 
@@ -13,17 +15,19 @@ namespace {
 const ElencoCertificatori &elenco()
 {
     static const ElencoCertificatori lista = [] {
-        QFile f(QStringLiteral(LENTIVA_FUZZ_ELENCO));
-        if (!f.open(QIODevice::ReadOnly))
-            fuzzFailure("reading the seeds' list", f.fileName());
         ElencoCertificatori e;
-        e.aggiungi(f.readAll(), f.fileName(), QDateTime::currentDateTimeUtc());
+        for (const QString &percorso : QStringLiteral(LENTIVA_FUZZ_ELENCHI).split(QLatin1Char('|'))) {
+            QFile f(percorso);
+            if (!f.open(QIODevice::ReadOnly))
+                fuzzFailure("reading the seeds' list", f.fileName());
+            e.aggiungi(f.readAll(), f.fileName());
+        }
         return e;
     }();
     return lista;
 }
 
-void controlla(const EsitoVerifica &e)
+void controlla(const EsitoVerifica &e, bool dtd)
 {
     FUZZ_CHECK(!e.motivo.isEmpty(), ParolaEsito(e.esito));
     if (e.esito == EsitoFirma::Assente) {
@@ -31,6 +35,8 @@ void controlla(const EsitoVerifica &e)
         return;
     }
     FUZZ_CHECK((e.esito == EsitoFirma::NonValida) == !e.integra, e.motivo);
+    // The profile admits no DTD: a valid signature can never come with one.
+    FUZZ_CHECK(!(e.esito == EsitoFirma::Valida && e.tipo == QLatin1String("XAdES") && dtd), e.motivo);
     for (const Firmatario &f : e.firmatari) {
         FUZZ_CHECK(f.esito <= e.esito && !f.motivo.isEmpty(), f.motivo);
         FUZZ_CHECK(f.integra == (f.esito != EsitoFirma::NonValida), f.motivo);
@@ -42,11 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes = inputBytes(data, size);
     try {
-        controlla(VerificaFirma(bytes, FormaFile::Rileva, &elenco()));
+        controlla(
+            VerificaFirma(bytes, FormaFile::Rileva, &elenco(), QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC)),
+            bytes.contains("<!DOCTYPE"));
         if (bytes.contains("TrustServiceStatusList")) {
             try {
                 ElencoCertificatori e;
-                e.aggiungi(bytes, QStringLiteral("elenco.xml"), QDateTime::currentDateTimeUtc());
+                e.aggiungi(bytes, QStringLiteral("elenco.xml"));
                 FUZZ_CHECK(e.elenchi().size() == 1, QString());
             } catch (const Exception &) {
                 // a list refused with its sentence

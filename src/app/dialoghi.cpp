@@ -133,7 +133,7 @@ void DialoghiQt::dettagli(QWidget *parent, const QString &titolo, const QString 
     auto *layout = new QVBoxLayout(&dialog);
     auto *text = new QPlainTextEdit(testo, &dialog);
     text->setReadOnly(true);
-    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setLineWrapMode(QPlainTextEdit::WidgetWidth); // every line readable without scrolling sideways
     layout->addWidget(text);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

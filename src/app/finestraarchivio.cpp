@@ -267,6 +267,7 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
         OpzioniArchivio opzioni;
         opzioni.stop = stop;
         opzioni.firme = firme.get();
+        opzioni.adesso = QDateTime::currentDateTimeUtc();
         Ponte ponte(*this, generazione);
         LeggiArchivio(percorsi, opzioni, ponte);
         ponte.invia(true);

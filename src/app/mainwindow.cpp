@@ -18,6 +18,7 @@
 #include "common/strings.h"
 #include "common/text8.h"
 #include "firma/elenco.h"
+#include "invoice/rendering.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -28,6 +29,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -80,6 +82,22 @@ QFrame *pannello(QWidget *parent, const QString &nome, int shape = QFrame::NoFra
     frame->setObjectName(nome);
     frame->setFrameStyle(shape);
     return frame;
+}
+
+// The page with the warning at its top, in the page's own code page: it stays
+// in sight while the page scrolls, and prints at the top of the first page.
+QByteArray paginaConAvviso(const QByteArray &pagina, const QString &avviso)
+{
+    const QByteArray barra = TestoPerPannello(
+        QStringLiteral("<div id=\"avviso-firma\" style=\"position: sticky; top: 0; z-index: 2147483647; margin: 0; "
+                       "padding: 6px 10px; background: #c62828; color: #ffffff; font: bold 13px sans-serif; "
+                       "border-bottom: 2px solid #8e0000\">%1</div>")
+            .arg(avviso.toHtmlEscaped()));
+    qsizetype dove = pagina.indexOf("<body");
+    if (dove < 0)
+        dove = pagina.indexOf("<BODY");
+    dove = dove < 0 ? 0 : pagina.indexOf('>', dove) + 1;
+    return QByteArray(pagina).insert(dove, barra);
 }
 
 // The file a drag brings when the window takes it: only the first file
@@ -291,7 +309,9 @@ void TFLENTIVA::costruisci()
     ButtonOpen = pulsante(
         panAllegati, QStringLiteral("ButtonOpen"), QStringLiteral("Apri cartella allegati"), { 8, 151, 233, 33 }, 13);
 
-    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma, dirDocumenti(), elencoFirme_);
+    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma, dirDocumenti(), elencoFirme_,
+        [] { return QDateTime::currentDateTimeUtc(); });
+    connect(pannelloFirma_, &PannelloFirma::verificata, this, &TFLENTIVA::firmaVerificata);
     rightDock->addDocked(pannelloFirma_, DockLayout::Dock::Top, PannelloFirma::Altezza);
     pannelloFirma_->aggiungiTitolo(barraTitolo(pannelloFirma_, QStringLiteral("STFirma"), QStringLiteral("F I R M A")));
 
@@ -420,9 +440,38 @@ void TFLENTIVA::apriScelto(const QString &scelto)
 {
     StFileXML->setValore(scelto);
     stato_.FileXml = scelto;
+    // The panel speaks of the file named above it: checked whether the open
+    // goes through or stops, and never slowing it.
+    pannelloFirma_->svuota();
+    dopoVerifica_ = nullptr;
+    const auto verifica = qScopeGuard([this, scelto] { pannelloFirma_->verifica(scelto); });
     Display display(*this);
-    if (MostraFattura(scelto, stato_, display, fogli_))
-        pannelloFirma_->mostra(scelto); // the last step; it never stops the open
+    MostraFattura(scelto, stato_, display, fogli_);
+}
+
+void TFLENTIVA::firmaVerificata(const QString &file, bool ancora)
+{
+    const EsitoVerifica &esito = pannelloFirma_->esito();
+    const bool nonValida = esito.esito == EsitoFirma::NonValida;
+    const QString avviso = QStringLiteral("ATTENZIONE: ") + esito.motivo
+        + QStringLiteral(" Il documento mostrato potrebbe non essere quello firmato.");
+    if (file == fileInMostra_ && nonValida != avvisoInPagina_) {
+        WebBrowser1->showPage(nonValida ? paginaConAvviso(paginaInMostra_, avviso) : paginaInMostra_);
+        avvisoInPagina_ = nonValida;
+    }
+    // Showing altered content without a word would be a failure reported as success.
+    if (nonValida && !ancora && file == fileInMostra_)
+        dialoghi_.messaggio(this, avviso);
+    if (const std::function<void()> azione = std::exchange(dopoVerifica_, nullptr))
+        azione();
+}
+
+bool TFLENTIVA::dopoLaVerifica(void (TFLENTIVA::*azione)())
+{
+    if (!pannelloFirma_->inCorso() || pannelloFirma_->file() != fileInMostra_)
+        return false;
+    dopoVerifica_ = [this, azione] { (this->*azione)(); };
+    return true;
 }
 
 void TFLENTIVA::dragEnterEvent(QDragEnterEvent *event)
@@ -462,7 +511,8 @@ void TFLENTIVA::MostraHtml(const QByteArray &testo)
 {
     WebBrowser1->showPage(testo);
     fileInMostra_ = StFileXML->valore();
-    pannelloFirma_->svuota(); // until the open's last step checks the new page's file
+    paginaInMostra_ = testo;
+    avvisoInPagina_ = false;
 }
 
 void TFLENTIVA::CaricaAllegati(const QString &fileName)
@@ -585,7 +635,7 @@ void TFLENTIVA::btnEstraiPM7Click()
 void TFLENTIVA::btnStampaClick()
 {
     protetto([this] {
-        if (WebBrowser1->hasPage())
+        if (WebBrowser1->hasPage() && !dopoLaVerifica(&TFLENTIVA::btnStampaClick))
             dialoghi_.stampa(this, WebBrowser1);
     });
 }
@@ -598,7 +648,7 @@ void TFLENTIVA::btnArchivioClick()
 void TFLENTIVA::btnEsportaPdfClick()
 {
     protetto([this] {
-        if (!WebBrowser1->hasPage())
+        if (!WebBrowser1->hasPage() || dopoLaVerifica(&TFLENTIVA::btnEsportaPdfClick))
             return;
         const ImpostazioniDialogo impostazioni { extractFilePath(fileInMostra_), QStringLiteral("pdf"),
             QStringLiteral("PDF|*.pdf"), QStringLiteral("Esporta PDF") };

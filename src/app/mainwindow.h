@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class AperturaArchivio;
@@ -67,6 +68,11 @@ private:
     void MostraHtml(const QByteArray &testo);
     void CaricaAllegati(const QString &fileName);
     void impostaCampo(CampoTestata campo, const QByteArray &testo);
+    // The outcome of a file's signature check: an altered invoice on show
+    // gets its warning at the top of the page and, once per open, a message.
+    void firmaVerificata(const QString &file, bool ancora);
+    // Print and PDF wait for the check of the page they would print.
+    bool dopoLaVerifica(void (TFLENTIVA::*azione)());
     // Runs a handler; an error that escapes it reaches the error display.
     template <typename F> void protetto(F &&handler);
 
@@ -79,6 +85,9 @@ private:
     QList<TAllegatoItem> ListaAllegati; // the attachments of the invoice on show
     QString FileParametro;
     QString fileInMostra_; // the chosen file whose page the pane shows
+    QByteArray paginaInMostra_; // its page as the open flow gave it
+    bool avvisoInPagina_ = false; // the page carries the altered-signature warning
+    std::function<void()> dopoVerifica_; // a print or an export waiting for the check
     bool mostrata_ = false;
 
     CampoValore *StFileXML = nullptr;

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -74,6 +75,7 @@ struct OpzioniArchivio {
     // The trusted lists each file's signatures are checked against (read at
     // the first check, shared by the workers); null: no check, firma stays empty.
     ElencoPigro *firme = nullptr;
+    QDateTime adesso; // the time signatures are judged at when no time-stamp proves one
     bool linee = false; // also read every invoice line
     int fili = 0; // worker threads; 0 = one per core
     std::stop_token stop; // once stopped, no more files are started

@@ -230,20 +230,12 @@ void metadati(const Lettura &l, const QString &nome, const QString &file, const 
 }
 
 // Parsed fine and never naming a Signature element, a plain invoice has none:
-// most of an archive is told so without a second parse. Only encodings where
-// the name would show as these bytes qualify (not UTF-16 or UTF-32).
-bool senzaFirmaXml(QByteArrayView bytes)
+// most of an archive is told so without a second parse.
+QString esitoFirmaXml(QByteArrayView bytes, const OpzioniArchivio &opzioni)
 {
-    const QByteArrayView inizio = bytes.first(std::min<qsizetype>(bytes.size(), 4));
-    return !inizio.contains('\0') && !inizio.startsWith("\xFF\xFE") && !inizio.startsWith("\xFE\xFF")
-        && !bytes.contains(QByteArrayView("Signature"));
-}
-
-QString esitoFirmaXml(QByteArrayView bytes, ElencoPigro &firme)
-{
-    if (senzaFirmaXml(bytes))
+    if (SenzaFirmaXml(bytes))
         return ParolaEsito(EsitoFirma::Assente);
-    return ParolaEsito(VerificaFirma(bytes, FormaFile::Xml, firme.elenco().get()).esito);
+    return ParolaEsito(VerificaFirma(bytes, FormaFile::Xml, opzioni.firme->elenco().get(), opzioni.adesso).esito);
 }
 
 void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
@@ -255,7 +247,8 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
     QString firma;
     if (busta && opzioni.firme != nullptr) // checked and opened in one parse
         firma = ParolaEsito(
-            VerificaFirma(bytes, FormaFile::Busta, opzioni.firme->elenco().get(), &aperta.contenuto).esito);
+            VerificaFirma(bytes, FormaFile::Busta, opzioni.firme->elenco().get(), opzioni.adesso, &aperta.contenuto)
+                .esito);
     if (busta && aperta.contenuto.isNull())
         aperta = ApriBusta(bytes); // unchecked, or unreadable: its message
     const DocumentoFattura doc(busta ? QByteArrayView(aperta.contenuto) : bytes);
@@ -282,7 +275,7 @@ void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, c
     l.soggetto(k().cedente, testata, base.cedente, base.cedenteId);
     l.soggetto(k().cessionario, testata, base.cessionario, base.cessionarioId);
     if (opzioni.firme != nullptr)
-        base.firma = busta ? firma : esitoFirmaXml(bytes, *opzioni.firme);
+        base.firma = busta ? firma : esitoFirmaXml(bytes, opzioni);
     const bool semplificata
         = formato == "FSM10" || equalsIgnoreAsciiCase(doc.nomeRadice(), "FatturaElettronicaSemplificata");
 

@@ -223,6 +223,7 @@ int ComandoElenco(const QStringList &argomenti, const QString &dirProgramma, QIO
     OpzioniArchivio opzioni;
     opzioni.linee = linee;
     opzioni.firme = &firme;
+    opzioni.adesso = QDateTime::currentDateTimeUtc();
     RaccoltaArchivio raccolta;
     LeggiArchivio(percorsi, opzioni, raccolta);
 

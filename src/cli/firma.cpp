@@ -44,7 +44,9 @@ QByteArray jsonFirmatario(const Firmatario &f)
     return oggetto({ { "nome", json(f.nome) }, { "codice_fiscale", json(f.codiceFiscale) },
         { "organizzazione", json(f.organizzazione) }, { "emittente", json(f.emittente) },
         { "valido_dal", jsonData(f.validoDal) }, { "valido_al", jsonData(f.validoAl) },
-        { "data_firma", jsonData(f.dataFirma) }, { "qualificato", json(f.qualificato) },
+        { "data_firma", jsonData(f.dataFirma) }, { "marca_temporale", jsonData(f.marcaTemporale) },
+        { "nota_marca", json(f.notaMarca) }, { "data_verifica", jsonData(f.dataVerifica) },
+        { "algoritmo", json(f.algoritmo) }, { "qualificato", json(f.qualificato) },
         { "impronta_sha256", json(f.impronta) }, { "livello", QByteArray::number(f.livello) },
         { "valido_alla_firma", json(f.validoAllaFirma) }, { "integra", json(f.integra) },
         { "certificatore", json(f.certificatore) }, { "esito", json(ParolaEsito(f.esito)) },
@@ -77,7 +79,7 @@ QByteArray jsonEsito(const QString &file, const EsitoVerifica &e)
 EsitoVerifica verifica(const QString &file, ElencoPigro &elenco)
 {
     const QByteArray bytes = readWholeFile(file);
-    return VerificaFirma(bytes, FormaPerNome(file), elenco.elenco().get());
+    return VerificaFirma(bytes, FormaPerNome(file), elenco.elenco().get(), QDateTime::currentDateTimeUtc());
 }
 
 int uso(QIODevice &err, const QString &testo)

@@ -6,7 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool fileExists(const QString &path)
 {
@@ -55,6 +60,45 @@ QByteArray readWholeFile(const QString &path)
     if (file.error() != QFileDevice::NoError || data.size() < size)
         throw Exception(QStringLiteral("Stream read error"));
     return data;
+}
+
+RegularRead readRegularFile(const QString &path, qint64 maxSize, QByteArray &data)
+{
+    data.clear();
+    // Opened without waiting, so a FIFO never blocks; what it is, is then asked
+    // of the open file itself, not of a name that could change meanwhile.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw Exception(QStringLiteral("Cannot open file \"%1\". %2")
+                            .arg(displayPath(path), QString::fromLocal8Bit(std::strerror(errno))));
+    const auto chiudi = qScopeGuard([fd] { ::close(fd); });
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return RegularRead::NotRegular;
+    if (info.st_size > maxSize)
+        return RegularRead::TooBig;
+    const auto leggi = [fd](char *dove, qsizetype quanti) {
+        ssize_t n = 0;
+        do
+            n = ::read(fd, dove, static_cast<size_t>(quanti));
+        while (n < 0 && errno == EINTR);
+        if (n < 0)
+            throw Exception(QStringLiteral("Stream read error"));
+        return static_cast<qsizetype>(n);
+    };
+    data.resize(static_cast<qsizetype>(info.st_size));
+    qsizetype letti = 0;
+    for (qsizetype n = 1; letti < data.size() && n > 0; letti += n)
+        n = leggi(data.data() + letti, data.size() - letti);
+    data.truncate(letti);
+    // A file that grew meanwhile: what follows, up to the limit.
+    char altro[4096];
+    for (qsizetype n = leggi(altro, sizeof altro); n > 0; n = leggi(altro, sizeof altro)) {
+        if (data.size() + n > maxSize)
+            return RegularRead::TooBig;
+        data.append(altro, n);
+    }
+    return RegularRead::Ok;
 }
 
 namespace {

@@ -23,6 +23,13 @@ void openForReading(QFile &file);
 // "Stream read error".
 QByteArray readWholeFile(const QString &path);
 
+// Reads a regular file of at most maxSize bytes into data. Anything else (a
+// device, a FIFO, a socket, a link to one) is refused without reading, and a
+// FIFO is never waited on. Throws Exception with "Cannot open file ..." or
+// "Stream read error" when a regular file cannot be read.
+enum class RegularRead { Ok, NotRegular, TooBig };
+RegularRead readRegularFile(const QString &path, qint64 maxSize, QByteArray &data);
+
 // A text file read as lines: bytes as they are, everything after the first NUL
 // dropped, every line end (CR, LF, CR LF) written as CR LF, the last included.
 QByteArray normalizeLineEnds(QByteArray bytes);

@@ -1,7 +1,9 @@
 // A signer's certificate read into its fields: names, fiscal code, validity,
-// qualified status, fingerprint.
+// qualified status, fingerprint; whether it may sign, and how strong its
+// algorithms still are.
 #include "firma/firma_p.h"
 
+#include <openssl/err.h>
 #include <openssl/objects.h>
 #include <openssl/x509v3.h>
 
@@ -13,11 +15,8 @@ QString testoVoce(const X509_NAME *nome, int nid)
         return QString();
     unsigned char *utf8 = nullptr;
     const int n = ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(nome, i)));
-    if (n < 0)
-        return QString();
-    QString testo = QString::fromUtf8(reinterpret_cast<const char *>(utf8), n);
-    OPENSSL_free(utf8);
-    return testo;
+    const OsslPtr<unsigned char> libera(utf8);
+    return n < 0 ? QString() : QString::fromUtf8(reinterpret_cast<const char *>(utf8), n);
 }
 
 QString testoNome(const X509_NAME *nome)
@@ -87,6 +86,11 @@ QDateTime TempoIso(const QString &testo)
     return t.toUTC();
 }
 
+QString Giorno(const QDateTime &t)
+{
+    return t.toUTC().toString(QStringLiteral("dd/MM/yyyy"));
+}
+
 void LeggiCertificato(X509 *cert, Firmatario &f)
 {
     const X509_NAME *soggetto = X509_get_subject_name(cert);
@@ -104,11 +108,90 @@ void LeggiCertificato(X509 *cert, Firmatario &f)
     }
     f.validoDal = TempoAsn1(X509_get0_notBefore(cert));
     f.validoAl = TempoAsn1(X509_get0_notAfter(cert));
-    const QDateTime quando = f.dataFirma.isValid() ? f.dataFirma : QDateTime::currentDateTimeUtc();
-    f.validoAllaFirma = f.validoDal.isValid() && f.validoAl.isValid() && f.validoDal <= quando && quando <= f.validoAl;
+    f.validoAllaFirma = f.dataFirma.isValid() && f.validoDal.isValid() && f.validoAl.isValid()
+        && f.validoDal <= f.dataFirma && f.dataFirma <= f.validoAl;
     f.qualificato = qualificato(cert);
     unsigned char impronta[EVP_MAX_MD_SIZE];
     unsigned int n = 0;
     if (X509_digest(cert, EVP_sha256(), impronta, &n) == 1)
         f.impronta = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(impronta), int(n)).toHex());
+}
+
+QString UsoNonFirma(X509 *cert, const QString &chi)
+{
+    const uint32_t uso = X509_get_key_usage(cert); // every bit when the certificate does not restrict it
+    if ((uso & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION)) == 0)
+        return QStringLiteral("il certificato %1 non è destinato alla firma (il suo uso della chiave non la "
+                              "comprende)")
+            .arg(chi);
+    const OsslPtr<EXTENDED_KEY_USAGE> estesi(
+        static_cast<EXTENDED_KEY_USAGE *>(X509_get_ext_d2i(cert, NID_ext_key_usage, nullptr, nullptr)));
+    if (!estesi)
+        return QString();
+    // Any purpose, e-mail protection (as S/MIME signers carry) or document signing.
+    static const char *const ammessi[] = { "2.5.29.37.0", "1.3.6.1.5.5.7.3.4", "1.3.6.1.5.5.7.3.36",
+        "1.3.6.1.4.1.311.10.3.12", "1.2.840.113583.1.1.5" };
+    QStringList usi;
+    for (int i = 0; i < sk_ASN1_OBJECT_num(estesi.get()); ++i) {
+        char oid[80];
+        OBJ_obj2txt(oid, sizeof oid, sk_ASN1_OBJECT_value(estesi.get(), i), 1);
+        for (const char *a : ammessi)
+            if (qstrcmp(oid, a) == 0)
+                return QString();
+        const int nid = OBJ_obj2nid(sk_ASN1_OBJECT_value(estesi.get(), i));
+        usi << (nid == NID_server_auth   ? QStringLiteral("autenticazione di server TLS")
+                : nid == NID_client_auth ? QStringLiteral("autenticazione di client")
+                : nid == NID_code_sign   ? QStringLiteral("firma del codice")
+                : nid == NID_time_stamp  ? QStringLiteral("marcatura temporale")
+                : nid == NID_OCSP_sign   ? QStringLiteral("risposte OCSP")
+                                         : QString::fromLatin1(oid));
+    }
+    return QStringLiteral("il certificato %1 non è destinato alla firma di documenti (è per: %2)")
+        .arg(chi, usi.join(QStringLiteral(", ")));
+}
+
+Algoritmo ValutaAlgoritmo(const std::vector<int> &digest, X509 *cert)
+{
+    Algoritmo a;
+    const auto peggio = [&a](Robustezza r, const QString &perche) {
+        if (r > a.robustezza) {
+            a.robustezza = r;
+            a.debolezza = perche;
+        }
+    };
+    QStringList nomi;
+    for (const int nid : digest) {
+        const QString nome = nid == NID_sha1 ? QStringLiteral("SHA-1")
+            : nid == NID_md5                 ? QStringLiteral("MD5")
+            : nid == NID_undef
+            ? QString()
+            : QString::fromLatin1(OBJ_nid2sn(nid)).replace(QLatin1String("SHA"), QLatin1String("SHA-"));
+        if (!nome.isEmpty() && !nomi.contains(nome))
+            nomi << nome;
+        if (nid == NID_md5 || nid == NID_md4 || nid == NID_md2)
+            peggio(Robustezza::Rotta, nome);
+        else if (nid == NID_sha1)
+            peggio(Robustezza::Debole, nome);
+    }
+    const OsslPtr<EVP_PKEY> chiave(cert != nullptr ? X509_get_pubkey(cert) : nullptr);
+    if (chiave) {
+        const int bit = EVP_PKEY_get_bits(chiave.get());
+        const int tipo = EVP_PKEY_get_base_id(chiave.get());
+        const bool ec = tipo == EVP_PKEY_EC;
+        const QString nome = tipo == EVP_PKEY_RSA || tipo == EVP_PKEY_RSA_PSS ? QStringLiteral("RSA")
+            : tipo == EVP_PKEY_DSA                                            ? QStringLiteral("DSA")
+            : ec                                                              ? QStringLiteral("EC")
+                                                                              : QString::fromLatin1(OBJ_nid2sn(tipo));
+        nomi << QStringLiteral("%1 %2 bit").arg(nome).arg(bit);
+        const QString chiaveCorta = QStringLiteral("chiave %1 di %2 bit").arg(nome).arg(bit);
+        if (ec || tipo == EVP_PKEY_RSA || tipo == EVP_PKEY_RSA_PSS || tipo == EVP_PKEY_DSA) {
+            if (bit < (ec ? 160 : 1024))
+                peggio(Robustezza::Rotta, chiaveCorta);
+            else if (bit < (ec ? 224 : 2048))
+                peggio(Robustezza::Debole, chiaveCorta);
+        }
+    }
+    ERR_clear_error();
+    a.nome = nomi.join(QStringLiteral(", "));
+    return a;
 }

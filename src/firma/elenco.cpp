@@ -15,10 +15,13 @@
 namespace {
 const QString kTroppoGrande = QStringLiteral("L'elenco dei certificatori supera i 20 MB e non viene letto");
 const QString kNonElenco = QStringLiteral("Il file non è un elenco dei certificatori (ETSI TS 119 612)");
+const QString kNonFileNormale = QStringLiteral(
+    "L'elenco dei certificatori non è un file normale (un dispositivo, una coda o un collegamento a uno di essi) e "
+    "non viene letto");
 
 struct Stato {
     QDateTime inizio;
-    bool caQc = false;
+    TipoServizio tipo = TipoServizio::Altro;
     bool concesso = false;
 };
 
@@ -32,6 +35,7 @@ struct Certificato {
 
 struct Servizio {
     QString nome;
+    TipoServizio tipo = TipoServizio::Altro; // what it is in any part of its history
     int elenco = 0;
     std::vector<Certificato> certificati;
     std::vector<Stato> storia;
@@ -57,11 +61,20 @@ bool concesso(const QString &stato)
     return false;
 }
 
-Stato statoDa(const xmlNode *info, bool caQcPredefinito)
+TipoServizio tipoDa(const QString &identificatore)
+{
+    if (identificatore.endsWith(QLatin1String("/Svctype/CA/QC")))
+        return TipoServizio::Certificati;
+    if (identificatore.endsWith(QLatin1String("/Svctype/TSA/QTST"))
+        || identificatore.endsWith(QLatin1String("/Svctype/TSA")))
+        return TipoServizio::Marche;
+    return TipoServizio::Altro;
+}
+
+Stato statoDa(const xmlNode *info, TipoServizio predefinito)
 {
     const xmlNode *tipo = figlio(info, "ServiceTypeIdentifier");
-    return { TempoIso(testo(figlio(info, "StatusStartingTime"))),
-        tipo != nullptr ? testo(tipo).endsWith(QLatin1String("/Svctype/CA/QC")) : caQcPredefinito,
+    return { TempoIso(testo(figlio(info, "StatusStartingTime"))), tipo != nullptr ? tipoDa(testo(tipo)) : predefinito,
         concesso(testo(figlio(info, "ServiceStatus"))) };
 }
 
@@ -136,7 +149,7 @@ void ElencoCertificatori::aggiungiProblema(const QString &problema)
     d_->problemi << problema;
 }
 
-void ElencoCertificatori::aggiungi(QByteArrayView bytes, const QString &percorso, const QDateTime &adesso)
+void ElencoCertificatori::aggiungi(QByteArrayView bytes, const QString &percorso)
 {
     if (bytes.size() > kMaxDimensioneElenco)
         throw Exception(kTroppoGrande);
@@ -154,7 +167,6 @@ void ElencoCertificatori::aggiungi(QByteArrayView bytes, const QString &percorso
         || !xmlStrEqual(radice->ns->href, BAD_CAST "http://uri.etsi.org/02231/v2#") || !info.emissione.isValid())
         throw Exception(kNonElenco);
     info.prossimoAggiornamento = TempoIso(testo(figlio(figlio(schema, "NextUpdate"), "dateTime")));
-    info.scaduto = info.prossimoAggiornamento.isValid() && adesso > info.prossimoAggiornamento;
     info.territorio = testo(figlio(schema, "SchemeTerritory"));
     info.operatore = nomeIn(figlio(schema, "SchemeOperatorName"));
 
@@ -169,20 +181,23 @@ void ElencoCertificatori::aggiungi(QByteArrayView bytes, const QString &percorso
             s.nome = nomeIn(figlio(attuale, "ServiceName"));
             if (s.nome.isEmpty())
                 s.nome = fornitore;
-            s.storia.push_back(statoDa(attuale, false));
+            s.storia.push_back(statoDa(attuale, TipoServizio::Altro));
             for (const xmlNode *prima : figli(figlio(servizio, "ServiceHistory"), "ServiceHistoryInstance"))
-                s.storia.push_back(statoDa(prima, s.storia.front().caQc));
-            const bool caQc = std::any_of(s.storia.begin(), s.storia.end(), [](const Stato &st) { return st.caQc; });
+                s.storia.push_back(statoDa(prima, s.storia.front().tipo));
+            for (const Stato &st : s.storia)
+                if (st.tipo != TipoServizio::Altro)
+                    s.tipo = st.tipo;
             s.certificati = certificatiDi(attuale);
-            if (caQc && !s.certificati.empty())
+            if (s.tipo != TipoServizio::Altro && !s.certificati.empty()) {
+                ++(s.tipo == TipoServizio::Certificati ? info.certificatori : info.marcature);
                 nuovi.push_back(std::move(s));
+            }
         }
     }
-    info.certificatori = static_cast<int>(nuovi.size());
 
     const std::vector<xmlNode *> firme = NodiFirma(doc.get());
     if (!firme.empty())
-        info.firma = RegistraId(doc.get()) && VerificaNodoFirma(doc.get(), firme.front()).integra
+        info.firma = RegistraId(doc.get()) && VerificaNodoFirma(doc.get(), firme.front(), ProfiloFirma::Elenco).integra
             ? FirmaElenco::Integra
             : FirmaElenco::NonIntegra;
 
@@ -191,16 +206,16 @@ void ElencoCertificatori::aggiungi(QByteArrayView bytes, const QString &percorso
     d_->elenchi << info;
 }
 
-ElencoCertificatori CaricaElenchi(const QStringList &fileOCartelle, const QDateTime &adesso)
+ElencoCertificatori CaricaElenchi(const QStringList &fileOCartelle)
 {
     ElencoCertificatori elenco;
     QStringList file;
     for (const QString &fileOCartella : fileOCartelle) {
         const QFileInfo info(fileOCartella);
         if (info.isDir()) {
-            for (const QFileInfo &f :
-                QDir(fileOCartella)
-                    .entryInfoList({ QStringLiteral("*.xml") }, QDir::Files, QDir::Name | QDir::IgnoreCase))
+            for (const QFileInfo &f : QDir(fileOCartella)
+                                          .entryInfoList({ QStringLiteral("*.xml") },
+                                              QDir::Files | QDir::System | QDir::Hidden, QDir::Name | QDir::IgnoreCase))
                 file << f.filePath();
         } else if (!fileOCartella.endsWith(QLatin1Char('/'))) { // a missing folder holds no list
             file << fileOCartella;
@@ -208,9 +223,16 @@ ElencoCertificatori CaricaElenchi(const QStringList &fileOCartelle, const QDateT
     }
     for (const QString &f : file) {
         try {
-            if (QFileInfo(f).size() > kMaxDimensioneElenco)
+            QByteArray bytes;
+            switch (readRegularFile(f, kMaxDimensioneElenco, bytes)) {
+            case RegularRead::NotRegular:
+                throw Exception(kNonFileNormale);
+            case RegularRead::TooBig:
                 throw Exception(kTroppoGrande);
-            elenco.aggiungi(readWholeFile(f), f, adesso);
+            case RegularRead::Ok:
+                break;
+            }
+            elenco.aggiungi(bytes, f);
         } catch (const Exception &e) {
             elenco.aggiungiProblema(QFileInfo(f).fileName() + QStringLiteral(": ") + e.message());
         }
@@ -218,7 +240,8 @@ ElencoCertificatori CaricaElenchi(const QStringList &fileOCartelle, const QDateT
     return elenco;
 }
 
-Fiducia ValutaFiducia(const ElencoCertificatori &elenco, X509 *cert, STACK_OF(X509) * altri, const QDateTime &t)
+Fiducia ValutaFiducia(
+    const ElencoCertificatori &elenco, X509 *cert, STACK_OF(X509) * altri, const QDateTime &t, TipoServizio tipo)
 {
     const ElencoCertificatori::Dati &d = elenco.dati();
     Fiducia fiducia;
@@ -234,6 +257,8 @@ Fiducia ValutaFiducia(const ElencoCertificatori &elenco, X509 *cert, STACK_OF(X5
     std::vector<Candidato> candidati;
     const OsslPtr<X509_STORE> store(X509_STORE_new());
     for (const Servizio &s : d.servizi) {
+        if (s.tipo != tipo)
+            continue;
         for (const Certificato &c : s.certificati) {
             if (std::none_of(emittenti.begin(), emittenti.end(),
                     [&](const X509_NAME *n) { return X509_NAME_cmp(n, c.soggetto.get()) == 0; }))
@@ -268,7 +293,7 @@ Fiducia ValutaFiducia(const ElencoCertificatori &elenco, X509 *cert, STACK_OF(X5
         if (X509_cmp(c.cert.get(), radice) != 0)
             continue;
         const Stato *vigente = c.servizio->statoA(t);
-        const bool fidato = vigente != nullptr && vigente->caQc && vigente->concesso;
+        const bool fidato = vigente != nullptr && vigente->tipo == tipo && vigente->concesso;
         if (fiducia.certificatore.isEmpty() || fidato) {
             fiducia.stato = fidato ? Fiducia::Fidato : Fiducia::NonAttivo;
             fiducia.certificatore = c.servizio->nome;
@@ -280,6 +305,23 @@ Fiducia ValutaFiducia(const ElencoCertificatori &elenco, X509 *cert, STACK_OF(X5
     return fiducia;
 }
 
+std::vector<OsslPtr<X509>> CertificatiServizi(const ElencoCertificatori &elenco, TipoServizio tipo, const QDateTime &t)
+{
+    std::vector<OsslPtr<X509>> certificati;
+    for (const Servizio &s : elenco.dati().servizi) {
+        const Stato *vigente = s.tipo == tipo ? s.statoA(t) : nullptr;
+        if (vigente == nullptr || vigente->tipo != tipo || !vigente->concesso)
+            continue;
+        for (const Certificato &c : s.certificati) {
+            const auto *p = reinterpret_cast<const unsigned char *>(c.der.constData());
+            if (OsslPtr<X509> x(d2i_X509(nullptr, &p, c.der.size())); x)
+                certificati.push_back(std::move(x));
+        }
+    }
+    ERR_clear_error();
+    return certificati;
+}
+
 ElencoPigro::ElencoPigro(QStringList fileOCartelle)
     : percorsi_(std::move(fileOCartelle))
 {
@@ -289,8 +331,7 @@ std::shared_ptr<const ElencoCertificatori> ElencoPigro::elenco()
 {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!elenco_)
-        elenco_
-            = std::make_shared<const ElencoCertificatori>(CaricaElenchi(percorsi_, QDateTime::currentDateTimeUtc()));
+        elenco_ = std::make_shared<const ElencoCertificatori>(CaricaElenchi(percorsi_));
     return elenco_;
 }
 

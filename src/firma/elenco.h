@@ -19,9 +19,10 @@ struct InfoElenco {
     QString operatore; // the scheme operator's name
     QDateTime emissione; // ListIssueDateTime, UTC
     QDateTime prossimoAggiornamento; // NextUpdate; null for a closed list
-    bool scaduto = false; // past its next update when read: still used, but said
+    bool scaduto = false; // past its next update at the verification's now: still used, but said
     FirmaElenco firma = FirmaElenco::Assente; // the list's own signature; no key is pinned
     int certificatori = 0; // services of type CA/QC
+    int marcature = 0; // time-stamping services (TSA)
 };
 
 // Lists bigger than this are refused unread: the Italian one is a few MB.
@@ -34,9 +35,9 @@ public:
     ElencoCertificatori(ElencoCertificatori &&) noexcept;
     ElencoCertificatori &operator=(ElencoCertificatori &&) noexcept;
 
-    // Reads one list; adesso decides whether it is past its next update.
-    // Throws Exception with the Italian reason when it is not a usable list.
-    void aggiungi(QByteArrayView bytes, const QString &percorso, const QDateTime &adesso);
+    // Reads one list. Throws Exception with the Italian reason when it is not
+    // a usable list.
+    void aggiungi(QByteArrayView bytes, const QString &percorso);
     // Records a list that could not be read: its sentence.
     void aggiungiProblema(const QString &problema);
 
@@ -52,8 +53,9 @@ private:
 
 // The list in a file, or every .xml list in a folder (in name order), for
 // each path given; lists that cannot be read are kept as problems, never
-// thrown. A folder that does not exist adds nothing.
-ElencoCertificatori CaricaElenchi(const QStringList &fileOCartelle, const QDateTime &adesso);
+// thrown. A folder that does not exist adds nothing. Only regular files are
+// read (never a device or a FIFO, nor a link to one), and none over the limit.
+ElencoCertificatori CaricaElenchi(const QStringList &fileOCartelle);
 
 // Reads the lists at the first use and keeps them for the run: the window owns
 // one, lentiva-cli one per run. Safe to use from several threads.

@@ -11,13 +11,13 @@
 #include "common/filenames.h"
 #include "invoice/xmlsicuro.h"
 
+#include <QRegularExpression>
 #include <climits>
 #include <cstring>
 #include <openssl/err.h>
+#include <optional>
 
 namespace {
-const QString kValida = QStringLiteral("Firma valida: documento integro, certificato emesso da un certificatore "
-                                       "dell'elenco e valido alla data della firma (la revoca non è verificata).");
 const QString kAssente = QStringLiteral("Nessuna firma: il documento non è firmato.");
 
 QString nonValida(QString causa)
@@ -37,47 +37,95 @@ QString di(const Firmatario &f)
     return f.nome.isEmpty() ? QStringLiteral("del firmatario") : QStringLiteral("di ") + f.nome;
 }
 
-// The trust half of the outcome, for a signer whose signature is intact.
-void giudica(Firmatario &f, X509 *cert, STACK_OF(X509) * altri, const ElencoCertificatori *elenco,
-    std::optional<InfoElenco> &usato)
+// What every signer of one file is judged with.
+struct Giudizio {
+    const ElencoCertificatori *elenco;
+    QDateTime adesso;
+    std::optional<InfoElenco> &usato;
+};
+
+// Why the chain was not trusted at the time judged, as a sentence's second half.
+QString causaSfiducia(const Fiducia &fiducia, const Firmatario &f, const QString &allora)
+{
+    switch (fiducia.stato) {
+    case Fiducia::NonAttivo:
+        return QStringLiteral("il certificatore %1 (%2) non è attivo nell'elenco %3")
+            .arg(di(f), fiducia.certificatore, allora);
+    case Fiducia::NonValido:
+        return QStringLiteral("un certificato della catena %1 non è valido %2").arg(di(f), allora);
+    case Fiducia::NonInElenco:
+    case Fiducia::Fidato:
+        break;
+    }
+    return QStringLiteral("il certificatore %1 non è nell'elenco").arg(di(f));
+}
+
+// The trust half of the outcome, for a signer whose signature is intact:
+// purpose, algorithms, then certificate and certifier at the time a
+// time-stamp proves, or else now.
+void giudica(Firmatario &f, X509 *cert, STACK_OF(X509) * altri, const Algoritmo &algoritmo, const Giudizio &g)
 {
     f.esito = EsitoFirma::NonVerificata;
-    if (elenco == nullptr || (elenco->elenchi().isEmpty() && elenco->problemi().isEmpty())) {
+    if (const QString uso = UsoNonFirma(cert, di(f)); !uso.isEmpty()) {
+        f.motivo = nonVerificata(uso);
+        return;
+    }
+    if (algoritmo.robustezza == Robustezza::Debole) {
+        f.motivo = nonVerificata(QStringLiteral("algoritmo non più sicuro (%1)").arg(algoritmo.debolezza));
+        return;
+    }
+    if (g.elenco == nullptr || (g.elenco->elenchi().isEmpty() && g.elenco->problemi().isEmpty())) {
         f.motivo = nonVerificata(QStringLiteral("manca l'elenco dei certificatori (cartella CERTIFICATORI)"));
         return;
     }
-    if (elenco->elenchi().isEmpty()) {
+    if (g.elenco->elenchi().isEmpty()) {
         f.motivo = nonVerificata(QStringLiteral("l'elenco dei certificatori non è utilizzabile (%1)")
-                                     .arg(elenco->problemi().join(QStringLiteral("; "))));
+                                     .arg(g.elenco->problemi().join(QStringLiteral("; "))));
         return;
     }
-    if (!f.validoAllaFirma) {
-        f.motivo = nonVerificata(QStringLiteral("il certificato %1 non era valido alla data della firma").arg(di(f)));
+    const bool marcata = f.marcaTemporale.isValid();
+    f.dataVerifica = marcata ? f.marcaTemporale : g.adesso;
+    const QString allora = marcata ? QStringLiteral("il %1, data della marca temporale").arg(Giorno(f.marcaTemporale))
+                                   : QStringLiteral("oggi");
+    const auto valido = [&f](const QDateTime &t) { return f.validoDal <= t && t <= f.validoAl; };
+    QString causa;
+    if (!valido(f.dataVerifica)) {
+        causa = f.dataVerifica > f.validoAl
+            ? QStringLiteral("certificato %1 scaduto il %2").arg(di(f), Giorno(f.validoAl))
+            : QStringLiteral("certificato %1 valido solo dal %2").arg(di(f), Giorno(f.validoDal));
+        if (marcata)
+            causa += QStringLiteral(", prima della marca temporale del %1").arg(Giorno(f.marcaTemporale));
+    } else {
+        const Fiducia fiducia = ValutaFiducia(*g.elenco, cert, altri, f.dataVerifica);
+        if (fiducia.elenco >= 0 && !g.usato)
+            g.usato = g.elenco->elenchi().at(fiducia.elenco);
+        f.certificatore = fiducia.certificatore;
+        if (fiducia.stato == Fiducia::Fidato) {
+            f.esito = EsitoFirma::Valida;
+            f.motivo = QStringLiteral("Firma valida: documento integro, certificato valido ed emesso da un "
+                                      "certificatore attivo nell'elenco %1 (la revoca non è verificata).")
+                           .arg(allora);
+            return;
+        }
+        causa = causaSfiducia(fiducia, f, allora);
+    }
+    // What the signer declares is no proof; but it is worth saying when it is
+    // the only thing missing.
+    if (!marcata && f.dataFirma.isValid() && f.dataFirma < g.adesso && valido(f.dataFirma)
+        && ValutaFiducia(*g.elenco, cert, altri, f.dataFirma).stato == Fiducia::Fidato)
+        causa += QStringLiteral("; valido alla data dichiarata dal firmatario, che nessuna marca temporale conferma");
+    f.motivo = nonVerificata(causa);
+}
+
+// The time-stamp a signature carries, verified: its time proves when the
+// signature existed; otherwise why it does not.
+void marca(Firmatario &f, QByteArrayView token, QByteArrayView marcati, const ElencoCertificatori *elenco)
+{
+    if (token.isEmpty())
         return;
-    }
-    const QDateTime quando = f.dataFirma.isValid() ? f.dataFirma : QDateTime::currentDateTimeUtc();
-    const Fiducia fiducia = ValutaFiducia(*elenco, cert, altri, quando);
-    if (fiducia.elenco >= 0 && !usato)
-        usato = elenco->elenchi().at(fiducia.elenco);
-    f.certificatore = fiducia.certificatore;
-    switch (fiducia.stato) {
-    case Fiducia::Fidato:
-        f.esito = EsitoFirma::Valida;
-        f.motivo = kValida;
-        break;
-    case Fiducia::NonAttivo:
-        f.motivo = nonVerificata(QStringLiteral("il certificatore %1 (%2) non era attivo nell'elenco alla data della "
-                                                "firma")
-                                     .arg(di(f), fiducia.certificatore));
-        break;
-    case Fiducia::NonValido:
-        f.motivo = nonVerificata(
-            QStringLiteral("un certificato della catena %1 non era valido alla data della firma").arg(di(f)));
-        break;
-    case Fiducia::NonInElenco:
-        f.motivo = nonVerificata(QStringLiteral("il certificatore %1 non è nell'elenco").arg(di(f)));
-        break;
-    }
+    const EsitoMarca m = VerificaMarca(token, marcati, elenco);
+    f.marcaTemporale = m.quando;
+    f.notaMarca = m.nota;
 }
 
 QDateTime dataFirma(CMS_SignerInfo *si)
@@ -87,6 +135,28 @@ QDateTime dataFirma(CMS_SignerInfo *si)
     if (t == nullptr || (t->type != V_ASN1_UTCTIME && t->type != V_ASN1_GENERALIZEDTIME))
         return QDateTime();
     return TempoAsn1(t->value.utctime);
+}
+
+// The signature time-stamp token among the unsigned attributes, DER.
+QByteArrayView tokenMarca(CMS_SignerInfo *si)
+{
+    const int i = CMS_unsigned_get_attr_by_NID(si, NID_id_smime_aa_timeStampToken, -1);
+    const ASN1_TYPE *t = i >= 0 ? X509_ATTRIBUTE_get0_type(CMS_unsigned_get_attr(si, i), 0) : nullptr;
+    if (t == nullptr || t->type != V_ASN1_SEQUENCE)
+        return QByteArrayView();
+    return QByteArrayView(t->value.sequence->data, t->value.sequence->length);
+}
+
+// The digests a signer uses: the one it names, and the one its signature algorithm implies.
+std::vector<int> digestDi(CMS_SignerInfo *si)
+{
+    X509_ALGOR *digest = nullptr, *firma = nullptr;
+    CMS_SignerInfo_get0_algs(si, nullptr, nullptr, &digest, &firma);
+    std::vector<int> nid { digest != nullptr ? OBJ_obj2nid(digest->algorithm) : NID_undef };
+    int implicito = NID_undef;
+    if (firma != nullptr && OBJ_find_sigid_algs(OBJ_obj2nid(firma->algorithm), &implicito, nullptr) == 1)
+        nid.push_back(implicito);
+    return nid;
 }
 
 // The checks CMS_verify makes of one signer, but with the content digested
@@ -126,7 +196,7 @@ QString alterazione(CMS_ContentInfo *cms, CMS_SignerInfo *si, const QByteArray &
     return QString();
 }
 
-void verificaBusta(QByteArrayView bytes, const ElencoCertificatori *elenco, EsitoVerifica &r, QByteArray *documento)
+void verificaBusta(QByteArrayView bytes, const Giudizio &g, EsitoVerifica &r, QByteArray *documento)
 {
     r.tipo = QStringLiteral("CAdES");
     const std::vector<LivelloBusta> livelli = LeggiLivelliBusta(bytes);
@@ -139,7 +209,7 @@ void verificaBusta(QByteArrayView bytes, const ElencoCertificatori *elenco, Esit
             throw Exception(QStringLiteral("la busta non contiene firmatari"));
         const Certificati certificati(CMS_get1_certs(cms));
         // Each signer's certificate from the envelope; their chains are checked
-        // afterwards, at the signing time.
+        // afterwards, at the time judged.
         CMS_set1_signers_certs(cms, nullptr, 0);
         ERR_clear_error();
         for (int i = 0; i < sk_CMS_SignerInfo_num(firme); ++i) {
@@ -155,20 +225,31 @@ void verificaBusta(QByteArrayView bytes, const ElencoCertificatori *elenco, Esit
                 continue;
             }
             LeggiCertificato(cert, f);
-            const QString causa = alterazione(cms, si, livelli[l].contenuto);
+            const Algoritmo algoritmo = ValutaAlgoritmo(digestDi(si), cert);
+            f.algoritmo = algoritmo.nome;
+            // A broken algorithm proves nothing, whatever the arithmetic says.
+            const QString causa = algoritmo.robustezza == Robustezza::Rotta
+                ? QStringLiteral("la firma usa un algoritmo non sicuro (%1)").arg(algoritmo.debolezza)
+                : alterazione(cms, si, livelli[l].contenuto);
             ERR_clear_error();
             f.integra = causa.isEmpty();
-            if (f.integra)
-                giudica(f, cert, certificati.get(), elenco, r.elenco);
-            else
+            if (f.integra) {
+                const ASN1_OCTET_STRING *valore = CMS_SignerInfo_get0_signature(si);
+                marca(f, tokenMarca(si), QByteArrayView(ASN1_STRING_get0_data(valore), ASN1_STRING_length(valore)),
+                    g.elenco);
+                giudica(f, cert, certificati.get(), algoritmo, g);
+            } else {
                 f.motivo = nonValida(causa);
+            }
             r.firmatari << f;
         }
     }
 }
 
-void verificaXml(QByteArrayView bytes, const ElencoCertificatori *elenco, EsitoVerifica &r)
+void verificaXml(QByteArrayView bytes, const Giudizio &g, EsitoVerifica &r)
 {
+    if (bytes.size() > kMaxDimensioneXmlFirmato)
+        throw Exception(QStringLiteral("il documento supera i 200 MB e non viene verificato"));
     QString errore;
     const DocumentoXml doc = CaricaXmlSicuro(QByteArray::fromRawData(bytes.data(), bytes.size()), errore);
     if (!doc)
@@ -178,19 +259,24 @@ void verificaXml(QByteArrayView bytes, const ElencoCertificatori *elenco, EsitoV
     if (firme.empty())
         return;
     r.tipo = QStringLiteral("XAdES");
+    if (const QString causa = ControllaDocumentoFirmato(doc.get(), firme, ProfiloFirma::Fattura); !causa.isEmpty())
+        throw Exception(causa);
     if (!RegistraId(doc.get()))
         throw Exception(QStringLiteral("il documento ripete lo stesso identificativo (Id) su più elementi"));
     for (_xmlNode *n : firme) {
-        const FirmaXml x = VerificaNodoFirma(doc.get(), n);
+        const FirmaXml x = VerificaNodoFirma(doc.get(), n, ProfiloFirma::Fattura);
         Firmatario f;
         f.dataFirma = x.dataFirma;
         if (x.cert)
             LeggiCertificato(x.cert.get(), f);
         f.integra = x.integra;
-        if (f.integra)
-            giudica(f, x.cert.get(), x.altri.get(), elenco, r.elenco);
-        else
+        f.algoritmo = x.algoritmo.nome;
+        if (f.integra) {
+            marca(f, x.marca, x.marcati, g.elenco);
+            giudica(f, x.cert.get(), x.altri.get(), x.algoritmo, g);
+        } else {
             f.motivo = nonValida(x.motivo);
+        }
         r.firmatari << f;
     }
 }
@@ -216,6 +302,25 @@ QString ParolaEsito(EsitoFirma esito)
     return QStringLiteral("assente");
 }
 
+bool SenzaFirmaXml(QByteArrayView bytes)
+{
+    QByteArrayView inizio = bytes.first(qMin<qsizetype>(bytes.size(), 200));
+    if (inizio.startsWith("\xEF\xBB\xBF"))
+        inizio = inizio.sliced(3);
+    if (!inizio.startsWith('<') || bytes.contains(QByteArrayView("Signature")))
+        return false;
+    if (!inizio.startsWith("<?xml"))
+        return true; // UTF-8
+    static const QRegularExpression dichiarata(QStringLiteral("^<\\?xml[^>]*?encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
+    const QRegularExpressionMatch m = dichiarata.match(QString::fromLatin1(inizio));
+    if (!m.hasMatch())
+        return true;
+    static const QRegularExpression compatibili(
+        QStringLiteral("^(utf-?8|us-ascii|ascii|iso[-_]?8859-[0-9]+|latin-?[0-9]|windows-125[0-8]|cp125[0-8])$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return compatibili.match(m.captured(1)).hasMatch();
+}
+
 FormaFile FormaPerNome(const QString &nome)
 {
     if (hasExtension(nome, u".p7m"))
@@ -223,22 +328,46 @@ FormaFile FormaPerNome(const QString &nome)
     return hasExtension(nome, u".xml") ? FormaFile::Xml : FormaFile::Rileva;
 }
 
+QString TitoloEsito(EsitoFirma esito)
+{
+    switch (esito) {
+    case EsitoFirma::Valida:
+        return QStringLiteral("Firma valida");
+    case EsitoFirma::NonVerificata:
+        return QStringLiteral("Non verificata");
+    case EsitoFirma::NonValida:
+        return QStringLiteral("Non valida");
+    case EsitoFirma::Assente:
+        break;
+    }
+    return QStringLiteral("Nessuna firma");
+}
+
+EsitoVerifica EsitoIlleggibile(const QString &causa)
+{
+    EsitoVerifica r;
+    r.esito = EsitoFirma::NonValida;
+    r.motivo = nonValida(causa);
+    return r;
+}
+
 QString DataIso(const QDateTime &t)
 {
     return t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString();
 }
 
-EsitoVerifica VerificaFirma(
-    QByteArrayView bytes, FormaFile forma, const ElencoCertificatori *elenco, QByteArray *documento)
+EsitoVerifica VerificaFirma(QByteArrayView bytes, FormaFile forma, const ElencoCertificatori *elenco,
+    const QDateTime &adesso, QByteArray *documento)
 {
     EsitoVerifica r;
+    const Giudizio giudizio { elenco, adesso.toUTC(), r.elenco };
     try {
         if (forma == FormaFile::Rileva)
             forma = sembraBusta(bytes) ? FormaFile::Busta : FormaFile::Xml;
         if (forma == FormaFile::Busta)
-            verificaBusta(bytes, elenco, r, documento);
+            verificaBusta(bytes, giudizio, r, documento);
         else
-            verificaXml(bytes, elenco, r);
+            verificaXml(bytes, giudizio, r);
     } catch (const Exception &e) {
         r.esito = EsitoFirma::NonValida;
         r.motivo = nonValida(e.message());
@@ -254,8 +383,8 @@ EsitoVerifica VerificaFirma(
         return r;
     }
     r.integra = true;
-    r.esito = EsitoFirma::Valida;
-    r.motivo = kValida;
+    r.esito = r.firmatari.constFirst().esito;
+    r.motivo = r.firmatari.constFirst().motivo;
     for (const Firmatario &f : r.firmatari) {
         r.integra = r.integra && f.integra;
         if (f.esito > r.esito) {
@@ -265,6 +394,9 @@ EsitoVerifica VerificaFirma(
     }
     if (!r.elenco && elenco != nullptr && !elenco->elenchi().isEmpty())
         r.elenco = elenco->elenchi().constFirst();
+    if (r.elenco)
+        r.elenco->scaduto
+            = r.elenco->prossimoAggiornamento.isValid() && giudizio.adesso > r.elenco->prossimoAggiornamento;
     if (r.elenco && r.elenco->scaduto && r.esito != EsitoFirma::NonValida)
         r.motivo += QStringLiteral(" L'elenco dei certificatori è scaduto il %1: conviene aggiornarlo.")
                         .arg(r.elenco->prossimoAggiornamento.toString(QStringLiteral("dd/MM/yyyy")));

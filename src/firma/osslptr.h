@@ -9,6 +9,7 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
 
 struct OsslDeleter {
     void operator()(BIO *p) const { BIO_free_all(p); }
@@ -22,6 +23,8 @@ struct OsslDeleter {
     void operator()(STACK_OF(X509) * p) const { sk_X509_pop_free(p, X509_free); }
     void operator()(STACK_OF(ASN1_TYPE) * p) const { sk_ASN1_TYPE_pop_free(p, ASN1_TYPE_free); }
     void operator()(ASN1_OBJECT *p) const { ASN1_OBJECT_free(p); }
+    void operator()(EXTENDED_KEY_USAGE *p) const { EXTENDED_KEY_USAGE_free(p); }
+    void operator()(unsigned char *p) const { OPENSSL_free(p); } // buffers libcrypto allocates for its callers
 };
 
 template <typename T> using OsslPtr = std::unique_ptr<T, OsslDeleter>;

@@ -6,69 +6,109 @@
 #include "firma/elenco.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <memory>
 
 namespace {
 QString giorno(const QDateTime &t)
 {
     return t.isValid() ? t.toUTC().toString(QStringLiteral("dd/MM/yyyy")) : QStringLiteral("non indicato");
 }
+
+const QString kNonRiuscito = QStringLiteral("Aggiornamento non riuscito: ");
 } // namespace
 
-QString ScaricaElenco(const QUrl &indirizzo, const QString &cartella, int attesaMs)
+ScaricamentoElenco::ScaricamentoElenco(const QUrl &indirizzo, const QString &cartella, QObject *parent, int attesaMs)
+    : QObject(parent)
+    , indirizzo_(indirizzo)
+    , cartella_(cartella)
+    , attesaMs_(attesaMs)
+    , rete_(new QNetworkAccessManager(this))
 {
-    QNetworkAccessManager rete;
-    QNetworkRequest richiesta(indirizzo);
-    richiesta.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    richiesta.setTransferTimeout(attesaMs);
-    const std::unique_ptr<QNetworkReply> risposta(rete.get(richiesta));
-    QByteArray dati;
-    bool troppo = false;
-    // Read as it comes, so that an endless answer stops at the limit.
-    QObject::connect(risposta.get(), &QNetworkReply::readyRead, [&] {
-        dati += risposta->readAll();
-        if (dati.size() > kMaxDimensioneElenco && !troppo) {
-            troppo = true;
-            risposta->abort();
-        }
-    });
-    QEventLoop attesa;
-    QObject::connect(risposta.get(), &QNetworkReply::finished, &attesa, &QEventLoop::quit);
-    if (!risposta->isFinished())
-        attesa.exec();
-    // The program may quit meanwhile, which ends every loop.
-    if (!risposta->isFinished())
-        throw Exception(QStringLiteral("Aggiornamento interrotto"));
-    if (troppo)
-        throw Exception(QStringLiteral("Aggiornamento non riuscito: l'elenco scaricato supera i 20 MB"));
-    dati += risposta->readAll();
-    const int stato = risposta->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (stato != 0 && stato != 200)
-        throw Exception(QStringLiteral("Aggiornamento non riuscito: il server ha risposto %1").arg(stato));
-    if (risposta->error() != QNetworkReply::NoError)
-        throw Exception(QStringLiteral("Aggiornamento non riuscito: %1").arg(risposta->errorString()));
+}
 
-    const QString destinazione = QDir(cartella).filePath(NomeElencoScaricato);
+ScaricamentoElenco::~ScaricamentoElenco()
+{
+    if (risposta_)
+        risposta_->abort();
+}
+
+void ScaricamentoElenco::avvia(const QDateTime &adesso)
+{
+    adesso_ = adesso;
+    QNetworkRequest richiesta(indirizzo_);
+    richiesta.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    richiesta.setTransferTimeout(attesaMs_);
+    risposta_ = rete_->get(richiesta);
+    risposta_->setParent(this);
+    connect(risposta_, &QNetworkReply::readyRead, this, &ScaricamentoElenco::arrivati);
+    connect(risposta_, &QNetworkReply::downloadProgress, this, &ScaricamentoElenco::avanzamento);
+    connect(risposta_, &QNetworkReply::finished, this, &ScaricamentoElenco::concluso);
+}
+
+void ScaricamentoElenco::annulla()
+{
+    annullato_ = true;
+    if (risposta_ && !risposta_->isFinished())
+        risposta_->abort();
+    // A reply aborted before it started may never say it finished.
+    QMetaObject::invokeMethod(this, &ScaricamentoElenco::concluso, Qt::QueuedConnection);
+}
+
+// Read as it comes, so that an endless answer stops at the limit.
+void ScaricamentoElenco::arrivati()
+{
+    dati_ += risposta_->readAll();
+    if (dati_.size() > kMaxDimensioneElenco && !troppo_) {
+        troppo_ = true;
+        risposta_->abort();
+    }
+}
+
+void ScaricamentoElenco::concluso()
+{
+    if (finito_)
+        return;
+    if (annullato_)
+        return termina(false, QStringLiteral("Aggiornamento annullato: l'elenco dei certificatori non è cambiato"));
+    if (troppo_)
+        return termina(false, kNonRiuscito + QStringLiteral("l'elenco scaricato supera i 20 MB"));
+    dati_ += risposta_->readAll();
+    const int stato = risposta_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (stato != 0 && stato != 200)
+        return termina(false, kNonRiuscito + QStringLiteral("il server ha risposto %1").arg(stato));
+    if (risposta_->error() != QNetworkReply::NoError)
+        return termina(false, kNonRiuscito + risposta_->errorString());
+
+    const QString destinazione = QDir(cartella_).filePath(NomeElencoScaricato);
     ElencoCertificatori prova;
     try {
-        prova.aggiungi(dati, destinazione, QDateTime::currentDateTimeUtc());
+        prova.aggiungi(dati_, destinazione);
+        if (!directoryExists(cartella_) && !forceDirectories(cartella_))
+            throw Exception(QStringLiteral("impossibile creare la cartella ") + cartella_);
+        writeFileAtomically(destinazione, dati_);
     } catch (const Exception &e) {
-        throw Exception(
-            QStringLiteral("Aggiornamento non riuscito: quanto scaricato non è utilizzabile (%1)").arg(e.message()));
+        return termina(false,
+            prova.elenchi().isEmpty()
+                ? kNonRiuscito + QStringLiteral("quanto scaricato non è utilizzabile (%1)").arg(e.message())
+                : kNonRiuscito + e.message());
     }
-    if (!directoryExists(cartella) && !forceDirectories(cartella))
-        throw Exception(QStringLiteral("Aggiornamento non riuscito: impossibile creare la cartella ") + cartella);
-    writeFileAtomically(destinazione, dati);
     const InfoElenco &info = prova.elenchi().constFirst();
+    const bool scaduto = info.prossimoAggiornamento.isValid() && adesso_ > info.prossimoAggiornamento;
     const QString firma = info.firma == FirmaElenco::Integra ? QStringLiteral("firma dell'elenco integra")
         : info.firma == FirmaElenco::NonIntegra              ? QStringLiteral("firma dell'elenco NON integra")
                                                              : QStringLiteral("elenco senza firma");
-    return QStringLiteral("Elenco dei certificatori aggiornato: %1 servizi di certificazione, emesso il %2, prossimo "
-                          "aggiornamento il %3%4; %5.\nSalvato in %6")
-        .arg(info.certificatori)
-        .arg(giorno(info.emissione), giorno(info.prossimoAggiornamento),
-            info.scaduto ? QStringLiteral(" (già scaduto)") : QString(), firma, QDir::toNativeSeparators(destinazione));
+    termina(true,
+        QStringLiteral("Elenco dei certificatori aggiornato: %1 servizi di certificazione, emesso il %2, prossimo "
+                       "aggiornamento il %3%4; %5.\nSalvato in %6")
+            .arg(info.certificatori)
+            .arg(giorno(info.emissione), giorno(info.prossimoAggiornamento),
+                scaduto ? QStringLiteral(" (già scaduto)") : QString(), firma, QDir::toNativeSeparators(destinazione)));
+}
+
+void ScaricamentoElenco::termina(bool ok, const QString &testo)
+{
+    finito_ = true;
+    dati_.clear();
+    emit finito(ok, testo);
 }

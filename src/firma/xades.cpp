@@ -1,13 +1,16 @@
 // XML signatures (XAdES, enveloped) checked with xmlsec on its OpenSSL back
-// end: same-document references only, a short list of transforms, the key of
-// the certificate the signature carries. Nothing is ever fetched.
+// end, once the document has passed the profile's checks: same-document
+// references only, a short list of transforms, the key of the certificate the
+// signature carries. Nothing is ever fetched.
 #include "firma/firma_p.h"
 #include "firma/xmlnodi.h"
 #include "firma/xmlsecptr.h"
 
+#include "invoice/xmlptr.h"
 #include "invoice/xmlsicuro.h"
 
 #include <QSet>
+#include <libxml/c14n.h>
 #include <mutex>
 #include <openssl/err.h>
 #include <xmlsec/errors.h>
@@ -22,18 +25,7 @@ constexpr const char *kDsig = "http://www.w3.org/2000/09/xmldsig#";
 
 bool eFirma(const xmlNode *n)
 {
-    return haNome(n, "Signature") && n->ns != nullptr && xmlStrEqual(n->ns->href, BAD_CAST kDsig);
-}
-
-// The next node of a walk over the elements under radice; discendi false
-// skips the children of n.
-xmlNode *prossimo(xmlNode *n, const xmlNode *radice, bool discendi)
-{
-    if (discendi && n->children != nullptr)
-        return n->children;
-    while (n != radice && n->next == nullptr)
-        n = n->parent;
-    return n == radice ? nullptr : n->next;
+    return haNome(n, "Signature") && inSpazio(n, kDsig);
 }
 
 // Its messages would go to standard error; the outcome says what matters.
@@ -42,8 +34,9 @@ void silenzio(const char *, int, const char *, const char *, const char *, int, 
 }
 
 // The transforms a signature may use: canonical forms, the enveloped-signature
-// and XPath filters, the usual digests and signature methods. XSLT and
-// anything that could reach outside the document is left out.
+// and XPath filters (their expressions checked beforehand), the usual digests
+// and signature methods. XSLT and anything that could reach outside the
+// document is left out, and so is MD5.
 const std::vector<xmlSecTransformId> &trasformazioniRiferimento()
 {
     static const std::vector<xmlSecTransformId> ids { xmlSecTransformInclC14NId, xmlSecTransformInclC14NWithCommentsId,
@@ -65,12 +58,23 @@ const std::vector<xmlSecTransformId> &trasformazioniFirma()
     return ids;
 }
 
+// The digest an algorithm URI names (a digest or a signature method).
+int digestDi(const QString &uri)
+{
+    const QString nome = uri.section(QLatin1Char('#'), -1).toLower();
+    for (const auto &[parte, nid] : { std::pair { "md5", NID_md5 }, { "sha224", NID_sha224 }, { "sha256", NID_sha256 },
+             { "sha384", NID_sha384 }, { "sha512", NID_sha512 }, { "sha1", NID_sha1 } })
+        if (nome.contains(QLatin1String(parte)))
+            return nid;
+    return NID_undef;
+}
+
 // The certificates of ds:KeyInfo; false when one does not parse.
 bool certificatiDi(const xmlNode *firma, std::vector<OsslPtr<X509>> &certificati)
 {
     for (const xmlNode *dati : figli(figlio(firma, "KeyInfo"), "X509Data")) {
         for (const xmlNode *c : figli(dati, "X509Certificate")) {
-            const QByteArray der = QByteArray::fromBase64(testo(c).toLatin1());
+            const QByteArray der = QByteArray::fromBase64(testoUtf8(c));
             const auto *p = reinterpret_cast<const unsigned char *>(der.constData());
             OsslPtr<X509> cert(d2i_X509(nullptr, &p, der.size()));
             ERR_clear_error();
@@ -109,15 +113,64 @@ XmlsecPtr<xmlSecKey> chiaveDi(X509 *cert)
     return chiave;
 }
 
+// The XAdES qualifying properties of this signature.
+const xmlNode *qualifiche(const xmlNode *firma)
+{
+    for (const xmlNode *oggetto : figli(firma, "Object"))
+        if (const xmlNode *q = figlio(oggetto, "QualifyingProperties"))
+            return q;
+    return nullptr;
+}
+
 // The SigningTime of the signed properties a reference covers.
 QDateTime dataFirmata(const xmlNode *firma, const QSet<QString> &riferiti)
 {
-    for (const xmlNode *oggetto : figli(firma, "Object"))
-        for (const xmlNode *qualifiche : figli(oggetto, "QualifyingProperties"))
-            for (const xmlNode *firmate : figli(qualifiche, "SignedProperties"))
-                if (riferiti.contains(QLatin1Char('#') + attributo(firmate, "Id")))
-                    return TempoIso(testo(figlio(figlio(firmate, "SignedSignatureProperties"), "SigningTime")));
+    for (const xmlNode *firmate : figli(qualifiche(firma), "SignedProperties"))
+        if (riferiti.contains(QLatin1Char('#') + attributo(firmate, "Id")))
+            return TempoIso(testo(figlio(figlio(firmate, "SignedSignatureProperties"), "SigningTime")));
     return QDateTime();
+}
+
+bool dentro(const xmlNode *n, const xmlNode *antenato)
+{
+    for (; n != nullptr; n = n->parent)
+        if (n == antenato)
+            return true;
+    return false;
+}
+
+// Namespace nodes come as (namespace, its element): they belong where their element does.
+int visibile(void *radice, xmlNodePtr nodo, xmlNodePtr genitore)
+{
+    const xmlNode *n = nodo->type == XML_NAMESPACE_DECL ? genitore : nodo;
+    return dentro(n, static_cast<const xmlNode *>(radice)) ? 1 : 0;
+}
+
+// The element in the canonical form the algorithm names (inclusive 1.0 when none).
+QByteArray canonico(xmlDoc *doc, xmlNode *elemento, const QString &algoritmo)
+{
+    const bool commenti = algoritmo.endsWith(QLatin1String("#WithComments"));
+    const int modo = algoritmo.startsWith(QLatin1String("http://www.w3.org/2001/10/xml-exc-c14n#"))
+        ? XML_C14N_EXCLUSIVE_1_0
+        : algoritmo.startsWith(QLatin1String("http://www.w3.org/2006/12/xml-c14n11")) ? XML_C14N_1_1
+                                                                                      : XML_C14N_1_0;
+    XmlOutPtr uscita(xmlAllocOutputBuffer(nullptr));
+    if (!uscita || xmlC14NExecute(doc, visibile, elemento, modo, nullptr, commenti ? 1 : 0, uscita.get()) < 0)
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(xmlOutputBufferGetContent(uscita.get())),
+        static_cast<qsizetype>(xmlOutputBufferGetSize(uscita.get())));
+}
+
+// The signature time-stamp of the unsigned properties, and what it stamps.
+void marcaDi(xmlDoc *doc, xmlNode *firma, FirmaXml &r)
+{
+    const xmlNode *proprieta = figlio(figlio(qualifiche(firma), "UnsignedProperties"), "UnsignedSignatureProperties");
+    const xmlNode *marca = figlio(proprieta, "SignatureTimeStamp");
+    xmlNode *valore = figlio(firma, "SignatureValue");
+    if (marca == nullptr || valore == nullptr)
+        return;
+    r.marca = QByteArray::fromBase64(testoUtf8(figlio(marca, "EncapsulatedTimeStamp")));
+    r.marcati = canonico(doc, valore, attributo(figlio(marca, "CanonicalizationMethod"), "Algorithm"));
 }
 } // namespace
 
@@ -143,7 +196,7 @@ std::vector<xmlNode *> NodiFirma(xmlDoc *doc)
         const bool firma = eFirma(n);
         if (firma)
             firme.push_back(n);
-        n = prossimo(n, radice, !firma);
+        n = prossimoNodo(n, radice, !firma);
     }
     return firme;
 }
@@ -151,50 +204,44 @@ std::vector<xmlNode *> NodiFirma(xmlDoc *doc)
 bool RegistraId(xmlDoc *doc)
 {
     xmlNode *radice = xmlDocGetRootElement(doc);
-    for (xmlNode *n = radice; n != nullptr; n = prossimo(n, radice, true)) {
+    for (xmlNode *n = radice; n != nullptr; n = prossimoNodo(n, radice)) {
         if (n->type != XML_ELEMENT_NODE)
             continue;
         for (xmlAttr *a = n->properties; a != nullptr; a = a->next) {
-            if (a->ns != nullptr || !(xmlStrEqual(a->name, BAD_CAST "Id") || xmlStrEqual(a->name, BAD_CAST "ID")))
+            // xml:id the parser registers itself: it takes part in the check.
+            const bool xmlId = a->ns != nullptr && xmlStrEqual(a->ns->href, XML_XML_NAMESPACE)
+                && xmlStrEqual(a->name, BAD_CAST "id");
+            if (!xmlId
+                && (a->ns != nullptr || !(xmlStrEqual(a->name, BAD_CAST "Id") || xmlStrEqual(a->name, BAD_CAST "ID"))))
                 continue;
-            xmlChar *valore = xmlNodeListGetString(doc, a->children, 1);
-            if (valore == nullptr)
-                continue;
-            const xmlAttr *gia = xmlGetID(doc, valore);
+            const QByteArray valore = testoUtf8(a->children);
+            const xmlAttr *gia = xmlGetID(doc, BAD_CAST valore.constData());
             if (gia == nullptr)
-                xmlAddID(nullptr, doc, valore, a);
-            xmlFree(valore);
-            if (gia != nullptr && gia != a)
+                xmlAddID(nullptr, doc, BAD_CAST valore.constData(), a);
+            else if (gia != a)
                 return false;
         }
     }
     return true;
 }
 
-FirmaXml VerificaNodoFirma(xmlDoc *doc, xmlNode *firma)
+FirmaXml VerificaNodoFirma(xmlDoc *doc, xmlNode *firma, ProfiloFirma profilo)
 {
     FirmaXml r;
     if (!XmlsecPronto()) {
         r.motivo = QStringLiteral("la verifica delle firme XML non è disponibile");
         return r;
     }
-    // Every reference stays inside the document; one of them covers it whole.
-    const QString idRadice = attributo(xmlDocGetRootElement(doc), "Id");
-    QSet<QString> riferiti;
-    bool intero = false;
-    for (const xmlNode *ref : figli(figlio(firma, "SignedInfo"), "Reference")) {
-        const QString uri = attributo(ref, "URI");
-        if (!uri.isEmpty() && !uri.startsWith(QLatin1Char('#'))) {
-            r.motivo = QStringLiteral("la firma rimanda a un indirizzo esterno (%1), che non viene scaricato").arg(uri);
-            return r;
-        }
-        riferiti << uri;
-        intero = intero || (xmlHasProp(ref, BAD_CAST "URI") && uri.isEmpty())
-            || (!idRadice.isEmpty() && uri == QLatin1Char('#') + idRadice);
-    }
-    if (!intero) {
-        r.motivo = QStringLiteral("la firma non copre l'intero documento");
+    if (r.motivo = ControllaDocumentoFirmato(doc, { firma }, profilo); !r.motivo.isEmpty())
         return r;
+    if (r.motivo = ControllaProfilo(doc, firma); !r.motivo.isEmpty())
+        return r;
+    const xmlNode *firmati = figlio(firma, "SignedInfo");
+    QSet<QString> riferiti;
+    std::vector<int> digest { digestDi(attributo(figlio(firmati, "SignatureMethod"), "Algorithm")) };
+    for (const xmlNode *ref : figli(firmati, "Reference")) {
+        riferiti << attributo(ref, "URI");
+        digest.push_back(digestDi(attributo(figlio(ref, "DigestMethod"), "Algorithm")));
     }
     std::vector<OsslPtr<X509>> certificati;
     if (!certificatiDi(firma, certificati)) {
@@ -207,6 +254,12 @@ FirmaXml VerificaNodoFirma(xmlDoc *doc, xmlNode *firma)
     }
     const size_t i = foglia(certificati);
     r.cert = std::move(certificati[i]);
+    // A broken algorithm proves nothing, whatever the arithmetic says.
+    r.algoritmo = ValutaAlgoritmo(digest, r.cert.get());
+    if (r.algoritmo.robustezza == Robustezza::Rotta) {
+        r.motivo = QStringLiteral("la firma usa un algoritmo non sicuro (%1)").arg(r.algoritmo.debolezza);
+        return r;
+    }
     r.altri.reset(sk_X509_new_null());
     for (OsslPtr<X509> &c : certificati)
         if (c && sk_X509_push(r.altri.get(), c.get()) > 0)
@@ -243,5 +296,6 @@ FirmaXml VerificaNodoFirma(xmlDoc *doc, xmlNode *firma)
     }
     r.integra = true;
     r.dataFirma = dataFirmata(firma, riferiti);
+    marcaDi(doc, firma, r);
     return r;
 }

@@ -13,6 +13,7 @@ struct XmlDeleter {
     void operator()(xmlChar *p) const { xmlFree(p); }
     void operator()(xmlDoc *p) const { xmlFreeDoc(p); }
     void operator()(xmlParserCtxt *p) const { xmlFreeParserCtxt(p); }
+    void operator()(xmlOutputBuffer *p) const { xmlOutputBufferClose(p); }
     void operator()(xsltStylesheet *p) const { xsltFreeStylesheet(p); }
     void operator()(xsltTransformContext *p) const { xsltFreeTransformContext(p); }
     void operator()(xsltSecurityPrefs *p) const { xsltFreeSecurityPrefs(p); }
@@ -20,3 +21,4 @@ struct XmlDeleter {
 
 template <typename T> using XmlPtr = std::unique_ptr<T, XmlDeleter>;
 using XmlDocPtr = XmlPtr<xmlDoc>;
+using XmlOutPtr = XmlPtr<xmlOutputBuffer>;

@@ -1,5 +1,7 @@
 #include "window_fixture.h"
 
+#include "app/pannellofirma.h"
+
 #include "app/invoicepane.h"
 #include "app/widgets.h"
 #include "common/folders.h"
@@ -74,6 +76,7 @@ TFLENTIVA &WindowTest::start(const QStringList &arguments)
 {
     window = std::make_unique<TFLENTIVA>(programFolder, arguments, dialogs);
     window->show();
+    waitForSignature();
     return *window;
 }
 
@@ -121,4 +124,10 @@ void WindowTest::choose(const QString &path)
 {
     dialogs.answers << path;
     window->btnSelFileClick();
+    waitForSignature();
+}
+
+void WindowTest::waitForSignature()
+{
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->pannelloFirma()->inCorso(); }, 20000));
 }

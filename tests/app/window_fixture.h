@@ -50,7 +50,9 @@ protected:
     QStringList attachmentNames() const;
     // Waits for the page given to the pane and returns its text.
     QString pageText();
+    // Opens the file as "Seleziona" would, and waits for its signature check.
     void choose(const QString &path);
+    void waitForSignature();
 
     QTemporaryDir dir;
     QString programFolder; // ends in "/"

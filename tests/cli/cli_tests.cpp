@@ -397,10 +397,10 @@ TEST_F(Cli, FirmaTellsWhoSignedWithItsExitCode)
     const Esito testo = esegui({ QStringLiteral("firma"), busta, alterata, dir.filePath(QStringLiteral("manca.p7m")) });
     EXPECT_EQ(testo.codice, 1);
     EXPECT_TRUE(testo.out.startsWith("File: " + busta.toUtf8()
-        + "\nEsito: non_verificata\nTipo: CAdES\nIntegra: sì\nMotivo: Firma integra ma non verificata: manca "
-          "l'elenco dei certificatori (cartella CERTIFICATORI).\n\nFirmatario 1 (busta 1):\n  Nome: MARIO ROSSI\n"));
+        + "\nEsito: Non verificata\nFirma integra ma non verificata: manca l'elenco dei certificatori (cartella "
+          "CERTIFICATORI).\nTipo di firma: CAdES (busta firmata .p7m)\n\nFirmatario 1 (busta 1):\n  Nome: MARIO "
+          "ROSSI\n  Codice fiscale: RSSMRA80A01H501U\n"));
     EXPECT_TRUE(testo.out.contains("\n\nFile: " + alterata.toUtf8()
-        + "\nEsito: non_valida\nTipo: CAdES\nIntegra: no\nMotivo: Firma non valida: il contenuto è stato "
-          "modificato dopo la firma.\n"));
+        + "\nEsito: Non valida\nFirma non valida: il contenuto è stato modificato dopo la firma.\n"));
     EXPECT_TRUE(testo.err.startsWith(dir.filePath(QStringLiteral("manca.p7m")).toUtf8() + ": Cannot open file"));
 }

@@ -1,12 +1,15 @@
 // Signature verification against a certification world made for the tests:
-// each outcome with its sentence and signer fields, the trusted lists, bad
-// input, the real envelopes and signed invoices, several threads at once.
+// each outcome with its sentence and signer fields, hostile signatures, the
+// time judged, the trusted lists, bad input, the real envelopes and signed
+// invoices, several threads at once.
+#include "casifirma.h"
 #include "firma/firma.h"
 #include "pkiprova.h"
 
 #include "support/testsupport.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
@@ -14,6 +17,7 @@
 #include <QTest>
 #include <future>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 const QByteArray kFattura = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p:FatturaElettronica "
@@ -21,8 +25,13 @@ const QByteArray kFattura = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p:Fatt
 const QDateTime kIeri = QDateTime::currentDateTimeUtc().addDays(-1);
 const QDateTime kDuemila(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
 const QString kIntegra = QStringLiteral("Firma integra ma non verificata: ");
-const QString kValida = QStringLiteral("Firma valida: documento integro, certificato emesso da un certificatore "
-                                       "dell'elenco e valido alla data della firma (la revoca non è verificata).");
+const QString kValida = QStringLiteral("Firma valida: documento integro, certificato valido ed emesso da un "
+                                       "certificatore attivo nell'elenco oggi (la revoca non è verificata).");
+
+QDateTime adesso()
+{
+    return QDateTime::currentDateTimeUtc();
+}
 
 QByteArray cambiato(QByteArray b, const QByteArray &da, const QByteArray &a)
 {
@@ -50,7 +59,7 @@ protected:
     static ElencoCertificatori elenco(const QByteArray &bytes)
     {
         ElencoCertificatori e;
-        e.aggiungi(bytes, QStringLiteral("TSL-IT.xml"), QDateTime::currentDateTimeUtc());
+        e.aggiungi(bytes, QStringLiteral("TSL-IT.xml"));
         return e;
     }
 
@@ -91,11 +100,15 @@ TEST_F(Firma, EachOutcomeWithItsSentence)
             kIntegra + QStringLiteral("il certificatore di ANNA VERDI non è nell'elenco."), 3 },
         { "withdrawn before signing", busta, ritirato, EsitoFirma::NonVerificata,
             kIntegra
-                + QStringLiteral("il certificatore di MARIO ROSSI (CA di Prova Qualificata) non era attivo "
-                                 "nell'elenco alla data della firma."),
+                + QStringLiteral("il certificatore di MARIO ROSSI (CA di Prova Qualificata) non è attivo "
+                                 "nell'elenco oggi."),
             1 },
         { "expired", pki->busta(kFattura, PkiProva::Scaduto), concesso, EsitoFirma::NonVerificata,
-            kIntegra + QStringLiteral("il certificato di LUCIA BIANCHI non era valido alla data della firma."), 1 },
+            kIntegra
+                + QStringLiteral("certificato di LUCIA BIANCHI scaduto il %1.")
+                      .arg(QDateTime::fromSecsSinceEpoch((adesso().addDays(-1).toSecsSinceEpoch()), Qt::UTC)
+                               .toString(QStringLiteral("dd/MM/yyyy"))),
+            1 },
         { "content byte changed", cambiato(busta, "Rossi", "Rosso"), concesso, EsitoFirma::NonValida,
             QStringLiteral("Firma non valida: il contenuto è stato modificato dopo la firma."), 1 },
         { "signed attribute changed",
@@ -103,7 +116,6 @@ TEST_F(Firma, EachOutcomeWithItsSentence)
                 busta, QByteArray::fromHex("06092a864886f70d010903"), QByteArray::fromHex("06092a864886f70d010904")),
             concesso, EsitoFirma::NonValida,
             QStringLiteral("Firma non valida: la firma non corrisponde ai dati firmati."), 1 },
-        { "XAdES, granted", xades, concesso, EsitoFirma::Valida, kValida, 1 },
         { "XAdES altered", cambiato(xades, "Rossi", "Rosso"), concesso, EsitoFirma::NonValida,
             QStringLiteral("Firma non valida: il contenuto è stato modificato dopo la firma."), 1 },
         { "XAdES, signing time altered", cambiato(xades, "<xades:SigningTime>2", "<xades:SigningTime>1"), concesso,
@@ -114,7 +126,7 @@ TEST_F(Firma, EachOutcomeWithItsSentence)
     };
     for (const auto &c : casi) {
         SCOPED_TRACE(c.nome);
-        const EsitoVerifica e = VerificaFirma(c.bytes, FormaFile::Rileva, c.elenco);
+        const EsitoVerifica e = VerificaFirma(c.bytes, FormaFile::Rileva, c.elenco, adesso());
         EXPECT_EQ(e.esito, c.esito);
         EXPECT_EQ(e.motivo, c.motivo);
         EXPECT_EQ(e.firmatari.size(), c.firmatari);
@@ -126,7 +138,7 @@ TEST_F(Firma, EachOutcomeWithItsSentence)
 TEST_F(Firma, SignerFieldsAsTheCertificateGivesThem)
 {
     const EsitoVerifica e = VerificaFirma(
-        pki->busta(pki->busta(kFattura, PkiProva::Scaduto), PkiProva::Estraneo), FormaFile::Busta, concesso);
+        pki->busta(pki->busta(kFattura, PkiProva::Scaduto), PkiProva::Estraneo), FormaFile::Busta, concesso, adesso());
     ASSERT_EQ(e.firmatari.size(), 2);
     const Firmatario &verdi = e.firmatari[0];
     const Firmatario &bianchi = e.firmatari[1];
@@ -142,6 +154,7 @@ TEST_F(Firma, SignerFieldsAsTheCertificateGivesThem)
     EXPECT_EQ(bianchi.codiceFiscale, QStringLiteral("BNCLCU75B42F205X"));
     EXPECT_TRUE(bianchi.qualificato);
     EXPECT_FALSE(bianchi.validoAllaFirma);
+    EXPECT_EQ(bianchi.algoritmo, QStringLiteral("SHA-256, EC 256 bit"));
     EXPECT_EQ(bianchi.validoDal.daysTo(bianchi.validoAl), 29);
     EXPECT_EQ(bianchi.impronta,
         QString::fromLatin1(
@@ -149,7 +162,7 @@ TEST_F(Firma, SignerFieldsAsTheCertificateGivesThem)
     EXPECT_LE(qAbs(bianchi.dataFirma.secsTo(QDateTime::currentDateTimeUtc())), 120);
     EXPECT_EQ(bianchi.dataFirma.timeSpec(), Qt::UTC);
 
-    const EsitoVerifica x = VerificaFirma(pki->xmlFirmato(kFattura), FormaFile::Xml, concesso);
+    const EsitoVerifica x = VerificaFirma(pki->xmlFirmato(FatturaFirmabile()), FormaFile::Xml, concesso, adesso());
     ASSERT_EQ(x.firmatari.size(), 1);
     const Firmatario &rossi = x.firmatari[0];
     EXPECT_EQ(x.tipo, QStringLiteral("XAdES"));
@@ -161,6 +174,7 @@ TEST_F(Firma, SignerFieldsAsTheCertificateGivesThem)
     EXPECT_EQ(rossi.livello, 0);
     EXPECT_LE(qAbs(rossi.dataFirma.secsTo(QDateTime::currentDateTimeUtc())), 120);
     EXPECT_TRUE(TestoDettagli(x).contains(QStringLiteral("  Codice fiscale: RSSMRA80A01H501U\n")));
+    EXPECT_EQ(rossi.dataVerifica.secsTo(adesso()) < 120, true);
 }
 
 TEST_F(Firma, BadInputIsRefusedWithASentenceAndNothingFetched)
@@ -192,16 +206,16 @@ TEST_F(Firma, BadInputIsRefusedWithASentenceAndNothingFetched)
         { "XAdES certificate that does not parse", cambiato(xades, certXml.left(40), "AAAA"), FormaFile::Xml,
             QStringLiteral("Firma non valida: il certificato del firmatario non è leggibile.") },
         { "XAdES without certificate",
-            cambiato(cambiato(xades, "<ds:X509Certificate>", "<ds:Altro>"), "</ds:X509Certificate>", "</ds:Altro>"),
+            cambiato(cambiato(xades, "<ds:X509Certificate>", "<ds:X509SubjectName>"), "</ds:X509Certificate>",
+                "</ds:X509SubjectName>"),
             FormaFile::Xml, QStringLiteral("Firma non valida: la firma non contiene il certificato del firmatario.") },
         { "XAdES reference outside", cambiato(xades, "URI=\"\"", "URI=\"" + fuori + "\""), FormaFile::Xml,
             QStringLiteral("Firma non valida: la firma rimanda a un indirizzo esterno (%1), che non viene scaricato.")
                 .arg(QString::fromLatin1(fuori)) },
-        { "XAdES over a part only", cambiato(xades, "URI=\"\"", "URI=\"#proprieta\""), FormaFile::Xml,
-            QStringLiteral("Firma non valida: la firma non copre l'intero documento.") },
         { "XAdES with XSLT", cambiato(xades, "2000/09/xmldsig#enveloped-signature", "TR/1999/REC-xslt-19991116"),
             FormaFile::Xml,
-            QStringLiteral("Firma non valida: la firma non è verificabile (algoritmi o struttura non ammessi).") },
+            QStringLiteral("Firma non valida: la firma non copre l'intera fattura (trasformazione non ammessa: "
+                           "http://www.w3.org/TR/1999/REC-xslt-19991116).") },
         { "duplicate Id", cambiato(xades, "<Denominazione>", "<Denominazione Id=\"proprieta\">"), FormaFile::Xml,
             QStringLiteral("Firma non valida: il documento ripete lo stesso identificativo (Id) su più elementi.") },
         { "not XML", "<a><b></a>", FormaFile::Xml,
@@ -210,7 +224,7 @@ TEST_F(Firma, BadInputIsRefusedWithASentenceAndNothingFetched)
     };
     for (const auto &c : casi) {
         SCOPED_TRACE(c.nome);
-        const EsitoVerifica e = VerificaFirma(c.bytes, c.forma, concesso);
+        const EsitoVerifica e = VerificaFirma(c.bytes, c.forma, concesso, adesso());
         EXPECT_EQ(e.esito, EsitoFirma::NonValida);
         EXPECT_EQ(e.motivo, c.motivo);
         EXPECT_FALSE(e.integra);
@@ -225,7 +239,8 @@ TEST_F(Firma, TrustedListsReadAndTheirProblems)
     ASSERT_EQ(firmato.elenchi().size(), 1);
     const InfoElenco &info = firmato.elenchi()[0];
     EXPECT_EQ(info.firma, FirmaElenco::Integra);
-    EXPECT_EQ(info.certificatori, 3);
+    EXPECT_EQ(info.certificatori, 4); // and the old certifier
+    EXPECT_EQ(info.marcature, 1);
     EXPECT_EQ(info.territorio, QStringLiteral("IT"));
     EXPECT_EQ(info.operatore, QStringLiteral("Organismo di prova"));
     EXPECT_EQ(DataIso(info.emissione), QStringLiteral("2024-01-01T00:00:00Z"));
@@ -237,11 +252,12 @@ TEST_F(Firma, TrustedListsReadAndTheirProblems)
         FirmaElenco::NonIntegra);
 
     // Past its next update a list is still used, and says so.
-    ElencoCertificatori vecchio;
-    vecchio.aggiungi(pki->elenco({ { "granted", kDuemila } }), QStringLiteral("v.xml"),
-        QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC));
-    EXPECT_EQ(VerificaFirma(pki->busta(kFattura), FormaFile::Busta, &vecchio).motivo,
-        kValida + QStringLiteral(" L'elenco dei certificatori è scaduto il 01/01/2099: conviene aggiornarlo."));
+    const ElencoCertificatori vecchio
+        = elenco(cambiato(pki->elenco({ { "granted", kDuemila } }), "<dateTime>2099-01-01", "<dateTime>2020-01-01"));
+    const EsitoVerifica conVecchio = VerificaFirma(pki->busta(kFattura), FormaFile::Busta, &vecchio, adesso());
+    EXPECT_EQ(conVecchio.motivo,
+        kValida + QStringLiteral(" L'elenco dei certificatori è scaduto il 01/01/2020: conviene aggiornarlo."));
+    EXPECT_TRUE(conVecchio.elenco->scaduto);
 
     // A folder: the lists it holds, the problems of the others.
     QTemporaryDir cartella;
@@ -250,19 +266,30 @@ TEST_F(Firma, TrustedListsReadAndTheirProblems)
     QFile grande(cartella.filePath(QStringLiteral("c.xml")));
     ASSERT_TRUE(grande.open(QIODevice::WriteOnly) && grande.resize(50 * 1024 * 1024));
     grande.close();
-    const ElencoCertificatori rotti = CaricaElenchi({ cartella.path() }, QDateTime::currentDateTimeUtc());
+    // Devices and FIFOs, and links to them, are never read: they would never end.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(cartella.filePath(QStringLiteral("d.xml"))).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(cartella.filePath(QStringLiteral("d.xml")), cartella.filePath(QStringLiteral("e.xml"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), cartella.filePath(QStringLiteral("f.xml"))));
+    const QString nonNormale = QStringLiteral(": L'elenco dei certificatori non è un file normale (un dispositivo, "
+                                              "una coda o un collegamento a uno di essi) e non viene letto");
+    QElapsedTimer tempo;
+    tempo.start();
+    const ElencoCertificatori rotti = CaricaElenchi({ cartella.path(), QStringLiteral("/dev/zero") });
+    EXPECT_LT(tempo.elapsed(), 10000);
     EXPECT_TRUE(rotti.elenchi().isEmpty());
     EXPECT_EQ(rotti.problemi(),
         QStringList({ QStringLiteral("a.xml: Il file non è un elenco dei certificatori (ETSI TS 119 612)"),
             QStringLiteral(
                 "b.xml: L'elenco dei certificatori non è un XML leggibile: Start tag expected, '<' not found"),
-            QStringLiteral("c.xml: L'elenco dei certificatori supera i 20 MB e non viene letto") }));
-    const EsitoVerifica e = VerificaFirma(pki->busta(kFattura), FormaFile::Busta, &rotti);
+            QStringLiteral("c.xml: L'elenco dei certificatori supera i 20 MB e non viene letto"),
+            QStringLiteral("d.xml") + nonNormale, QStringLiteral("e.xml") + nonNormale,
+            QStringLiteral("f.xml") + nonNormale, QStringLiteral("zero") + nonNormale }));
+    const EsitoVerifica e = VerificaFirma(pki->busta(kFattura), FormaFile::Busta, &rotti, adesso());
     EXPECT_EQ(e.esito, EsitoFirma::NonVerificata);
     EXPECT_TRUE(
         e.motivo.startsWith(kIntegra + QStringLiteral("l'elenco dei certificatori non è utilizzabile (a.xml: ")));
 
-    writeBytes(cartella.filePath(QStringLiteral("d.xml")), pki->elenco({ { "granted", kDuemila } }));
+    writeBytes(cartella.filePath(QStringLiteral("g.xml")), pki->elenco({ { "granted", kDuemila } }));
     ElencoPigro pigro({ cartella.path() });
     const auto primo = pigro.elenco();
     EXPECT_EQ(primo->elenchi().size(), 1);
@@ -276,7 +303,7 @@ TEST_F(Firma, CorpusSignaturesAreIntactAsTheirToolsSay)
     REQUIRE_CORPUS();
     for (const QString &path : corpusFiles(QStringLiteral("p7m"), QStringLiteral(".p7m"))) {
         SCOPED_TRACE(path.toStdString());
-        const EsitoVerifica e = VerificaFirma(readBytes(path), FormaFile::Busta, nullptr);
+        const EsitoVerifica e = VerificaFirma(readBytes(path), FormaFile::Busta, nullptr, adesso());
         if (path.contains(QStringLiteral("_tampered"))) {
             EXPECT_EQ(e.esito, EsitoFirma::NonValida);
             continue;
@@ -300,7 +327,7 @@ TEST_F(Firma, CorpusSignaturesAreIntactAsTheirToolsSay)
     int firmati = 0;
     for (const QString &path : corpusFiles(QStringLiteral("xml"), QStringLiteral(".xml"))) {
         SCOPED_TRACE(path.toStdString());
-        const EsitoVerifica e = VerificaFirma(readBytes(path), FormaFile::Xml, nullptr);
+        const EsitoVerifica e = VerificaFirma(readBytes(path), FormaFile::Xml, nullptr, adesso());
         if (e.esito == EsitoFirma::Assente)
             continue;
         ++firmati;
@@ -322,17 +349,64 @@ TEST_F(Firma, CorpusSignaturesAreIntactAsTheirToolsSay)
 TEST_F(Firma, ThreadsShareOneList)
 {
     const QByteArray busta = pki->busta(kFattura);
-    const QByteArray xades = pki->xmlFirmato(kFattura);
+    const QByteArray xades = pki->xmlFirmato(FatturaFirmabile());
     std::vector<std::future<bool>> lavori;
     for (int t = 0; t < 4; ++t)
         lavori.push_back(std::async(std::launch::async, [&] {
             bool ok = true;
             for (int i = 0; i < 20; ++i)
-                ok = ok && VerificaFirma(busta, FormaFile::Busta, concesso).esito == EsitoFirma::Valida
-                    && VerificaFirma(xades, FormaFile::Xml, concesso).esito == EsitoFirma::Valida
-                    && VerificaFirma(busta.left(900), FormaFile::Busta, concesso).esito == EsitoFirma::NonValida;
+                ok = ok && VerificaFirma(busta, FormaFile::Busta, concesso, adesso()).esito == EsitoFirma::Valida
+                    && VerificaFirma(xades, FormaFile::Xml, concesso, adesso()).esito == EsitoFirma::Valida
+                    && VerificaFirma(busta.left(900), FormaFile::Busta, concesso, adesso()).esito
+                        == EsitoFirma::NonValida;
             return ok;
         }));
     for (auto &l : lavori)
         EXPECT_TRUE(l.get());
+}
+
+TEST_F(Firma, OnlyWhatWasSignedIsEverIntact)
+{
+    for (const CasoFirma &c : CasiFirma(*pki)) {
+        SCOPED_TRACE(c.nome);
+        QElapsedTimer tempo;
+        tempo.start();
+        const EsitoVerifica e = VerificaFirma(c.bytes, FormaPerNome(c.file), concesso, adesso());
+        EXPECT_EQ(ParolaEsito(e.esito), QString::fromLatin1(c.esito));
+        EXPECT_EQ(e.motivo, c.motivo);
+        EXPECT_LT(tempo.elapsed(), 10000); // no input makes it work for long
+    }
+}
+
+TEST_F(Firma, CertificatesAreJudgedAtTheTimeGiven)
+{
+    PkiProva::Firma storico;
+    storico.chi = PkiProva::Storico;
+    storico.quando = QDateTime(QDate(2015, 6, 1), QTime(10, 0), Qt::UTC);
+    const QByteArray busta = pki->busta(FatturaFirmabile(), storico);
+    const struct {
+        const char *nome;
+        QDateTime adesso;
+        EsitoFirma esito;
+        QString motivo;
+    } casi[] = {
+        { "within its validity and its certifier's", QDateTime(QDate(2016, 6, 1), QTime(0, 0), Qt::UTC),
+            EsitoFirma::Valida, kValida },
+        { "before the signing time it declares", QDateTime(QDate(2015, 3, 1), QTime(0, 0), Qt::UTC), EsitoFirma::Valida,
+            kValida },
+        { "expired, its certifier still active", QDateTime(QDate(2016, 12, 31), QTime(12, 0), Qt::UTC),
+            EsitoFirma::NonVerificata,
+            kIntegra
+                + QStringLiteral("certificato di GIUSEPPE NERI scaduto il 31/12/2016; valido alla data dichiarata "
+                                 "dal firmatario, che nessuna marca temporale conferma.") },
+        { "before the certificate", QDateTime(QDate(2014, 1, 1), QTime(0, 0), Qt::UTC), EsitoFirma::NonVerificata,
+            kIntegra + QStringLiteral("certificato di GIUSEPPE NERI valido solo dal 01/01/2015.") },
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.nome);
+        const EsitoVerifica e = VerificaFirma(busta, FormaFile::Busta, concesso, c.adesso);
+        EXPECT_EQ(e.esito, c.esito);
+        EXPECT_EQ(e.motivo, c.motivo);
+        EXPECT_EQ(e.firmatari.value(0).dataVerifica, c.adesso);
+    }
 }

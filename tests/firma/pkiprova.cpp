@@ -4,10 +4,15 @@
 #include <QFile>
 #include <QProcess>
 #include <QTcpSocket>
+#include <libxml/c14n.h>
+#include <libxml/parser.h>
+#include <libxml/xpathInternals.h>
 #include <memory>
 #include <openssl/cms.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
+#include <openssl/rsa.h>
+#include <openssl/ts.h>
 #include <openssl/x509v3.h>
 #include <stdexcept>
 
@@ -17,6 +22,15 @@ struct Libera {
     void operator()(X509 *p) const { X509_free(p); }
     void operator()(BIO *p) const { BIO_free(p); }
     void operator()(CMS_ContentInfo *p) const { CMS_ContentInfo_free(p); }
+    void operator()(TS_REQ *p) const { TS_REQ_free(p); }
+    void operator()(TS_MSG_IMPRINT *p) const { TS_MSG_IMPRINT_free(p); }
+    void operator()(TS_RESP_CTX *p) const { TS_RESP_CTX_free(p); }
+    void operator()(TS_RESP *p) const { TS_RESP_free(p); }
+    void operator()(ASN1_OBJECT *p) const { ASN1_OBJECT_free(p); }
+    void operator()(ASN1_TIME *p) const { ASN1_TIME_free(p); }
+    void operator()(xmlDoc *p) const { xmlFreeDoc(p); }
+    void operator()(xmlXPathContext *p) const { xmlXPathFreeContext(p); }
+    void operator()(xmlXPathObject *p) const { xmlXPathFreeObject(p); }
 };
 template <typename T> using Ptr = std::unique_ptr<T, Libera>;
 
@@ -31,16 +45,27 @@ struct Identita {
     Ptr<X509> cert;
 };
 
-// soggetto: "C=IT/O=.../CN=..."; giorni relative to now.
-Identita identita(const char *soggetto, const Identita *emittente, int dal, int al, bool ca, bool qc)
+// What a certificate is for, and its key.
+struct Profilo {
+    bool ca = false;
+    bool qc = false;
+    int rsa = 0; // bits of an RSA key; 0: EC P-256
+    const char *uso = nullptr; // keyUsage; null: what a CA or a signer has
+    const char *usoEsteso = nullptr; // extendedKeyUsage, when any
+};
+
+// soggetto: "C=IT/O=.../CN=...".
+Identita identita(
+    const char *soggetto, const Identita *emittente, const QDateTime &dal, const QDateTime &al, const Profilo &profilo)
 {
-    Identita id { Ptr<EVP_PKEY>(EVP_EC_gen("P-256")), Ptr<X509>(X509_new()) };
+    Identita id { Ptr<EVP_PKEY>(profilo.rsa > 0 ? EVP_RSA_gen(unsigned(profilo.rsa)) : EVP_EC_gen("P-256")),
+        Ptr<X509>(X509_new()) };
     X509 *c = id.cert.get();
     X509_set_version(c, 2);
     static long serie = 1000;
     ASN1_INTEGER_set(X509_get_serialNumber(c), ++serie);
-    X509_gmtime_adj(X509_getm_notBefore(c), long(dal) * 86400);
-    X509_gmtime_adj(X509_getm_notAfter(c), long(al) * 86400);
+    ASN1_TIME_set(X509_getm_notBefore(c), static_cast<time_t>(dal.toSecsSinceEpoch()));
+    ASN1_TIME_set(X509_getm_notAfter(c), static_cast<time_t>(al.toSecsSinceEpoch()));
     X509_set_pubkey(c, id.chiave.get());
     X509_NAME *nome = X509_get_subject_name(c);
     for (const QString &voce : QString::fromUtf8(soggetto).split(QLatin1Char('/'))) {
@@ -55,11 +80,16 @@ Identita identita(const char *soggetto, const Identita *emittente, int dal, int 
     X509V3_CTX ctx;
     X509V3_set_ctx(&ctx, ec, c, nullptr, nullptr, 0);
     QList<std::pair<const char *, const char *>> estensioni { { "subjectKeyIdentifier", "hash" },
-        { "basicConstraints", ca ? "critical,CA:TRUE" : "critical,CA:FALSE" },
-        { "keyUsage", ca ? "critical,keyCertSign,cRLSign" : "critical,nonRepudiation" } };
+        { "basicConstraints", profilo.ca ? "critical,CA:TRUE" : "critical,CA:FALSE" },
+        { "keyUsage",
+            profilo.uso != nullptr ? profilo.uso
+                : profilo.ca       ? "critical,keyCertSign,cRLSign"
+                                   : "critical,nonRepudiation" } };
+    if (profilo.usoEsteso != nullptr)
+        estensioni << std::pair { "extendedKeyUsage", profilo.usoEsteso };
     if (emittente != nullptr)
         estensioni << std::pair { "authorityKeyIdentifier", "keyid" };
-    if (qc)
+    if (profilo.qc)
         estensioni << std::pair { "1.3.6.1.5.5.7.1.3", "DER:300A3008060604008E460101" };
     for (const auto &[k, v] : estensioni) {
         X509_EXTENSION *e = X509V3_EXT_nconf(nullptr, &ctx, k, v);
@@ -68,6 +98,76 @@ Identita identita(const char *soggetto, const Identita *emittente, int dal, int 
     }
     richiedi(X509_sign(c, emittente != nullptr ? emittente->chiave.get() : id.chiave.get(), EVP_sha256()) > 0, "sign");
     return id;
+}
+
+// Days relative to now.
+Identita identita(const char *soggetto, const Identita *emittente, int dal, int al, const Profilo &profilo)
+{
+    const QDateTime adesso = QDateTime::currentDateTimeUtc();
+    return identita(soggetto, emittente, adesso.addDays(dal), adesso.addDays(al), profilo);
+}
+
+QDateTime il(int anno, int mese, int giorno)
+{
+    return QDateTime(QDate(anno, mese, giorno), QTime(0, 0), Qt::UTC);
+}
+
+int orario(TS_RESP_CTX *, void *dati, long *secondi, long *micro)
+{
+    *secondi = *static_cast<const long *>(dati);
+    *micro = 0;
+    return 1;
+}
+
+// An RFC 3161 token of the unit over the SHA-256 of dati, at that time.
+QByteArray tokenMarca(const Identita &unita, const QByteArray &dati, const QDateTime &quando)
+{
+    unsigned char h[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char *>(dati.constData()), size_t(dati.size()), h);
+    Ptr<TS_REQ> richiesta(TS_REQ_new());
+    Ptr<TS_MSG_IMPRINT> impronta(TS_MSG_IMPRINT_new());
+    X509_ALGOR *algoritmo = X509_ALGOR_new();
+    X509_ALGOR_set0(algoritmo, OBJ_nid2obj(NID_sha256), V_ASN1_NULL, nullptr);
+    TS_MSG_IMPRINT_set_algo(impronta.get(), algoritmo);
+    X509_ALGOR_free(algoritmo);
+    TS_MSG_IMPRINT_set_msg(impronta.get(), h, sizeof h);
+    TS_REQ_set_version(richiesta.get(), 1);
+    TS_REQ_set_msg_imprint(richiesta.get(), impronta.get());
+    TS_REQ_set_cert_req(richiesta.get(), 1);
+    Ptr<BIO> bio(BIO_new(BIO_s_mem()));
+    richiedi(i2d_TS_REQ_bio(bio.get(), richiesta.get()) == 1, "TS_REQ");
+    Ptr<TS_RESP_CTX> ctx(TS_RESP_CTX_new());
+    const Ptr<ASN1_OBJECT> politica(OBJ_txt2obj("1.3.6.1.4.1.99999.1", 1));
+    long secondi = static_cast<long>(quando.toSecsSinceEpoch());
+    richiedi(TS_RESP_CTX_set_signer_cert(ctx.get(), unita.cert.get()) == 1
+            && TS_RESP_CTX_set_signer_key(ctx.get(), unita.chiave.get()) == 1
+            && TS_RESP_CTX_set_def_policy(ctx.get(), politica.get()) == 1
+            && TS_RESP_CTX_add_md(ctx.get(), EVP_sha256()) == 1,
+        "TS_RESP_CTX");
+    TS_RESP_CTX_set_time_cb(ctx.get(), orario, &secondi);
+    Ptr<TS_RESP> risposta(TS_RESP_create_response(ctx.get(), bio.get()));
+    richiedi(risposta && TS_RESP_get_token(risposta.get()) != nullptr, "TS_RESP_create_response");
+    unsigned char *der = nullptr;
+    const int n = i2d_PKCS7(TS_RESP_get_token(risposta.get()), &der);
+    QByteArray token(reinterpret_cast<const char *>(der), n);
+    OPENSSL_free(der);
+    return token;
+}
+
+// The canonical form of ds:SignatureValue, as a signature time-stamp stamps it.
+QByteArray valoreCanonico(const QByteArray &xml)
+{
+    Ptr<xmlDoc> doc(xmlReadMemory(xml.constData(), int(xml.size()), nullptr, nullptr, XML_PARSE_NONET));
+    Ptr<xmlXPathContext> ctx(xmlXPathNewContext(doc.get()));
+    xmlXPathRegisterNs(ctx.get(), BAD_CAST "ds", BAD_CAST "http://www.w3.org/2000/09/xmldsig#");
+    Ptr<xmlXPathObject> nodi(xmlXPathEvalExpression(
+        BAD_CAST "(//. | //@* | //namespace::*)[ancestor-or-self::ds:SignatureValue]", ctx.get()));
+    xmlChar *out = nullptr;
+    const int n = nodi ? xmlC14NDocDumpMemory(doc.get(), nodi->nodesetval, XML_C14N_1_0, nullptr, 0, &out) : -1;
+    richiedi(n > 0, "c14n");
+    QByteArray c(reinterpret_cast<const char *>(out), n);
+    xmlFree(out);
+    return c;
 }
 
 QByteArray pem(const Identita &id, bool chiave)
@@ -130,9 +230,35 @@ QByteArray iso(const QDateTime &t)
 
 struct PkiProva::Dati {
     QDir cartella;
-    Identita certificatore, altroCertificatore, qualificato, scaduto, estraneo;
+    Identita certificatore, altroCertificatore, vecchioCertificatore;
+    Identita qualificato, scaduto, estraneo, storico, server, rsa2048, rsa1024, rsa512, marcatore, marcatoreEstraneo;
 
-    const Identita &di(Chi chi) const { return chi == Qualificato ? qualificato : chi == Scaduto ? scaduto : estraneo; }
+    const Identita &di(Chi chi) const
+    {
+        switch (chi) {
+        case Qualificato:
+            return qualificato;
+        case Scaduto:
+            return scaduto;
+        case Estraneo:
+            return estraneo;
+        case Storico:
+            return storico;
+        case Server:
+            return server;
+        case Rsa2048:
+            return rsa2048;
+        case Rsa1024:
+            return rsa1024;
+        case Rsa512:
+            return rsa512;
+        case Marcatore:
+            return marcatore;
+        case MarcatoreEstraneo:
+            break;
+        }
+        return marcatoreEstraneo;
+    }
 
     // Signs the template (a document whose ds:Signature is to be filled in) with
     // the xmlsec1 tool.
@@ -162,16 +288,33 @@ PkiProva::PkiProva(const QString &cartella)
     : d_(std::make_unique<Dati>())
 {
     d_->cartella = QDir(cartella);
-    d_->certificatore = identita(
-        "C=IT/O=Certificatore di Prova S.p.A./CN=CA di Prova Qualificata", nullptr, -3650, 3650, true, false);
-    d_->altroCertificatore = identita("C=IT/O=Altro Certificatore/CN=CA Estranea", nullptr, -3650, 3650, true, false);
+    const Profilo ca { true, false };
+    const Profilo firma { false, true };
+    d_->certificatore
+        = identita("C=IT/O=Certificatore di Prova S.p.A./CN=CA di Prova Qualificata", nullptr, -3650, 3650, ca);
+    d_->altroCertificatore = identita("C=IT/O=Altro Certificatore/CN=CA Estranea", nullptr, -3650, 3650, ca);
+    d_->vecchioCertificatore
+        = identita("C=IT/O=Vecchio Certificatore S.p.A./CN=CA Storica", nullptr, il(2010, 1, 1), il(2030, 1, 1), ca);
     d_->qualificato
         = identita("C=IT/O=Rossi S.r.l./serialNumber=TINIT-RSSMRA80A01H501U/GN=MARIO/SN=ROSSI/CN=MARIO ROSSI",
-            &d_->certificatore, -30, 365, false, true);
-    d_->scaduto = identita(
-        "C=IT/serialNumber=TINIT-BNCLCU75B42F205X/CN=LUCIA BIANCHI", &d_->certificatore, -30, -1, false, true);
+            &d_->certificatore, -30, 365, firma);
+    d_->scaduto
+        = identita("C=IT/serialNumber=TINIT-BNCLCU75B42F205X/CN=LUCIA BIANCHI", &d_->certificatore, -30, -1, firma);
     d_->estraneo = identita("C=IT/organizationIdentifier=VATIT-01234567890/O=Verdi S.p.A./CN=ANNA VERDI",
-        &d_->altroCertificatore, -30, 365, false, false);
+        &d_->altroCertificatore, -30, 365, { false, false });
+    d_->storico = identita("C=IT/serialNumber=TINIT-NREGPP60A01F205Z/CN=GIUSEPPE NERI", &d_->vecchioCertificatore,
+        il(2015, 1, 1), il(2016, 12, 31), firma);
+    d_->server = identita("C=IT/O=Certificatore di Prova S.p.A./CN=www.prova.example", &d_->certificatore, -30, 365,
+        { false, false, 0, "critical,keyEncipherment", "serverAuth" });
+    const char *russo = "C=IT/serialNumber=TINIT-RSSPLA70A01H501X/CN=PAOLO RUSSO";
+    d_->rsa2048 = identita(russo, &d_->certificatore, -30, 365, { false, true, 2048 });
+    d_->rsa1024 = identita(russo, &d_->certificatore, -30, 365, { false, true, 1024 });
+    d_->rsa512 = identita(russo, &d_->certificatore, -30, 365, { false, true, 512 });
+    const Profilo marca { false, false, 0, "critical,digitalSignature,nonRepudiation", "critical,timeStamping" };
+    d_->marcatore = identita("C=IT/O=Certificatore di Prova S.p.A./CN=Marcatura Temporale di Prova", nullptr,
+        il(2010, 1, 1), il(2040, 1, 1), marca);
+    d_->marcatoreEstraneo
+        = identita("C=IT/O=Altro/CN=Marcatura Estranea", nullptr, il(2010, 1, 1), il(2040, 1, 1), marca);
 }
 
 PkiProva::~PkiProva() = default;
@@ -205,32 +348,107 @@ QByteArray PkiProva::busta(const QByteArray &contenuto, Chi chi, int opzioni) co
     return opzioni & APezzi ? definito(p, p + n) : QByteArray(dati, n);
 }
 
+QByteArray PkiProva::busta(const QByteArray &contenuto, const Firma &f) const
+{
+    const Identita &id = d_->di(f.chi);
+    Ptr<BIO> in(BIO_new_mem_buf(contenuto.constData(), static_cast<int>(contenuto.size())));
+    Ptr<CMS_ContentInfo> cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, CMS_PARTIAL | CMS_BINARY));
+    CMS_SignerInfo *si = cms ? CMS_add1_signer(cms.get(), id.cert.get(), id.chiave.get(),
+                             EVP_get_digestbyname(f.digest), CMS_PARTIAL | CMS_BINARY)
+                             : nullptr;
+    richiedi(si != nullptr, "CMS_add1_signer");
+    if (f.quando.isValid()) {
+        const Ptr<ASN1_TIME> t(ASN1_TIME_set(nullptr, static_cast<time_t>(f.quando.toSecsSinceEpoch())));
+        richiedi(CMS_signed_add1_attr_by_NID(si, NID_pkcs9_signingTime, t->type, t.get(), -1) == 1, "signingTime");
+    }
+    richiedi(CMS_final(cms.get(), in.get(), nullptr, CMS_BINARY) == 1, "CMS_final");
+    if (f.marca) {
+        const ASN1_OCTET_STRING *valore = CMS_SignerInfo_get0_signature(si);
+        const QByteArray firmati = f.marcaAltrui
+            ? QByteArray("altro")
+            : QByteArray(reinterpret_cast<const char *>(ASN1_STRING_get0_data(valore)), ASN1_STRING_length(valore));
+        const QByteArray token
+            = tokenMarca(d_->di(f.marcatore), firmati, f.marcaAlle.isValid() ? f.marcaAlle : f.quando);
+        richiedi(CMS_unsigned_add1_attr_by_NID(
+                     si, NID_id_smime_aa_timeStampToken, V_ASN1_SEQUENCE, token.constData(), int(token.size()))
+                == 1,
+            "timeStampToken");
+    }
+    Ptr<BIO> out(BIO_new(BIO_s_mem()));
+    richiedi(i2d_CMS_bio(out.get(), cms.get()) == 1, "i2d_CMS_bio");
+    char *dati = nullptr;
+    const long n = BIO_get_mem_data(out.get(), &dati);
+    return QByteArray(dati, n);
+}
+
 QByteArray PkiProva::xmlFirmato(const QByteArray &xml, Chi chi) const
 {
+    Firma f;
+    f.chi = chi;
+    return xmlFirmato(xml, f, FormaXml());
+}
+
+QByteArray PkiProva::xmlFirmato(const QByteArray &xml, const Firma &f, const FormaXml &forma) const
+{
+    const QByteArray digest = QByteArray(f.digest).toLower();
+    const bool rsa = EVP_PKEY_get_base_id(d_->di(f.chi).chiave.get()) == EVP_PKEY_RSA;
+    const QByteArray metodo = digest == "sha1" && rsa
+        ? QByteArray("http://www.w3.org/2000/09/xmldsig#rsa-sha1")
+        : "http://www.w3.org/2001/04/xmldsig-more#" + QByteArray(rsa ? "rsa-" : "ecdsa-") + digest;
+    const QByteArray impronta = digest == "sha1" ? QByteArray("http://www.w3.org/2000/09/xmldsig#sha1")
+                                                 : "http://www.w3.org/2001/04/xmlenc#" + digest;
     const QByteArray firma
         = "<ds:Signature xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\" Id=\"firma\"><ds:SignedInfo>"
           "<ds:CanonicalizationMethod Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/>"
-          "<ds:SignatureMethod Algorithm=\"http://www.w3.org/2001/04/xmldsig-more#ecdsa-sha256\"/>"
-          "<ds:Reference URI=\"\"><ds:Transforms><ds:Transform "
-          "Algorithm=\"http://www.w3.org/2000/09/xmldsig#enveloped-signature\"/></ds:Transforms>"
-          "<ds:DigestMethod Algorithm=\"http://www.w3.org/2001/04/xmlenc#sha256\"/><ds:DigestValue/></ds:Reference>"
+          "<ds:SignatureMethod Algorithm=\""
+        + metodo + "\"/><ds:Reference URI=\"" + forma.uri + "\">"
+        + (forma.trasformazioni.isEmpty() ? QByteArray()
+                                          : "<ds:Transforms>" + forma.trasformazioni + "</ds:Transforms>")
+        + "<ds:DigestMethod Algorithm=\"" + impronta
+        + "\"/><ds:DigestValue/></ds:Reference>"
           "<ds:Reference URI=\"#proprieta\" Type=\"http://uri.etsi.org/01903#SignedProperties\">"
-          "<ds:DigestMethod Algorithm=\"http://www.w3.org/2001/04/xmlenc#sha256\"/><ds:DigestValue/></ds:Reference>"
+          "<ds:DigestMethod Algorithm=\""
+        + impronta
+        + "\"/><ds:DigestValue/></ds:Reference>"
           "</ds:SignedInfo><ds:SignatureValue/><ds:KeyInfo><ds:X509Data/></ds:KeyInfo><ds:Object>"
           "<xades:QualifyingProperties xmlns:xades=\"http://uri.etsi.org/01903/v1.3.2#\" Target=\"#firma\">"
           "<xades:SignedProperties Id=\"proprieta\"><xades:SignedSignatureProperties><xades:SigningTime>"
-        + iso(QDateTime::currentDateTimeUtc())
+        + iso(f.quando.isValid() ? f.quando : QDateTime::currentDateTimeUtc())
         + "</xades:SigningTime></xades:SignedSignatureProperties></xades:SignedProperties>"
-          "</xades:QualifyingProperties></ds:Object></ds:Signature>";
+          "</xades:QualifyingProperties>"
+        + forma.oggetto + "</ds:Object></ds:Signature>";
     const qsizetype fine = xml.lastIndexOf("</");
-    return d_->firmaConXmlsec(xml.left(fine) + firma + xml.mid(fine), d_->di(chi));
+    const QByteArray modello = forma.radice ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + firma + "\n"
+                                            : xml.left(fine) + firma + xml.mid(fine);
+    if (!forma.firmata)
+        return QByteArray(modello)
+            .replace("<ds:DigestValue/>", "<ds:DigestValue>AAAA</ds:DigestValue>")
+            .replace("<ds:SignatureValue/>", "<ds:SignatureValue>AAAA</ds:SignatureValue>")
+            .replace("<ds:X509Data/>",
+                "<ds:X509Data><ds:X509Certificate>" + der(d_->di(f.chi).cert.get()).toBase64()
+                    + "</ds:X509Certificate></ds:X509Data>");
+    QByteArray firmato = d_->firmaConXmlsec(modello, d_->di(f.chi));
+    if (f.marca) {
+        const QByteArray token
+            = tokenMarca(d_->di(f.marcatore), f.marcaAltrui ? QByteArray("altro") : valoreCanonico(firmato),
+                f.marcaAlle.isValid() ? f.marcaAlle : f.quando);
+        firmato.replace("</xades:QualifyingProperties>",
+            "<xades:UnsignedProperties><xades:UnsignedSignatureProperties><xades:SignatureTimeStamp>"
+            "<ds:CanonicalizationMethod Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/>"
+            "<xades:EncapsulatedTimeStamp>"
+                + token.toBase64()
+                + "</xades:EncapsulatedTimeStamp></xades:SignatureTimeStamp></xades:UnsignedSignatureProperties>"
+                  "</xades:UnsignedProperties></xades:QualifyingProperties>");
+    }
+    return firmato;
 }
 
 QByteArray PkiProva::elenco(const QList<Stato> &storia, bool firmato, int servizi) const
 {
-    const auto servizio = [](const char *nome, X509 *cert, const Stato &s, bool storico) {
+    const auto servizio = [](const char *tipo, const char *nome, X509 *cert, const Stato &s, bool storico) {
         return QByteArray(storico ? "<ServiceHistoryInstance>" : "<ServiceInformation>")
-            + "<ServiceTypeIdentifier>http://uri.etsi.org/TrstSvc/Svctype/CA/QC</ServiceTypeIdentifier>"
+            + "<ServiceTypeIdentifier>http://uri.etsi.org/TrstSvc/Svctype/" + tipo
+            + "</ServiceTypeIdentifier>"
               "<ServiceName><Name xml:lang=\"it\">"
             + nome + "</Name></ServiceName><ServiceDigitalIdentity><DigitalId><X509Certificate>" + der(cert).toBase64()
             + "</X509Certificate></DigitalId></ServiceDigitalIdentity>"
@@ -239,16 +457,20 @@ QByteArray PkiProva::elenco(const QList<Stato> &storia, bool firmato, int serviz
             + (storico ? "</ServiceHistoryInstance>" : "</ServiceInformation>");
     };
     // Each service with the whole history, as real lists repeat it.
-    const auto servizioIntero = [&](const char *nome, X509 *cert) {
-        QByteArray t = "<TSPService>" + servizio(nome, cert, storia[0], false) + "<ServiceHistory>";
-        for (qsizetype i = 1; i < storia.size(); ++i)
-            t += servizio(nome, cert, storia[i], true);
+    const auto servizioIntero = [&](const char *tipo, const char *nome, X509 *cert, const QList<Stato> &stati) {
+        QByteArray t = "<TSPService>" + servizio(tipo, nome, cert, stati[0], false) + "<ServiceHistory>";
+        for (qsizetype i = 1; i < stati.size(); ++i)
+            t += servizio(tipo, nome, cert, stati[i], true);
         return t + "</ServiceHistory></TSPService>";
     };
-    QByteArray tsp = servizioIntero("CA di Prova Qualificata", d_->certificatore.cert.get());
+    QByteArray tsp = servizioIntero("CA/QC", "CA di Prova Qualificata", d_->certificatore.cert.get(), storia);
     for (int i = 1; i < servizi; ++i)
-        tsp += servizioIntero(
-            "Servizio", identita("C=IT/O=Altro/CN=Servizio", nullptr, -10, 10, true, false).cert.get());
+        tsp += servizioIntero("CA/QC", "Servizio",
+            identita("C=IT/O=Altro/CN=Servizio", nullptr, -10, 10, Profilo { true, false }).cert.get(), storia);
+    tsp += servizioIntero("CA/QC", "CA Storica", d_->vecchioCertificatore.cert.get(),
+        { { "withdrawn", il(2017, 1, 1) }, { "granted", il(2000, 1, 1) } });
+    tsp += servizioIntero(
+        "TSA/QTST", "Marcatura Temporale di Prova", d_->marcatore.cert.get(), { { "granted", il(2000, 1, 1) } });
     QByteArray lista
         = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
           "<TrustServiceStatusList xmlns=\"http://uri.etsi.org/02231/v2#\" Id=\"elenco\" "
