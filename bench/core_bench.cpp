@@ -1,7 +1,8 @@
 // Benchmarks of the core, each beside its floor: the Base64 codec against a
 // memory copy, tag scanning against memchr, the attachment list against the
 // read of the file, and the whole open road (without painting) against one
-// libxml2 parse plus one libxslt transform of the same file.
+// libxml2 parse plus one libxslt transform of the same file; reading an
+// exchange system's message from a parsed document against its parse.
 #include "attachments/allegati.h"
 #include "attachments/tagscan.h"
 #include "codec/base64.h"
@@ -10,6 +11,8 @@
 #include "common/folders.h"
 #include "invoice/openflow.h"
 #include "invoice/rendering.h"
+#include "invoice/xmlsicuro.h"
+#include "messaggi/messaggi.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -188,6 +191,62 @@ void Floor_ParseTransform(benchmark::State &state, const char *nome, const QStri
     xsltFreeStylesheet(style);
 }
 
+// A rejection with 200 errors, the most the system writes.
+QByteArray scartoConDuecentoErrori()
+{
+    QByteArray errori;
+    for (int i = 0; i < 200; ++i)
+        errori += "<Errore><Codice>00200</Codice><Descrizione>File non conforme al formato: elemento "
+            + QByteArray::number(i) + "</Descrizione></Errore>";
+    return "<types:NotificaScarto xmlns:types=\"http://www.fatturapa.gov.it/sdi/messaggi/v1.0\" versione=\"1.0\">"
+           "<IdentificativoSdI>111</IdentificativoSdI><NomeFile>IT01234567890_11111.xml.p7m</NomeFile>"
+           "<DataOraRicezione>2014-04-01T12:00:00.000+02:00</DataOraRicezione><ListaErrori>"
+        + errori + "</ListaErrori><MessageId>123456</MessageId></types:NotificaScarto>";
+}
+
+// What the archive adds to the parse it already made of a file: recognising
+// and reading the message.
+void Messaggio_LeggiDalDocumento(benchmark::State &state)
+{
+    QString errore;
+    const DocumentoXml doc = CaricaXmlSicuro(scartoConDuecentoErrori(), errore);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LeggiMessaggio(doc.get())->errori.size());
+}
+
+void Floor_ParseMessaggio(benchmark::State &state)
+{
+    const QByteArray bytes = scartoConDuecentoErrori();
+    QString errore;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CaricaXmlSicuro(bytes, errore).get());
+}
+
+// What recognising costs an invoice: the root check on its parsed document,
+// and the look at the first tag that turns its bytes away unparsed.
+void Messaggio_RiconosciFattura(benchmark::State &state)
+{
+    QString errore;
+    const DocumentoXml doc = CaricaXmlSicuro(readWholeFile(dati("righe_5000.xml")), errore);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(RiconosciMessaggio(doc.get()));
+}
+
+void Messaggio_FatturaDaByte(benchmark::State &state)
+{
+    const QByteArray bytes = readWholeFile(dati("righe_5000.xml"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LeggiMessaggio(bytes).has_value());
+}
+
+void Floor_ParseFattura5000(benchmark::State &state)
+{
+    const QByteArray bytes = readWholeFile(dati("righe_5000.xml"));
+    QString errore;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CaricaXmlSicuro(bytes, errore).get());
+}
+
 BENCHMARK(Codec_Decode)->Unit(benchmark::kMillisecond);
 BENCHMARK(Codec_Encode)->Unit(benchmark::kMillisecond);
 BENCHMARK(Floor_MemoryCopy)->Unit(benchmark::kMillisecond);
@@ -203,6 +262,11 @@ BENCHMARK_CAPTURE(Floor_ParseTransform, lines_5000, "righe_5000.xml", &FoglioFPR
 BENCHMARK_CAPTURE(OpenRoad, attachments_20mb, "allegati_20mb.xml")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Floor_ParseTransform, attachments_20mb, "allegati_20mb.xml", &FoglioFPR12)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(Messaggio_LeggiDalDocumento)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Floor_ParseMessaggio)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Messaggio_RiconosciFattura)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Messaggio_FatturaDaByte)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Floor_ParseFattura5000)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 BENCHMARK_MAIN();

@@ -225,6 +225,13 @@ QString TrasformaXsl(const QString &fileXml, const QString &foglioStile, FogliCo
     }
     if (!invoice)
         throw Exception(QStringLiteral("Errore nel caricamento XML: %1").arg(fileXml));
+    return TrasformaDocumentoXsl(invoice.get(), foglioStile, fogli);
+}
+
+QString TrasformaDocumentoXsl(xmlDoc *invoice, const QString &foglioStile, FogliCompilati &fogli)
+{
+    initXslt();
+    XmlErrorCapture capture;
 
     auto &voci = fogli.d_->voci;
     auto voce = voci.find(foglioStile);
@@ -246,11 +253,11 @@ QString TrasformaXsl(const QString &fileXml, const QString &foglioStile, FogliCo
     }
     xsltStylesheet *const style = voce->second.foglio.get();
 
-    XmlPtr<xsltTransformContext> context(xsltNewTransformContext(style, invoice.get()));
+    XmlPtr<xsltTransformContext> context(xsltNewTransformContext(style, invoice));
     XmlPtr<xsltSecurityPrefs> prefs = lockedDownPrefs();
     if (!context || xsltSetCtxtSecurityPrefs(prefs.get(), context.get()) != 0)
         throw Exception(QStringLiteral("Errore nella trasformazione XSL"));
-    XmlDocPtr result(xsltApplyStylesheetUser(style, invoice.get(), nullptr, nullptr, nullptr, context.get()));
+    XmlDocPtr result(xsltApplyStylesheetUser(style, invoice, nullptr, nullptr, nullptr, context.get()));
     if (!result || context->state == XSLT_STATE_ERROR || context->state == XSLT_STATE_STOPPED) {
         const QString reason = capture.firstMessage();
         throw Exception(reason.isEmpty() ? QStringLiteral("Errore nella trasformazione XSL") : reason);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <memory>
 
+struct _xmlDoc;
+
 // Compiled stylesheets, kept by their owner (the window for its run, the
 // command line for one command) and handed to each rendering. A stylesheet is
 // compiled again as soon as its file or one it includes changed its size or
@@ -21,7 +23,7 @@ public:
     int compilazioni() const;
 
 private:
-    friend QString TrasformaXsl(const QString &, const QString &, FogliCompilati &);
+    friend QString TrasformaDocumentoXsl(_xmlDoc *, const QString &, FogliCompilati &);
     struct Dati;
     std::unique_ptr<Dati> d_;
 };
@@ -32,6 +34,9 @@ private:
 QString TrasformaXsl(const QString &fileXml, const QString &foglioStile, FogliCompilati &fogli);
 // The same with the stylesheet compiled for this one call.
 QString TrasformaXsl(const QString &fileXml, const QString &foglioStile);
+// The same on a document the caller has parsed (and perhaps completed), which
+// the transform only reads. Throws as TrasformaXsl does, but for the loading.
+QString TrasformaDocumentoXsl(_xmlDoc *doc, const QString &foglioStile, FogliCompilati &fogli);
 
 // Replaces the twelve accented Italian vowels and the euro sign by plain forms
 // (a' ... EU). Once a row applies, the whole text has passed through code page

@@ -1,0 +1,91 @@
+// The exchange system's messages on arbitrary bytes: recognised and read from
+// the bytes and from the parsed document (which must agree: the first look
+// at the bytes may never turn away a message), then the page with the
+// repository's stylesheet, the header fields, the info object, the fate; the
+// bytes' first line also as a message's file name. Rendering may end with
+// Exception; a crash, a sanitizer report, any other exception, a broken
+// expectation or a hang is a fault.
+#include "common/errors.h"
+#include "invoice/rendering.h"
+#include "invoice/xmlsicuro.h"
+#include "messaggi/messaggi.h"
+#include "messaggi/pagina.h"
+
+#include "fuzzsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+QString riassunto(const std::optional<MessaggioSdI> &m)
+{
+    if (!m)
+        return QStringLiteral("-");
+    QStringList parti { m->sigla(), m->radice, m->identificativoSdI, m->nomeFile, m->dataOra(), m->esito, m->hash,
+        m->descrizione, m->note, QString::number(m->errori.size()), m->avvisi.join(QLatin1Char(' ')) };
+    return parti.join(QLatin1Char('|'));
+}
+
+void controllaMessaggio(const MessaggioSdI &m, const QByteArray &bytes)
+{
+    FUZZ_CHECK(m.tipo != TipoMessaggio::Nessuno, m.radice);
+    FUZZ_CHECK(m.sigla().isEmpty() == (m.tipo == TipoMessaggio::Sconosciuto), m.sigla());
+    FUZZ_CHECK(!m.descrizioneTipo().isEmpty(), m.radice);
+    for (const ErroreSdI &e : m.errori)
+        FUZZ_CHECK(!SpiegazioneErrore(e.codice).isEmpty(), e.codice);
+
+    // The info object is JSON that reads back with its errors.
+    const QByteArray json = OggettoJson(InfoMessaggio(QStringLiteral("f.xml"), m));
+    QJsonParseError errore;
+    const QJsonDocument letto = QJsonDocument::fromJson(json, &errore);
+    FUZZ_CHECK(errore.error == QJsonParseError::NoError && letto.isObject(), QString::fromUtf8(json));
+    FUZZ_CHECK(letto.object().value(QStringLiteral("errori")).toArray().size() == qsizetype(m.errori.size()),
+        QString::fromUtf8(json));
+    FUZZ_CHECK(!TestoInfo(InfoMessaggio(QStringLiteral("f.xml"), m)).isEmpty(), QString());
+    FUZZ_CHECK(TestataMessaggio(m).size() == 4, QString());
+
+    // The fate of an invoice named by this message, twice and with a rejection.
+    const std::vector<EventoSdI> eventi { { m.tipo, m.dataOra(), m.esito }, { TipoMessaggio::NS, m.dataOra(), {} },
+        { m.tipo, m.dataOraConsegna, m.esito } };
+    FUZZ_CHECK(StatoSdI(eventi) == QStringLiteral("scartata"), QString());
+    FUZZ_CHECK(OrdineEventi(eventi).size() == eventi.size(), QString());
+    const RiferimentoMessaggio r = RiferimentoDi(m);
+    FUZZ_CHECK(!r.chiaveNomeFile.contains(QLatin1Char('/')) && !r.chiaveNomeFile.contains(QLatin1Char('\\')),
+        r.chiaveNomeFile);
+
+    FogliCompilati fogli;
+    try {
+        const QString html = HtmlMessaggio(bytes, QStringLiteral("f.xml"),
+            QStringLiteral(LENTIVA_STYLESHEET_DIR) + QLatin1Char('/') + FoglioMessaggi, fogli);
+        FUZZ_CHECK(html.contains(QStringLiteral("Dati del messaggio")), QString());
+    } catch (const Exception &) {
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = inputBytes(data, size);
+    QString errore;
+    const std::optional<MessaggioSdI> dalleBytes = LeggiMessaggio(bytes, &errore);
+    QString motivo;
+    const DocumentoXml doc = CaricaXmlSicuro(bytes, motivo);
+    const std::optional<MessaggioSdI> dalDocumento = LeggiMessaggio(doc.get());
+    FUZZ_CHECK(riassunto(dalleBytes) == riassunto(dalDocumento),
+        riassunto(dalleBytes) + QStringLiteral(" / ") + riassunto(dalDocumento));
+    FUZZ_CHECK(errore.isEmpty() || !doc, errore);
+    FUZZ_CHECK(
+        RiconosciMessaggio(doc.get()) == (dalDocumento ? dalDocumento->tipo : TipoMessaggio::Nessuno), QString());
+    if (dalleBytes)
+        controllaMessaggio(*dalleBytes, bytes);
+
+    const QString nome = QString::fromUtf8(bytes.left(200).split('\n').first());
+    if (const auto n = LeggiNomeFileMessaggio(nome))
+        FUZZ_CHECK(
+            n->tipo.size() == 2 && !n->mittente.isEmpty() && nome.contains(n->fattura(), Qt::CaseInsensitive), nome);
+    FUZZ_CHECK(!ChiaveNomeFattura(nome).endsWith(QStringLiteral(".p7m"))
+            || nome.endsWith(QStringLiteral(".p7m.p7m"), Qt::CaseInsensitive),
+        nome);
+    return 0;
+}
