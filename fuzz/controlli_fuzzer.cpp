@@ -32,8 +32,8 @@ void verifica(const RisultatoControlli &r)
         schema += x.codice == QLatin1String("00200");
         oltre += x.codice == QLatin1String("00201");
     }
-    FUZZ_CHECK(schema == qMin(r.erroriSchema, 50) && oltre == (r.erroriSchema > 50 ? 1 : 0),
-        QString::number(r.erroriSchema));
+    FUZZ_CHECK(
+        schema == qMin(r.erroriSchema, 50) && oltre == (r.erroriSchema > 50 ? 1 : 0), QString::number(r.erroriSchema));
     const QByteArray json = RisultatoJson(QStringLiteral("f.xml"), r);
     FUZZ_CHECK(json.endsWith("}\n") && json.count('\n') == 1, QString::fromUtf8(json.left(200)));
 }

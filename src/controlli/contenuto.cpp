@@ -44,10 +44,10 @@ Identita identita(const xmlNode *contenitore)
 {
     Identita i;
     i.iva = Figlio(contenitore, "IdFiscaleIVA");
-    i.paese = Testo(Figlio(i.iva, "IdPaese"));
-    i.codice = Testo(Figlio(i.iva, "IdCodice"));
+    i.paese = Breve(Testo(Figlio(i.iva, "IdPaese")));
+    i.codice = Breve(Testo(Figlio(i.iva, "IdCodice")));
     i.cf = Figlio(contenitore, "CodiceFiscale");
-    i.codiceFiscale = Testo(i.cf);
+    i.codiceFiscale = Breve(Testo(i.cf));
     return i;
 }
 
@@ -136,10 +136,11 @@ private:
     {
         const xmlNode *trasmissione = Figlio(testata, "DatiTrasmissione");
         const xmlNode *formatoNodo = Figlio(trasmissione, "FormatoTrasmissione");
-        formatoTrasmissione_ = Testo(formatoNodo);
+        formatoTrasmissione_ = Breve(Testo(formatoNodo));
         if (formato_ != FormatoFattura::Versione11 && formatoNodo != nullptr) {
             xmlChar *v = xmlGetProp(luogo_.radice, reinterpret_cast<const xmlChar *>("versione"));
-            const QString versione = v == nullptr ? QString() : QString::fromUtf8(reinterpret_cast<const char *>(v));
+            const QString versione
+                = v == nullptr ? QString() : Breve(QString::fromUtf8(reinterpret_cast<const char *>(v)));
             xmlFree(v);
             if (!versione.isEmpty() && versione != formatoTrasmissione_)
                 aggiungi("00428", trasmissione, "FormatoTrasmissione", formatoTrasmissione_, versione,
@@ -147,7 +148,7 @@ private:
                                    "nell'elemento radice.")
                         .arg(formatoTrasmissione_, versione));
         }
-        const QString destinatario = Testo(Figlio(trasmissione, "CodiceDestinatario"));
+        const QString destinatario = Breve(Testo(Figlio(trasmissione, "CodiceDestinatario")));
         if (formato_ == FormatoFattura::Ordinaria12
             && ((formatoTrasmissione_ == QLatin1String("FPA12") && destinatario.size() == 7)
                 || (formatoTrasmissione_ == QLatin1String("FPR12") && destinatario.size() == 6)))
@@ -220,7 +221,7 @@ private:
     {
         if (cf == nullptr)
             return;
-        const QString valore = Testo(cf);
+        const QString valore = Breve(Testo(cf));
         const VerificaIdentificativo v = VerificaCodiceFiscale(valore);
         const QString di = QString::fromUtf8(chi);
         const QString nome = QStringLiteral("Codice fiscale %1 %2 non valido: ").arg(di, valore);
@@ -229,6 +230,10 @@ private:
                 nome
                     + QStringLiteral("ci vogliono 16 caratteri (lettere e cifre nei loro posti) o, per una società, "
                                      "11 cifre."),
+                codice != nullptr);
+        else if (v.esito == VerificaIdentificativo::CifraErrata && valore.size() == 11) // a company's, all digits
+            aggiungi(codice ? codice : "", cf, nullptr, valore, QStringLiteral("ultima cifra %1").arg(v.attesa),
+                nome + QStringLiteral("l'ultima cifra dovrebbe essere %1.").arg(v.attesa) + nonVerificabile(false),
                 codice != nullptr);
         else if (v.esito == VerificaIdentificativo::CifraErrata)
             aggiungi(codice ? codice : "", cf, nullptr, valore, QStringLiteral("ultimo carattere %1").arg(v.attesa),
@@ -242,7 +247,7 @@ private:
     {
         corpo_n_ = n;
         const xmlNode *documento = Figlio(Figlio(corpo, "DatiGenerali"), "DatiGeneraliDocumento");
-        tipo_ = Testo(Figlio(documento, "TipoDocumento"));
+        tipo_ = Breve(Testo(Figlio(documento, "TipoDocumento")));
         dataEnumero(documento, corpo);
         if (semplificata())
             return;
@@ -256,7 +261,7 @@ private:
 
         PerOgniFiglio(documento, "DatiCassaPrevidenziale", [&](const xmlNode *cassa) {
             const Decimale aliquota = numero(Figlio(cassa, "AliquotaIVA"));
-            const QString natura = Testo(Figlio(cassa, "Natura"));
+            const QString natura = Breve(Testo(Figlio(cassa, "Natura")));
             naturaEAliquota(cassa, aliquota, natura, "00413", "00414", QStringLiteral("Cassa previdenziale"));
             registraAliquota(cassa, aliquota, numero(Figlio(cassa, "ImportoContributoCassa")), natura);
             if (Testo(Figlio(cassa, "Ritenuta")) == QLatin1String("SI") && !cassaConRitenuta) {
@@ -283,7 +288,7 @@ private:
         if (!ritenuta && primaRitenuta != nullptr)
             aggiungi("00411", documento, "DatiRitenuta", QString(), QStringLiteral("DatiRitenuta"),
                 QStringLiteral("La linea %1 è soggetta a ritenuta (Ritenuta SI), ma mancano i dati della ritenuta.")
-                    .arg(Testo(Figlio(primaRitenuta, "NumeroLinea"))))
+                    .arg(Breve(Testo(Figlio(primaRitenuta, "NumeroLinea")))))
                 .riga
                 = static_cast<int>(xmlGetLineNo(Figlio(primaRitenuta, "Ritenuta")));
         if (!ritenuta && cassaConRitenuta)
@@ -301,13 +306,13 @@ private:
         const xmlNode *dataNodo = Figlio(documento, "Data");
         data_ = QDate::fromString(Testo(dataNodo), Qt::ISODate);
         if (data_.isValid() && oggi_.isValid() && data_ > oggi_)
-            aggiungi("00403", documento, "Data", Testo(dataNodo),
+            aggiungi("00403", documento, "Data", Breve(Testo(dataNodo)),
                 QStringLiteral("non dopo il %1").arg(oggi_.toString(Qt::ISODate)),
                 QStringLiteral("La data del documento (%1) è successiva a oggi (%2): il Sistema di Interscambio "
                                "scarta una fattura datata dopo il giorno in cui la riceve.")
                     .arg(data_.toString(QStringLiteral("dd/MM/yyyy")), oggi_.toString(QStringLiteral("dd/MM/yyyy"))));
         const xmlNode *numeroNodo = Figlio(documento, "Numero");
-        const QString numero = Testo(numeroNodo);
+        const QString numero = Breve(Testo(numeroNodo));
         if (numeroNodo != nullptr && !numero.isEmpty()
             && std::none_of(numero.begin(), numero.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
             aggiungi("00425", documento, "Numero", numero, QStringLiteral("almeno una cifra"),
@@ -317,7 +322,7 @@ private:
         PerOgniFiglio(Figlio(corpo, "DatiGenerali"), "DatiFattureCollegate", [&](const xmlNode *collegata) {
             const QDate d = QDate::fromString(Testo(Figlio(collegata, "Data")), Qt::ISODate);
             if (d.isValid() && d > data_)
-                aggiungi("00418", documento, "Data", Testo(dataNodo),
+                aggiungi("00418", documento, "Data", Breve(Testo(dataNodo)),
                     QStringLiteral("non prima del %1").arg(d.toString(Qt::ISODate)),
                     QStringLiteral("La nota di credito è datata %1, prima della fattura collegata del %2.")
                         .arg(data_.toString(QStringLiteral("dd/MM/yyyy")), d.toString(QStringLiteral("dd/MM/yyyy"))));
@@ -378,10 +383,10 @@ private:
     // One detail line; true when it is subject to withholding.
     bool linea_(const xmlNode *linea)
     {
-        const QString numeroLinea = Testo(Figlio(linea, "NumeroLinea"));
+        const QString numeroLinea = Breve(Testo(Figlio(linea, "NumeroLinea")));
         const QString dove = QStringLiteral("Linea %1").arg(numeroLinea);
         const Decimale aliquota = numero(Figlio(linea, "AliquotaIVA"));
-        const QString natura = Testo(Figlio(linea, "Natura"));
+        const QString natura = Breve(Testo(Figlio(linea, "Natura")));
         naturaEAliquota(linea, aliquota, natura, "00400", "00401", dove);
         const xmlNode *totaleNodo = Figlio(linea, "PrezzoTotale");
         const Decimale totale = numero(totaleNodo);
@@ -444,7 +449,7 @@ private:
     void riepilogo_(const xmlNode *riepilogo)
     {
         const Decimale aliquotaValore = numero(Figlio(riepilogo, "AliquotaIVA"));
-        const QString natura = Testo(Figlio(riepilogo, "Natura"));
+        const QString natura = Breve(Testo(Figlio(riepilogo, "Natura")));
         naturaEAliquota(riepilogo, aliquotaValore, natura, "00429", "00430", QStringLiteral("Riepilogo IVA"));
         const QString dove = aliquotaValore.valido()
             ? QStringLiteral("Riepilogo IVA al %1").arg(percento(aliquotaValore))
@@ -488,7 +493,7 @@ private:
                     QStringLiteral("Manca il riepilogo IVA dell'aliquota %1, usata %2.")
                         .arg(percento(a.valore),
                             Elemento(a.primo, "DettaglioLinee")
-                                ? QStringLiteral("nella linea %1").arg(Testo(Figlio(a.primo, "NumeroLinea")))
+                                ? QStringLiteral("nella linea %1").arg(Breve(Testo(Figlio(a.primo, "NumeroLinea"))))
                                 : QStringLiteral("nella cassa previdenziale")));
                 r.riga = static_cast<int>(xmlGetLineNo(Figlio(a.primo, "AliquotaIVA")));
                 continue;
@@ -517,7 +522,7 @@ private:
                     QStringLiteral("La natura %1 compare %2 ma in nessun riepilogo IVA.")
                         .arg(natura,
                             Elemento(dove, "DettaglioLinee")
-                                ? QStringLiteral("nella linea %1").arg(Testo(Figlio(dove, "NumeroLinea")))
+                                ? QStringLiteral("nella linea %1").arg(Breve(Testo(Figlio(dove, "NumeroLinea"))))
                                 : QStringLiteral("nella cassa previdenziale")));
         for (const auto &[natura, dove] : natureRiepilogo_.elenco())
             if (!natureLinee_.contiene(natura))

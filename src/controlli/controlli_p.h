@@ -36,6 +36,10 @@ const xmlNode *Figlio(const xmlNode *padre, const char *nome);
 // blanks and control characters trimmed at both ends; empty for null.
 QString Testo(const xmlNode *elemento);
 
+// A value from the file as a finding quotes it: past 100 characters, cut
+// with an ellipsis (a text may be megabytes long).
+QString Breve(const QString &testo);
+
 // Calls fn on every element child with the local name, in order.
 template <typename Fn> void PerOgniFiglio(const xmlNode *padre, const char *nome, Fn &&fn)
 {

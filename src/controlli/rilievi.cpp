@@ -28,6 +28,12 @@ QString Testo(const xmlNode *elemento)
     return QString::fromUtf8(testo.constData() + inizio, fine - inizio);
 }
 
+QString Breve(const QString &testo)
+{
+    constexpr qsizetype Massimo = 100;
+    return testo.size() <= Massimo ? testo : testo.left(Massimo) + QChar(0x2026);
+}
+
 int CorpoDi(const Luogo &luogo, const xmlNode *elemento)
 {
     const xmlNode *n = elemento;
@@ -51,7 +57,7 @@ Rilievo RilievoSu(const Luogo &luogo, const xmlNode *elemento, const char *figli
         return r;
     QStringList nomi;
     for (const xmlNode *n = elemento; n != nullptr && n != luogo.radice && n->type == XML_ELEMENT_NODE; n = n->parent)
-        nomi.prepend(QString::fromUtf8(reinterpret_cast<const char *>(n->name)));
+        nomi.prepend(Breve(QString::fromUtf8(reinterpret_cast<const char *>(n->name))));
     if (figlio != nullptr)
         nomi << QString::fromLatin1(figlio);
     r.percorso = nomi.join(QLatin1Char('/'));
@@ -65,7 +71,7 @@ Rilievo RilievoSu(const Luogo &luogo, const xmlNode *elemento, const char *figli
     r.riga = static_cast<int>(xmlGetLineNo(presente));
     for (const xmlNode *n = elemento; n != nullptr && n != luogo.radice; n = n->parent)
         if (Elemento(n, "DettaglioLinee")) {
-            r.linea = Testo(Figlio(n, "NumeroLinea"));
+            r.linea = Breve(Testo(Figlio(n, "NumeroLinea")));
             break;
         }
     return r;

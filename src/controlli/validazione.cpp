@@ -4,6 +4,7 @@
 #include "controlli/controlli_p.h"
 
 #include <QRegularExpression>
+#include <cstring>
 #include <libxml/xmlerror.h>
 #include <vector>
 
@@ -13,9 +14,10 @@ constexpr int MassimoErrori = 50; // as the exchange system: the first 50, then 
 struct ErroreSchema {
     const xmlNode *nodo = nullptr;
     int riga = 0;
-    QString messaggio; // libxml2's, without the final newline
-    QString valore; // str1: the value at fault, or the attribute's name
-    QString insieme; // str2: the values allowed, the pattern, the limit
+    QString messaggio; // libxml2's (which cuts it at 64,000 characters), without the final newline
+    // For the facets: the value at fault and the set or pattern it missed,
+    // whole even when a long value has cut the message.
+    QString valore, insieme;
 };
 
 struct Raccolta {
@@ -30,10 +32,12 @@ void raccogli(void *dati, xmlErrorPtr e)
         return;
     if (++r->totale > MassimoErrori)
         return;
-    auto testo = [](const char *s) { return s == nullptr ? QString() : QString::fromUtf8(s); };
+    auto testo = [](const char *s, size_t massimo) {
+        return s == nullptr ? QString() : QString::fromUtf8(s, static_cast<qsizetype>(strnlen(s, massimo)));
+    };
     const auto *nodo = static_cast<const xmlNode *>(e->node);
     r->errori.push_back({ nodo, nodo != nullptr ? static_cast<int>(xmlGetLineNo(nodo)) : e->line,
-        testo(e->message).trimmed(), testo(e->str1), testo(e->str2) });
+        testo(e->message, 1 << 16).trimmed(), testo(e->str1, 400), testo(e->str2, 1 << 14) });
 }
 
 // "{namespace}Name" as Name.
@@ -168,8 +172,8 @@ Rilievo traduci(const Luogo &luogo, const ErroreSchema &e)
     static const QRegularExpression testa(QStringLiteral(R"(^Element '([^']*)'(?:, attribute '([^']*)')?: (.*)$)"),
         QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch t = testa.match(e.messaggio);
-    const QString nomeElemento = senzaSpazio(t.captured(1));
-    const QString attributo = t.captured(2);
+    const QString nomeElemento = Breve(senzaSpazio(t.captured(1)));
+    const QString attributo = Breve(t.captured(2));
     const QString resto = t.hasMatch() ? t.captured(3) : e.messaggio;
 
     Rilievo r = RilievoSu(luogo, e.nodo);
@@ -205,30 +209,31 @@ Rilievo traduci(const Luogo &luogo, const ErroreSchema &e)
         r.atteso = attesi.join(QStringLiteral(", "));
         r.messaggio = QStringLiteral("In %1 manca un elemento obbligatorio: ci si aspetta %2.")
                           .arg(nomeElemento, unoTra(attesi));
-    } else if ((m = cattura(R"(^\[facet 'enumeration'\] The value '(.*)' is not an element of the set \{(.*)\}\.$)"))
-                   .hasMatch()) {
-        const QStringList valori = valoriAmmessi(m.captured(2));
-        r.trovato = m.captured(1);
+    } else if (resto.startsWith(QLatin1String("[facet 'enumeration']"))) {
+        const QStringList valori = valoriAmmessi(e.insieme);
+        r.trovato = Breve(e.valore);
         r.atteso = valori.join(QStringLiteral(", "));
         r.messaggio = QStringLiteral("Valore '%1' non ammesso per %2: i valori possibili sono %3.")
                           .arg(r.trovato, chi, elenco(valori));
-    } else if ((m = cattura(R"(^\[facet 'pattern'\] The value '(.*)' is not accepted by the pattern '(.*)'\.$)"))
-                   .hasMatch()) {
-        r.trovato = m.captured(1);
-        r.atteso = formaRichiesta(m.captured(2));
+    } else if (resto.startsWith(QLatin1String("[facet 'pattern']"))) {
+        r.trovato = Breve(e.valore);
+        r.atteso = formaRichiesta(e.insieme);
         r.messaggio = r.trovato.isEmpty()
             ? QStringLiteral("%1 è vuoto: %2.").arg(chi, ciVuole(r.atteso))
             : QStringLiteral("Valore '%1' non valido per %2: %3.").arg(r.trovato, chi, ciVuole(r.atteso));
     } else if ((m = cattura(R"(^'(.*)' is not a valid value of the (?:local )?(?:atomic|list|union) type '(.*)'\.$)"))
                    .hasMatch()) {
-        r.trovato = m.captured(1);
+        r.trovato = Breve(m.captured(1));
         r.atteso = formaTipo(m.captured(2));
         r.messaggio = QStringLiteral("Valore '%1' non valido per %2: %3.").arg(r.trovato, chi, ciVuole(r.atteso));
+    } else if (resto.contains(QLatin1String("' is not a valid value of the "))) { // a long value cut the type off
+        r.trovato = Breve(e.valore);
+        r.messaggio = QStringLiteral("Valore '%1' non valido per %2.").arg(r.trovato, chi);
     } else if (
         (m = cattura(
              R"(^\[facet '(maxLength|minLength|length)'\] The value(?: '.*')? has a length of '(\d+)'; this (?:exceeds|underruns|differs from) the allowed (?:maximum |minimum )?length of '(\d+)'\.$)"))
             .hasMatch()) {
-        r.trovato = Testo(e.nodo);
+        r.trovato = Breve(Testo(e.nodo));
         const QString &tipo = m.captured(1);
         const QString trovati = m.captured(2), limite = m.captured(3);
         if (tipo == QLatin1String("maxLength")) {
@@ -249,7 +254,7 @@ Rilievo traduci(const Luogo &luogo, const ErroreSchema &e)
             .hasMatch()) {
         const bool minimo = m.captured(1) == QLatin1String("min");
         const bool incluso = m.captured(2) == QLatin1String("Inclusive");
-        r.trovato = m.captured(3);
+        r.trovato = Breve(m.captured(3));
         r.atteso
             = QStringLiteral("%1 %2").arg(minimo ? (incluso ? QStringLiteral("almeno") : QStringLiteral("più di"))
                                                  : (incluso ? QStringLiteral("al massimo") : QStringLiteral("meno di")),
@@ -265,7 +270,7 @@ Rilievo traduci(const Luogo &luogo, const ErroreSchema &e)
         (m = cattura(
              R"(^\[facet '(totalDigits|fractionDigits)'\] The value '(.*)' has more (?:fractional )?digits than are allowed \('(.*)'\)\.$)"))
             .hasMatch()) {
-        r.trovato = m.captured(2);
+        r.trovato = Breve(m.captured(2));
         const bool decimali = m.captured(1) == QLatin1String("fractionDigits");
         r.atteso = QStringLiteral("al massimo %1 %2")
                        .arg(m.captured(3), decimali ? QStringLiteral("decimali") : QStringLiteral("cifre"));
@@ -273,7 +278,7 @@ Rilievo traduci(const Luogo &luogo, const ErroreSchema &e)
             = QStringLiteral("Valore %1 con troppe %2 per %3: %4.")
                   .arg(r.trovato, decimali ? QStringLiteral("cifre decimali") : QStringLiteral("cifre"), chi, r.atteso);
     } else if ((m = cattura(R"(^The attribute '(.*)' is not allowed\.$)")).hasMatch()) {
-        r.trovato = m.captured(1);
+        r.trovato = Breve(m.captured(1));
         r.messaggio = QStringLiteral("Attributo %1 non ammesso in %2.").arg(m.captured(1), nomeElemento);
     } else if ((m = cattura(R"(^The attribute '(.*)' is required but missing\.$)")).hasMatch()) {
         r.atteso = m.captured(1);
@@ -291,7 +296,7 @@ Rilievo traduci(const Luogo &luogo, const ErroreSchema &e)
         r.trovato = nomeElemento;
         r.messaggio = QStringLiteral("L'elemento radice %1 non è quello previsto dallo schema.").arg(nomeElemento);
     } else if ((m = cattura(R"(^The value '(.*)' does not match the fixed value constraint '(.*)'\.$)")).hasMatch()) {
-        r.trovato = m.captured(1);
+        r.trovato = Breve(m.captured(1));
         r.atteso = m.captured(2);
         r.messaggio = QStringLiteral("Valore '%1' non ammesso per %2: deve essere '%3'.").arg(r.trovato, chi, r.atteso);
     } else {

@@ -239,8 +239,8 @@ const Caso Contenuto[] = {
     { "00445_natura_generica", { { "N4", "N2" } }, "00445 00445", "2.2.1.14 Natura",
         "Linea 2 con natura N2: dal 2021 va indicato il sottocodice (per esempio N2.1)." },
     { "00300_trasmittente", { { "09876543217", "09876543210" } }, "00300", "1.1.1.2 IdCodice",
-        "Codice fiscale del trasmittente 09876543210 non valido: l'ultimo carattere dovrebbe essere 7. Qui si "
-        "controlla solo il carattere di controllo: se il codice esista davvero lo sa solo l'Anagrafe tributaria." },
+        "Codice fiscale del trasmittente 09876543210 non valido: l'ultima cifra dovrebbe essere 7. Qui si controlla "
+        "solo la cifra di controllo: se il numero esista davvero lo sa solo l'Anagrafe tributaria." },
     { "00301_partita_iva_cedente", { { "01234567897", "01234567890" } }, "00301", "1.2.1.1.2 IdCodice",
         "Partita IVA del cedente 01234567890 non valida: l'ultima cifra dovrebbe essere 7. Qui si controlla solo la "
         "cifra di controllo: se il numero esista davvero lo sa solo l'Anagrafe tributaria." },
@@ -388,6 +388,17 @@ TEST(Controlli, LinesPast65535AreCountedFromTheFile)
     const RisultatoControlli r = ControllaFattura(schemi(), xml, Oggi);
     ASSERT_EQ(codici(r), QStringList { QStringLiteral("00423") });
     EXPECT_EQ(r.rilievi[0].riga, 70020);
+}
+
+TEST(Controlli, LongValuesAreQuotedShort)
+{
+    const QByteArray lungo(1 << 20, 'A');
+    const RisultatoControlli r = ControllaFattura(schemi(), cambia(QByteArray(Buona), "FT/1", lungo.constData()), Oggi);
+    ASSERT_EQ(codici(r), (QStringList { QStringLiteral("00200"), QStringLiteral("00425") }));
+    for (const Rilievo &x : r.rilievi) {
+        EXPECT_EQ(x.trovato, QString(100, QLatin1Char('A')) + QChar(0x2026));
+        EXPECT_LT(x.messaggio.size(), 300);
+    }
 }
 
 TEST(Controlli, ParsedDocumentGivesWhatBytesGive)
