@@ -67,6 +67,7 @@ RisultatoControlli controlla(const SchemiFattura &schemi, xmlDoc *documento, QDa
         [](const Rilievo &a, const Rilievo &b) { return a.riga < b.riga; });
     r.esito = r.errori() > 0 ? EsitoControllo::NonConforme : EsitoControllo::Conforme;
     r.motivo = FraseBarra(r);
+    RegistriVettorialiPuliti(); // the caller's own libxml2 work comes next
     return r;
 }
 
@@ -105,6 +106,7 @@ RisultatoControlli ControllaFattura(const SchemiFattura &schemi, QByteArrayView 
         return nonControllabile(QStringLiteral("Il file è vuoto: non è una fattura elettronica."));
     try {
         QString errore;
+        RegistriVettorialiPuliti();
         const DocumentoXml documento
             = CaricaXmlSicuro(QByteArray::fromRawData(bytes.data(), bytes.size()), errore, RigheXml::OltreLimite);
         if (!documento) {

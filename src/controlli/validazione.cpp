@@ -313,6 +313,7 @@ int ControllaSchema(xmlSchema *schema, xmlDoc *documento, const Luogo &luogo, QL
         return -1;
     Raccolta raccolta;
     xmlSchemaSetValidStructuredErrors(ctxt.get(), raccogli, &raccolta);
+    RegistriVettorialiPuliti();
     if (xmlSchemaValidateDoc(ctxt.get(), documento) < 0)
         return -1;
     for (const ErroreSchema &e : raccolta.errori)

@@ -479,6 +479,16 @@ TEST(Controlli, MissingOrDamagedSchemasAreSaid)
             "versione=\"FPR12\"", "versione=\"1.1\"");
     EXPECT_EQ(ControllaFattura(rotti, v11, Oggi).motivo.toStdString(),
         "Manca lo schema SCHEMI/fatturapa_v1.1.xsd accanto al programma: i controlli non si possono eseguire.");
+    // A schema that imports a file outside its folder does not compile, though the file is there.
+    QDir().mkpath(dir.path() + QStringLiteral("/fuori"));
+    QFile::copy(cartella + QStringLiteral("/xmldsig-core-schema.xsd"), dir.path() + QStringLiteral("/fuori/firma.xsd"));
+    const QString fpa = programDir() + QStringLiteral("/SCHEMI/Schema_VFPA12_V1.2.3.xsd");
+    writeBytes(cartella + QStringLiteral("/Schema_VFPA12_V1.2.3.xsd"),
+        cambia(readBytes(fpa), "schemaLocation=\"xmldsig-core-schema.xsd\"", "schemaLocation=\"../fuori/firma.xsd\""));
+    EXPECT_EQ(SchemiFattura(cartella).problema().toStdString(),
+        "Lo schema SCHEMI/Schema_VFPA12_V1.2.3.xsd è "
+        "danneggiato o incompleto (riga 8): i controlli non si "
+        "possono eseguire.");
     // The signature schema, imported by the simplified one, is read from the folder with the blank.
     REQUIRE_CORPUS();
     const QByteArray semplificata = readBytes(corpusDir() + QStringLiteral("/xml/realworld/IT01234567890_FSM10.xml"));
