@@ -290,13 +290,13 @@ private:
                 QStringLiteral("La linea %1 è soggetta a ritenuta (Ritenuta SI), ma mancano i dati della ritenuta.")
                     .arg(Breve(Testo(Figlio(primaRitenuta, "NumeroLinea")))))
                 .riga
-                = static_cast<int>(xmlGetLineNo(Figlio(primaRitenuta, "Ritenuta")));
+                = RigaDi(Figlio(primaRitenuta, "Ritenuta"));
         if (!ritenuta && cassaConRitenuta)
             aggiungi("00415", documento, "DatiRitenuta", QString(), QStringLiteral("DatiRitenuta"),
                 QStringLiteral("Il contributo alla cassa previdenziale è soggetto a ritenuta (Ritenuta SI), ma "
                                "mancano i dati della ritenuta."))
                 .riga
-                = static_cast<int>(xmlGetLineNo(Figlio(cassaRitenuta, "Ritenuta")));
+                = RigaDi(Figlio(cassaRitenuta, "Ritenuta"));
         bollo(documento, beni);
         tipoDocumento(documento);
     }
@@ -495,7 +495,7 @@ private:
                             Elemento(a.primo, "DettaglioLinee")
                                 ? QStringLiteral("nella linea %1").arg(Breve(Testo(Figlio(a.primo, "NumeroLinea"))))
                                 : QStringLiteral("nella cassa previdenziale")));
-                r.riga = static_cast<int>(xmlGetLineNo(Figlio(a.primo, "AliquotaIVA")));
+                r.riga = RigaDi(Figlio(a.primo, "AliquotaIVA"));
                 continue;
             }
             if (a.primo == nullptr) {

@@ -47,8 +47,8 @@ struct RisultatoControlli {
     int avvisi() const;
 };
 
-// The official schemas compiled once, from a folder (SCHEMI/ beside the
-// program): the 1.2.x one for FPA12 and FPR12, the simplified one for FSM10,
+// The official schemas compiled once, from a folder (DirSchemi, SCHEMI/,
+// beside the program): the 1.2.x one for FPA12 and FPR12, the simplified one for FSM10,
 // the 1.1 one for files in the 1.1 namespace, and the signature schema they
 // import. Only files inside the folder are read. A folder that is missing or a
 // schema that does not compile is no exception: the formats it concerns are
@@ -72,9 +72,6 @@ public:
 private:
     std::unique_ptr<Dati> d_;
 };
-
-// The name of the schemas' folder beside the program.
-inline const QString CartellaSchemi = QStringLiteral("SCHEMI");
 
 // Checks the invoice in the bytes (XML: an envelope is opened by the caller).
 // oggi is the date the file would reach the system (the caller's today).

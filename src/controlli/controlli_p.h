@@ -68,6 +68,9 @@ struct Luogo {
 // filled in; the rest is the caller's.
 Rilievo RilievoSu(const Luogo &luogo, const xmlNode *elemento, const char *figlio = nullptr);
 
+// The file line the node starts on; 0 when libxml2 cannot tell.
+int RigaDi(const xmlNode *nodo);
+
 // The body (from 1) the element is in; 0 in the header.
 int CorpoDi(const Luogo &luogo, const xmlNode *elemento);
 

@@ -2,6 +2,8 @@
 // published tables, body, file line, detail line) and their text.
 #include "controlli/controlli_p.h"
 
+#include <climits>
+
 const xmlNode *Figlio(const xmlNode *padre, const char *nome)
 {
     if (padre == nullptr)
@@ -32,6 +34,12 @@ QString Breve(const QString &testo)
 {
     constexpr qsizetype Massimo = 100;
     return testo.size() <= Massimo ? testo : testo.left(Massimo) + QChar(0x2026);
+}
+
+int RigaDi(const xmlNode *nodo)
+{
+    const long riga = nodo == nullptr ? 0 : xmlGetLineNo(nodo);
+    return riga > 0 && riga <= INT_MAX ? static_cast<int>(riga) : 0;
 }
 
 int CorpoDi(const Luogo &luogo, const xmlNode *elemento)
@@ -68,7 +76,7 @@ Rilievo RilievoSu(const Luogo &luogo, const xmlNode *elemento, const char *figli
     r.corpo = CorpoDi(luogo, elemento);
     const xmlNode *presente
         = figlio != nullptr && Figlio(elemento, figlio) != nullptr ? Figlio(elemento, figlio) : elemento;
-    r.riga = static_cast<int>(xmlGetLineNo(presente));
+    r.riga = RigaDi(presente);
     for (const xmlNode *n = elemento; n != nullptr && n != luogo.radice; n = n->parent)
         if (Elemento(n, "DettaglioLinee")) {
             r.linea = Breve(Testo(Figlio(n, "NumeroLinea")));

@@ -2,6 +2,7 @@
 // that folder and nothing fetched from the network.
 #include "controlli/controlli_p.h"
 
+#include "common/folders.h"
 #include "invoice/xmlsicuro.h"
 
 #include <QDir>
@@ -97,7 +98,7 @@ QString compila(const QString &cartella, FormatoFattura formato, SchemiPtr<xmlSc
 {
     const QString nome = QString::fromLatin1(FileSchema(formato));
     const QString file = cartella + QLatin1Char('/') + nome;
-    const QString dove = CartellaSchemi + QLatin1Char('/') + nome;
+    const QString dove = DirSchemi + nome;
     if (!QFileInfo(file).isFile())
         return QStringLiteral("Manca lo schema %1 accanto al programma: i controlli non si possono eseguire.")
             .arg(dove);
@@ -143,7 +144,7 @@ SchemiFattura::SchemiFattura(const QString &cartella)
         if (!esiste)
             d_->problema[i]
                 = QStringLiteral("Manca la cartella %1 accanto al programma: i controlli non si possono eseguire.")
-                      .arg(CartellaSchemi);
+                      .arg(DirSchemi);
         else
             d_->problema[i] = compila(d_->cartella, static_cast<FormatoFattura>(i), d_->schema[i]);
     }

@@ -4,6 +4,7 @@
 #include "controlli/controlli_p.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstring>
 #include <libxml/xmlerror.h>
 #include <vector>
@@ -36,7 +37,7 @@ void raccogli(void *dati, xmlErrorPtr e)
         return s == nullptr ? QString() : QString::fromUtf8(s, static_cast<qsizetype>(strnlen(s, massimo)));
     };
     const auto *nodo = static_cast<const xmlNode *>(e->node);
-    r->errori.push_back({ nodo, nodo != nullptr ? static_cast<int>(xmlGetLineNo(nodo)) : e->line,
+    r->errori.push_back({ nodo, nodo != nullptr ? RigaDi(nodo) : std::max(e->line, 0),
         testo(e->message, 1 << 16).trimmed(), testo(e->str1, 400), testo(e->str2, 1 << 14) });
 }
 

@@ -457,7 +457,7 @@ TEST(Controlli, WhatCannotBeChecked)
 TEST(Controlli, MissingOrDamagedSchemasAreSaid)
 {
     const SchemiFattura senza(QStringLiteral("/nessuna/cartella"));
-    const char *manca = "Manca la cartella SCHEMI accanto al programma: i controlli non si possono eseguire.";
+    const char *manca = "Manca la cartella SCHEMI/ accanto al programma: i controlli non si possono eseguire.";
     EXPECT_EQ(senza.problema().toStdString(), manca);
     EXPECT_EQ(ControllaFattura(senza, Buona, Oggi).motivo.toStdString(), manca);
 
