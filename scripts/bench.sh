@@ -131,6 +131,26 @@ printf '%s\n' "<?xml version='1.0'?><!DOCTYPE r [<!ENTITY x SYSTEM 'file:///etc/
 "$B/lentiva-cli" info "$prova/risate.xml" "$prova/esterna.xml" 2>&1 | grep -a "Entity declarations" || true
 rm -rf "$prova"
 
+echo "== Controlli dello SdI sulla fattura di 5.000 linee (schemi compilati una volta)"
+"$B/bench/controlli_bench" "$B/SCHEMI" "$D/righe_5000.xml" 21
+echo "-- come processi, a turno con xmllint --noout --schema (11 volte ciascuno, tempo reale)"
+python3 - "$B" "$D/righe_5000.xml" <<'EOF'
+import statistics, subprocess, sys, time
+b, f = sys.argv[1], sys.argv[2]
+comandi = {"xmllint --noout --schema": ["xmllint", "--nonet", "--noout", "--schema", f"{b}/SCHEMI/Schema_VFPA12_V1.2.3.xsd", f],
+           "controlli_bench --una": [f"{b}/bench/controlli_bench", "--una", f"{b}/SCHEMI", f]}
+tempi = {nome: [] for nome in comandi}
+for _ in range(11):
+    for nome, comando in comandi.items():
+        inizio = time.perf_counter()
+        subprocess.run(comando, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        tempi[nome].append(time.perf_counter() - inizio)
+mediane = {nome: statistics.median(t) * 1e3 for nome, t in tempi.items()}
+for nome, m in mediane.items():
+    print(f"{nome:26} mediana {m:7.1f} ms")
+print(f"rapporto {mediane['controlli_bench --una'] / mediane['xmllint --noout --schema']:.2f}x")
+EOF
+
 echo "== Archivio: 10.000 fatture di circa 5,8 kB (una su dieci firmata), in una cartella e in uno ZIP"
 python3 scripts/genera_archivio_bench.py "$D" >/dev/null
 python3 scripts/bench_archivio.py "$B" "$D"

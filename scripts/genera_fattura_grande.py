@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Writes an ordinary invoice with many lines, to measure how fast the stylesheets render it.
 
-Usage: genera_fattura_grande.py [LINES] > big.xml   (default 5000 lines)
+Usage: genera_fattura_grande.py [LINES] [--errate] > big.xml   (default 5000 lines)
+With --errate every line's total is wrong twice: one decimal only (a schema error) and one cent off.
 """
 import sys
 
-righe = int(sys.argv[1]) if len(sys.argv) > 1 else 5000
+argomenti = [a for a in sys.argv[1:] if a != "--errate"]
+errate = "--errate" in sys.argv[1:]
+righe = int(argomenti[0]) if argomenti else 5000
 out = sys.stdout
 out.write("""<?xml version="1.0" encoding="UTF-8"?>
 <p:FatturaElettronica versione="FPR12" xmlns:p="http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2">
@@ -30,12 +33,14 @@ for n in range(1, righe + 1):
     centesimi = 100 + (n * 37) % 9000
     qta = 1 + n % 12
     totale += centesimi * qta
+    riga = centesimi * qta + (10 if errate else 0)
+    prezzo_totale = f"{riga // 100}.{riga % 100 // 10}" if errate else f"{riga // 100}.{riga % 100:02d}"
     out.write(f"<DettaglioLinee><NumeroLinea>{n}</NumeroLinea>"
               f"<CodiceArticolo><CodiceTipo>EAN</CodiceTipo><CodiceValore>80{n:011d}</CodiceValore></CodiceArticolo>"
               f"<Descrizione>Articolo di prova numero {n}, confezione da {qta} pezzi</Descrizione>"
               f"<Quantita>{qta}.00</Quantita><UnitaMisura>PZ</UnitaMisura>"
               f"<PrezzoUnitario>{centesimi // 100}.{centesimi % 100:02d}000000</PrezzoUnitario>"
-              f"<PrezzoTotale>{centesimi * qta // 100}.{centesimi * qta % 100:02d}</PrezzoTotale>"
+              f"<PrezzoTotale>{prezzo_totale}</PrezzoTotale>"
               f"<AliquotaIVA>10.00</AliquotaIVA></DettaglioLinee>\n")
 imposta = (totale * 10 + 50) // 100
 out.write(f"<DatiRiepilogo><AliquotaIVA>10.00</AliquotaIVA><ImponibileImporto>{totale // 100}.{totale % 100:02d}"

@@ -17,6 +17,7 @@ inline const QString DirFatture = QStringLiteral("FATTURE" LENTIVA_SEP);
 inline const QString DirAllegati = QStringLiteral("ALLEGATI" LENTIVA_SEP);
 inline const QString DirOpenSSL = QStringLiteral("ossl" LENTIVA_SEP);
 inline const QString DirCertificatori = QStringLiteral("CERTIFICATORI" LENTIVA_SEP); // trusted lists
+inline const QString DirSchemi = QStringLiteral("SCHEMI" LENTIVA_SEP); // the invoice schemas, for the checks
 
 #undef LENTIVA_SEP
 

@@ -8,10 +8,11 @@ void LiberaDocumentoXml::operator()(_xmlDoc *doc) const
     xmlFreeDoc(doc);
 }
 
-DocumentoXml CaricaXmlSicuro(const QByteArray &bytes, QString &errore)
+DocumentoXml CaricaXmlSicuro(const QByteArray &bytes, QString &errore, RigheXml righe)
 {
     XmlLoadError error;
-    XmlDocPtr doc = parseXml(bytes, QByteArray(), Whitespace::Keep, error);
+    XmlDocPtr doc = parseXml(bytes, QByteArray(), Whitespace::Keep, error, nullptr,
+        righe == RigheXml::OltreLimite ? XML_PARSE_BIG_LINES : 0);
     if (!doc)
         errore = loadErrorText(error);
     return DocumentoXml(doc.release());

@@ -14,9 +14,13 @@ struct LiberaDocumentoXml {
 };
 using DocumentoXml = std::unique_ptr<_xmlDoc, LiberaDocumentoXml>;
 
+// Line numbers past 65535 are lost unless asked for (libxml2 then keeps them
+// in the text nodes, where xmlGetLineNo finds them).
+enum class RigheXml { FinoA65535, OltreLimite };
+
 // Parses the bytes; on failure returns null and puts the parser's reason,
 // "Line: N" and the start of the bad line into errore.
-DocumentoXml CaricaXmlSicuro(const QByteArray &bytes, QString &errore);
+DocumentoXml CaricaXmlSicuro(const QByteArray &bytes, QString &errore, RigheXml righe = RigheXml::FinoA65535);
 
 // The libraries' global set-up, done once; for modules that set up further
 // libraries over libxml2 and must do so after it.

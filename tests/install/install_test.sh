@@ -17,6 +17,7 @@ ProgramFolder)
   [ -x "$prefix/lentiva" ] || fail "lentiva is not an executable at the top of the folder"
   [ "$(names "$prefix/FODISTILE")" = "$(names "$source/stylesheets")" ] || fail "FODISTILE/ differs from stylesheets/"
   [ "$(names "$prefix/FATTURE")" = "$(names "$source/samples")" ] || fail "FATTURE/ differs from samples/"
+  [ "$(names "$prefix/SCHEMI")" = "$(names "$source/schemas")" ] || fail "SCHEMI/ differs from schemas/"
   [ -d "$prefix/ALLEGATI" ] && [ -z "$(ls -A "$prefix/ALLEGATI")" ] || fail "ALLEGATI/ missing or not empty"
   [ -d "$prefix/CERTIFICATORI" ] || fail "CERTIFICATORI/ missing"
   [ -L "$prefix/ossl/openssl" ] || fail "ossl/openssl is not a link"

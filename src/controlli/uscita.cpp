@@ -1,0 +1,140 @@
+// The outcome written for people and for programs.
+#include "controlli/uscita.h"
+
+#include <QStringList>
+
+namespace {
+// Text from the file made harmless for a terminal: control characters and
+// the ones that reorder text shown as escapes.
+QString perTerminale(const QString &testo)
+{
+    QString uscita;
+    uscita.reserve(testo.size());
+    for (const QChar c : testo) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            uscita += QStringLiteral("\\x%1").arg(static_cast<int>(u), 2, 16, QLatin1Char('0'));
+        else if ((u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f)
+            uscita += QStringLiteral("\\u%1").arg(static_cast<int>(u), 4, 16, QLatin1Char('0'));
+        else
+            uscita += c;
+    }
+    return uscita;
+}
+
+// The text as a JSON string: quotes, backslashes and control characters escaped.
+void json(QByteArray &out, const QString &testo)
+{
+    out += '"';
+    for (const char c : testo.toUtf8()) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20 || u == 0x7f) {
+            static const char cifre[] = "0123456789abcdef";
+            const char sequenza[] = { '\\', 'u', '0', '0', cifre[u >> 4], cifre[u & 0xf] };
+            out.append(sequenza, sizeof sequenza);
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void numero(QByteArray &out, int n)
+{
+    out += n > 0 ? QByteArray::number(n) : QByteArray("null");
+}
+
+void jsonRilievi(QByteArray &out, const RisultatoControlli &r, bool scarto)
+{
+    out += '[';
+    bool primo = true;
+    for (const Rilievo &x : r.rilievi) {
+        if (x.scarto != scarto)
+            continue;
+        out += primo ? "{\"codice\":" : ",{\"codice\":";
+        primo = false;
+        json(out, x.codice);
+        out += ",\"campo\":";
+        json(out, x.campo);
+        out += ",\"corpo\":";
+        numero(out, x.corpo);
+        out += ",\"linea\":";
+        numero(out, x.riga);
+        out += ",\"trovato\":";
+        json(out, x.trovato);
+        out += ",\"atteso\":";
+        json(out, x.atteso);
+        out += ",\"messaggio\":";
+        json(out, x.messaggio);
+        out += '}';
+    }
+    out += ']';
+}
+
+QString quanti(int n, const char *uno, const char *molti)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? uno : molti));
+}
+} // namespace
+
+QString FraseBarra(const RisultatoControlli &r)
+{
+    switch (r.esito) {
+    case EsitoControllo::NonConforme:
+        return QStringLiteral("La fattura non supererebbe i controlli dello SdI: ")
+            + quanti(r.errori(), "errore", "errori");
+    case EsitoControllo::Conforme:
+        return QStringLiteral("La fattura supererebbe i controlli dello SdI")
+            + (r.avvisi() > 0 ? QStringLiteral(" (%1)").arg(quanti(r.avvisi(), "avviso", "avvisi")) : QString());
+    case EsitoControllo::NonControllabile:
+        break;
+    }
+    return r.motivo;
+}
+
+QByteArray RisultatoJson(const QString &file, const RisultatoControlli &r)
+{
+    QByteArray out;
+    out.reserve(256 + 256 * r.rilievi.size());
+    out += "{\"file\":";
+    json(out, file);
+    out += ",\"esito\":";
+    json(out, ParolaEsito(r.esito));
+    out += ",\"errori\":";
+    jsonRilievi(out, r, true);
+    out += ",\"avvisi\":";
+    jsonRilievi(out, r, false);
+    out += ",\"motivo\":";
+    json(out, r.motivo);
+    out += "}\n";
+    return out;
+}
+
+QString RisultatoTesto(const QString &file, const RisultatoControlli &r)
+{
+    QStringList righe { QStringLiteral("File: ") + perTerminale(file), QStringLiteral("Esito: ") + ParolaEsito(r.esito),
+        QStringLiteral("Motivo: ") + perTerminale(r.motivo) };
+    int errori = 0, avvisi = 0;
+    for (const Rilievo &x : r.rilievi) {
+        QStringList dove;
+        if (x.corpo > 0)
+            dove << QStringLiteral("corpo %1").arg(x.corpo);
+        if (x.riga > 0)
+            dove << QStringLiteral("riga %1").arg(x.riga);
+        righe << QStringLiteral("%1 %2: %3%4%5")
+                     .arg(x.scarto ? QStringLiteral("Errore") : QStringLiteral("Avviso"),
+                         QString::number(x.scarto ? ++errori : ++avvisi),
+                         x.codice.isEmpty() ? QString() : x.codice + QLatin1Char(' '), perTerminale(x.campo),
+                         dove.isEmpty() ? QString()
+                                        : QStringLiteral(" (") + dove.join(QStringLiteral(", ")) + QLatin1Char(')'));
+        righe << QStringLiteral("  ") + perTerminale(x.messaggio);
+        if (!x.trovato.isEmpty())
+            righe << QStringLiteral("  Trovato: ") + perTerminale(x.trovato);
+        if (!x.atteso.isEmpty())
+            righe << QStringLiteral("  Atteso: ") + perTerminale(x.atteso);
+    }
+    return righe.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
