@@ -266,7 +266,7 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
     lettore_ = std::jthread([this, percorsi, generazione, firme = firme_](std::stop_token stop) {
         OpzioniArchivio opzioni;
         opzioni.stop = stop;
-        opzioni.firme = firme.get();
+        opzioni.elenchi = firme.get();
         Ponte ponte(*this, generazione);
         LeggiArchivio(percorsi, opzioni, ponte);
         ponte.invia(true);

@@ -222,7 +222,7 @@ int ComandoElenco(const QStringList &argomenti, const QString &dirProgramma, QIO
         CartelleCertificatori(dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     OpzioniArchivio opzioni;
     opzioni.linee = linee;
-    opzioni.firme = &firme;
+    opzioni.elenchi = &firme;
     RaccoltaArchivio raccolta;
     LeggiArchivio(percorsi, opzioni, raccolta);
 

@@ -175,7 +175,7 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
     OpzioniArchivio opzioni;
     opzioni.fili = 2;
     ElencoPigro senzaElenco { QStringList() };
-    opzioni.firme = &senzaElenco;
+    opzioni.elenchi = &senzaElenco;
     const Raccolta r = leggi({ dir.path() }, opzioni);
     const QString zip = QStringLiteral("archivio.zip|");
     const QString g = QStringLiteral("|1|FPR12|TD01|fattura|%1|2024-03-05|Rossi S.r.l.|IT01234567890|Anna Bianchi|"
