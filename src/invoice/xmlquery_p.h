@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <libxml/tree.h>
 #include <vector>
 
 using Trovati = std::vector<xmlNode *>;

@@ -3,18 +3,13 @@
 
 #include "invoice/xmlload.h"
 
-void LiberaDocumentoXml::operator()(_xmlDoc *doc) const
-{
-    xmlFreeDoc(doc);
-}
-
 DocumentoXml CaricaXmlSicuro(const QByteArray &bytes, QString &errore)
 {
     XmlLoadError error;
-    XmlDocPtr doc = parseXml(bytes, QByteArray(), Whitespace::Keep, error);
+    DocumentoXml doc = parseXml(bytes, QByteArray(), Whitespace::Keep, error);
     if (!doc)
         errore = loadErrorText(error);
-    return DocumentoXml(doc.release());
+    return doc;
 }
 
 void InizializzaXml()

@@ -3,16 +3,13 @@
 // declarations, every text node kept as written.
 #pragma once
 
+#include "invoice/xmlptr.h"
+
 #include <QByteArray>
 #include <QString>
-#include <memory>
 
-struct _xmlDoc;
-
-struct LiberaDocumentoXml {
-    void operator()(_xmlDoc *doc) const;
-};
-using DocumentoXml = std::unique_ptr<_xmlDoc, LiberaDocumentoXml>;
+// The document's owner: the one every module uses (invoice/xmlptr.h).
+using DocumentoXml = XmlDocPtr;
 
 // Parses the bytes; on failure returns null and puts the parser's reason,
 // "Line: N" and the start of the bad line into errore.
