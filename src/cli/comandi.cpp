@@ -67,7 +67,8 @@ public:
     }
 
     const QString dir;
-    FogliCompilati fogli;
+    // One command is one batch: a stylesheet is looked at once.
+    FogliCompilati fogli { FogliCompilati::Controllo::UnaVolta };
     bool fallito = false;
 
 private:
@@ -190,6 +191,8 @@ int comandoPagina(const RigaLetta &riga, Sessione &s, const QString &estensione,
         forceDirectories(cartella);
     const bool utf8 = riga.ha("--utf8");
     QSet<QString> usati; // the pages this run wrote into the folder
+    // A folder of pages: whole or nothing each, one barrier to the disk for many.
+    ScritturaInGruppo pagine([&s](const QString &pagina, const QString &errore) { s.errore(pagina, errore); });
     for (const QString &file : riga.operandi) {
         StatoFattura stato;
         DisplayCli display(s, file, utf8);
@@ -198,14 +201,14 @@ int comandoPagina(const RigaLetta &riga, Sessione &s, const QString &estensione,
         protetto(s, file, [&] {
             const QByteArray risultato = converti ? converti(display.pagina) : display.pagina;
             if (riga.ha("-d"))
-                writeFileAtomically(
-                    includeTrailingSeparator(cartella) + nomePagina(s, file, estensione, usati), risultato);
+                pagine.scrivi(includeTrailingSeparator(cartella) + nomePagina(s, file, estensione, usati), risultato);
             else if (riga.ha("-o"))
                 writeFileAtomically(riga.valore("-o"), risultato);
             else
                 s.scrivi(risultato);
         });
     }
+    pagine.concludi();
     return s.codice();
 }
 
