@@ -311,6 +311,7 @@ void LetturaArchivio::consegnaPronti()
 {
     while (consegnati_ < fonti_.size() && !opz_.stop.stop_requested()
         && posti_[consegnati_].pronto.load(std::memory_order_acquire)) {
+        fonti_[consegnati_] = Fonte(); // no worker looks at it again
         Posto &p = posti_[consegnati_++];
         consegnaEsito(p.esito);
         trovati_ += p.dentro;

@@ -131,7 +131,7 @@ public:
             if (linee_) {
                 for (const LineaFattura &l : r.linee) {
                     if (forma_ == Forma::Json)
-                        testo_ += jsonLinea(r, l);
+                        pezzo() += jsonLinea(r, l);
                     else if (forma_ == Forma::Tabella)
                         tabella_.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.numero, l.numero,
                             l.descrizione, NumeroConVirgola(l.quantita), NumeroConVirgola(l.prezzoUnitario),
@@ -139,18 +139,20 @@ public:
                     ++linee;
                 }
                 if (forma_ == Forma::Csv)
-                    CsvLineeDi(testo_, r);
+                    CsvLineeDi(pezzo(), r);
             } else if (forma_ == Forma::Tabella) {
                 tabella_.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
                     DataItaliana(r.data), r.cedente, r.imponibile.italiano(), r.imposta.italiano(),
                     r.totale.italiano() });
                 totali_.aggiungi(r);
             } else {
+                QByteArray &p = pezzo();
+                const qsizetype da = p.size();
                 if (forma_ == Forma::Json)
-                    testo_ += jsonRigaSenzaSdi(r);
+                    p += jsonRigaSenzaSdi(r);
                 else
-                    CsvRigaSenzaSdi(testo_, r);
-                fini_.push_back(testo_.size());
+                    CsvRigaSenzaSdi(p, r);
+                righe_.push_back({ pezzi_.size() - 1, da, p.size() });
                 sdi_.push_back(r.sdi);
             }
         }
@@ -171,37 +173,57 @@ public:
                 + (!linee_           ? totali_.testo().toUtf8() + '\n'
                         : linee == 1 ? QByteArray("1 riga di fattura\n")
                                      : QByteArray::number(linee) + " righe di fattura\n"));
-        if (linee_)
-            return scrivi(intestazione_) && scrivi(testo_);
-        QByteArray pezzo = intestazione_;
-        bool scritto = true;
-        for (size_t i = 0; i < fini_.size(); ++i) {
-            const qsizetype da = i == 0 ? 0 : fini_[i - 1];
-            pezzo += QByteArrayView(testo_).sliced(da, fini_[i] - da);
+        bool scritto = scrivi(intestazione_);
+        if (linee_) {
+            for (const QByteArray &p : pezzi_)
+                scritto = scrivi(p) && scritto;
+            return scritto;
+        }
+        QByteArray uscita;
+        for (size_t i = 0; i < righe_.size(); ++i) {
+            const Posizione &r = righe_[i];
+            uscita += QByteArrayView(pezzi_[r.pezzo]).sliced(r.da, r.a - r.da);
             if (forma_ == Forma::Json) {
-                pezzo += ",\"sdi\":";
-                AggiungiTestoJson(pezzo, sdi_[i]);
-                pezzo += "}\n";
+                uscita += ",\"sdi\":";
+                AggiungiTestoJson(uscita, sdi_[i]);
+                uscita += "}\n";
             } else {
-                CsvFineRiga(pezzo, sdi_[i]);
+                CsvFineRiga(uscita, sdi_[i]);
             }
-            if (pezzo.size() >= 1024 * 1024) {
-                scritto = scrivi(pezzo) && scritto;
-                pezzo.truncate(0);
+            if (uscita.size() >= kPezzo) {
+                scritto = scrivi(uscita) && scritto;
+                uscita.truncate(0);
             }
         }
-        return scrivi(pezzo) && scritto;
+        return scrivi(uscita) && scritto;
     }
 
     std::vector<FileNonFattura> nonFatture;
     qsizetype linee = 0;
 
 private:
+    // Text kept in pieces of about a megabyte: one growing block would, while
+    // it is copied into a bigger one, need twice the room.
+    static constexpr qsizetype kPezzo = 1024 * 1024;
+    QByteArray &pezzo()
+    {
+        if (pezzi_.empty() || pezzi_.back().size() >= kPezzo) {
+            pezzi_.emplace_back();
+            pezzi_.back().reserve(kPezzo + 64 * 1024);
+        }
+        return pezzi_.back();
+    }
+    struct Posizione {
+        size_t pezzo;
+        qsizetype da;
+        qsizetype a;
+    };
+
     const Forma forma_;
     const bool linee_;
     QByteArray intestazione_; // the CSV's
-    QByteArray testo_;
-    std::vector<qsizetype> fini_; // where each row's text ends in testo_
+    std::vector<QByteArray> pezzi_;
+    std::vector<Posizione> righe_; // each row's text, without its SDI identifier
     std::vector<QString> sdi_;
     Tabella tabella_;
     Totali totali_;
