@@ -173,6 +173,7 @@ private:
     std::vector<Fonte> fonti_;
     std::unique_ptr<Posto[]> posti_;
     std::atomic<size_t> prossimo_ { 0 };
+    std::atomic<bool> abbandonata_ { false }; // a receiver threw: the workers stop too
     size_t consegnati_ = 0;
     qsizetype fatti_ = 0;
     qsizetype trovati_ = 0;
@@ -299,7 +300,7 @@ void LetturaArchivio::leggiZip(
 void LetturaArchivio::lavora(bool consegna)
 {
     Attrezzi attrezzi;
-    for (size_t i = prossimo_++; i < fonti_.size() && !opz_.stop.stop_requested(); i = prossimo_++) {
+    for (size_t i = prossimo_++; i < fonti_.size() && !opz_.stop.stop_requested() && !abbandonata_; i = prossimo_++) {
         leggi(fonti_[i], posti_[i], attrezzi);
         posti_[i].pronto.store(true, std::memory_order_release);
         if (consegna)
@@ -351,9 +352,16 @@ void LetturaArchivio::esegui(const QStringList &percorsi)
     std::vector<std::thread> altri;
     for (int i = 1; i < quanti && static_cast<size_t>(i) < fonti_.size(); ++i)
         altri.emplace_back([this] { lavora(false); });
-    lavora(true);
     // Joined, not just finished: what a thread leaves behind (the crypto
     // library's error state) goes with it before the reading returns.
+    try {
+        lavora(true);
+    } catch (...) {
+        abbandonata_ = true;
+        for (std::thread &t : altri)
+            t.join();
+        throw;
+    }
     for (std::thread &t : altri)
         t.join();
     consegnaPronti();
