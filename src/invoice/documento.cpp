@@ -227,8 +227,11 @@ void Dati::azzera()
 
 namespace {
 // The noted elements of the path whose start lies inside the element.
+// A path not among the document's (a Percorso never given) finds nothing.
 std::pair<const Dati::Trovato *, const Dati::Trovato *> dentro(const Dati &d, int indice, int inizio, int fine)
 {
+    if (indice < 0 || indice >= d.percorsi.quanti())
+        return {};
     const Dati::Trovato *primo = d.trovati.data() + d.primi[static_cast<size_t>(indice)];
     const Dati::Trovato *ultimo = d.trovati.data() + d.primi[static_cast<size_t>(indice) + 1];
     const auto *da
