@@ -27,10 +27,10 @@ int main(int argc, char *argv[])
     }
     DialoghiQt dialoghi;
     // The signatures are checked as in the program, here without a list.
-    const auto firme = std::make_shared<ElencoPigro>(QStringList());
+    const auto elenchi = std::make_shared<ElencoPigro>(QStringList());
     for (const QString &percorso : percorsi) {
         FinestraArchivio finestra(
-            nullptr, dialoghi, QString(), [](const RigaArchivio &) {}, firme);
+            nullptr, dialoghi, QString(), [](const RigaArchivio &) {}, elenchi);
         finestra.resize(1400, 800);
         finestra.show();
         QCoreApplication::processEvents();

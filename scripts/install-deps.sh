@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin qt6-image-formats-plugins libgl-dev
   qt6-translations-l10n
   libxml2-dev libxslt1-dev openssl libssl-dev libxmlsec1-dev xmlsec1 libzip-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libxml2-utils xsltproc
   xvfb xauth poppler-utils desktop-file-utils
   dpkg-dev file lintian appstream
 )

@@ -1,6 +1,7 @@
 // The archive window. The reading runs on a thread of its own (which uses the
 // workers of the archive module) and hands its results to this window in
-// bunches, so the first rows show at once and the window stays responsive.
+// bunches, so the first rows show at once and the window stays responsive;
+// the export of invoice lines reads the files again the same way.
 #include "app/finestraarchivio.h"
 
 #include "app/dialoghi.h"
@@ -125,13 +126,56 @@ private:
     bool ancoraNessuna_ = true;
 };
 
+// What an export of invoice lines leaves for the window: the files whose
+// lines could not be read again, and the error of writing the file.
+struct FinestraArchivio::Esportazione {
+    int generazione = 0;
+    QStringList scarti;
+    QString errore;
+};
+
+namespace {
+// Runs on the thread of the export: keeps what the reading hands out and
+// shows its progress four times a second.
+class Avanzamento final : public Ricevitore {
+public:
+    Avanzamento(QProgressBar *barra, RaccoltaArchivio &raccolta)
+        : barra_(barra)
+        , raccolta_(raccolta)
+    {
+        orologio_.start();
+    }
+    void righe(std::vector<RigaArchivio> &&nuove) override { raccolta_.righe(std::move(nuove)); }
+    void nonFattura(FileNonFattura &&file) override { raccolta_.nonFattura(std::move(file)); }
+    void sdi(qsizetype riga, const QString &identificativo) override { raccolta_.sdi(riga, identificativo); }
+    void avanzamento(qsizetype fatti, qsizetype trovati) override
+    {
+        if (orologio_.elapsed() < 250)
+            return;
+        orologio_.restart();
+        QMetaObject::invokeMethod(
+            barra_,
+            [barra = barra_, fatti = static_cast<int>(fatti), trovati = static_cast<int>(trovati)] {
+                barra->setRange(0, trovati);
+                barra->setValue(fatti);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    QProgressBar *barra_; // only ever touched on its own thread
+    RaccoltaArchivio &raccolta_;
+    QElapsedTimer orologio_;
+};
+} // namespace
+
 FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QString &cartella,
-    std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> firme)
+    std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> elenchi)
     : QWidget(parent, Qt::Window)
     , dialoghi_(dialoghi)
     , cartella_(cartella)
     , apri_(std::move(apri))
-    , firme_(std::move(firme))
+    , elenchi_(std::move(elenchi))
 {
     setObjectName(QStringLiteral("FinestraArchivio"));
     setWindowTitle(QStringLiteral("Archivio fatture"));
@@ -201,15 +245,15 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     btnEsportaCsv_ = new QPushButton(QStringLiteral("Esporta CSV"), this);
     btnEsportaCsv_->setObjectName(QStringLiteral("btnEsportaCsv"));
     btnEsportaCsv_->setToolTip(QStringLiteral("Le fatture mostrate, una per riga"));
-    btnEsportaRighe_ = new QPushButton(QStringLiteral("Esporta righe CSV"), this);
-    btnEsportaRighe_->setObjectName(QStringLiteral("btnEsportaRighe"));
-    btnEsportaRighe_->setToolTip(QStringLiteral("Le linee delle fatture mostrate, una per riga"));
+    btnEsportaLinee_ = new QPushButton(QStringLiteral("Esporta righe CSV"), this);
+    btnEsportaLinee_->setObjectName(QStringLiteral("btnEsportaLinee"));
+    btnEsportaLinee_->setToolTip(QStringLiteral("Le linee delle fatture mostrate, una per riga"));
     auto *btnChiudi = new QPushButton(QStringLiteral("Chiudi"), this);
     auto *basso = new QHBoxLayout;
     basso->addWidget(totali_, 1);
     basso->addWidget(avanzamento_);
     basso->addWidget(btnEsportaCsv_);
-    basso->addWidget(btnEsportaRighe_);
+    basso->addWidget(btnEsportaLinee_);
     basso->addWidget(btnChiudi);
 
     auto *layout = new QVBoxLayout(this);
@@ -220,7 +264,7 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     connect(btnCartella, &QPushButton::clicked, this, &FinestraArchivio::btnCartellaClick);
     connect(btnZip, &QPushButton::clicked, this, &FinestraArchivio::btnZipClick);
     connect(btnEsportaCsv_, &QPushButton::clicked, this, &FinestraArchivio::btnEsportaCsvClick);
-    connect(btnEsportaRighe_, &QPushButton::clicked, this, &FinestraArchivio::btnEsportaRigheClick);
+    connect(btnEsportaLinee_, &QPushButton::clicked, this, &FinestraArchivio::btnEsportaLineeClick);
     connect(btnChiudi, &QPushButton::clicked, this, &QWidget::close);
     connect(cerca_, &QLineEdit::textChanged, filtro_, &FiltroArchivio::cerca);
     // Double click, and Enter, on a row.
@@ -244,6 +288,23 @@ void FinestraArchivio::ferma()
         lettore_.join();
     }
     finita_ = true;
+    if (esportazione_) {
+        esportazione_ = false;
+        emit esportazioneFinita();
+    }
+}
+
+// While the lines are exported the exports wait and the progress shows.
+void FinestraArchivio::occupata(bool occupata)
+{
+    if (occupata) {
+        avanzamento_->setRange(0, 0);
+        avanzamento_->show();
+    } else {
+        avanzamento_->hide();
+    }
+    btnEsportaCsv_->setEnabled(!occupata);
+    btnEsportaLinee_->setEnabled(!occupata);
 }
 
 void FinestraArchivio::leggi(const QStringList &percorsi)
@@ -258,15 +319,12 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
     scartiLista_->clear();
     titoloScarti_->setText(QStringLiteral("File che non sono fatture: 0"));
     setWindowTitle(QStringLiteral("Archivio fatture - ") + percorsi.join(QStringLiteral(", ")));
-    avanzamento_->setRange(0, 0);
-    avanzamento_->show();
-    btnEsportaCsv_->setEnabled(false);
-    btnEsportaRighe_->setEnabled(false);
+    occupata(true);
     const int generazione = generazione_;
-    lettore_ = std::jthread([this, percorsi, generazione, firme = firme_](std::stop_token stop) {
+    lettore_ = std::jthread([this, percorsi, generazione, elenchi = elenchi_](std::stop_token stop) {
         OpzioniArchivio opzioni;
         opzioni.stop = stop;
-        opzioni.firme = firme.get();
+        opzioni.elenchi = elenchi.get();
         opzioni.adesso = QDateTime::currentDateTimeUtc();
         Ponte ponte(*this, generazione);
         LeggiArchivio(percorsi, opzioni, ponte);
@@ -294,9 +352,7 @@ void FinestraArchivio::ricevi(Pacchetto &p)
     }
     if (p.fine) {
         finita_ = true;
-        avanzamento_->hide();
-        btnEsportaCsv_->setEnabled(true);
-        btnEsportaRighe_->setEnabled(true);
+        occupata(false);
         emit letturaFinita();
     }
 }
@@ -361,41 +417,72 @@ void FinestraArchivio::btnEsportaCsvClick()
     esporta(QStringLiteral("Esporta CSV"), QStringLiteral("fatture.csv"), [this] { return CsvRighe(righeMostrate()); });
 }
 
-void FinestraArchivio::btnEsportaRigheClick()
+void FinestraArchivio::btnEsportaLineeClick()
 {
-    esporta(QStringLiteral("Esporta righe CSV"), QStringLiteral("righe.csv"), [this] {
-        // The lines are not kept with the rows: the files shown are read again.
-        const std::vector<const RigaArchivio *> mostrate = righeMostrate();
-        OpzioniArchivio opzioni;
-        opzioni.linee = true;
-        QStringList file;
-        for (const RigaArchivio *r : mostrate) {
-            opzioni.solo.insert(NomeOrigine(r->file, r->voci));
-            if (file.isEmpty() || file.last() != r->file)
-                file << r->file;
-        }
-        file.removeDuplicates();
+    const ImpostazioniDialogo impostazioni { radice_.isEmpty() ? cartella_ : radice_, QStringLiteral("csv"),
+        QStringLiteral("CSV (.csv)|*.csv"), QStringLiteral("Esporta righe CSV") };
+    const QString scelto = dialoghi_.scegliFileDaSalvare(this, impostazioni, QStringLiteral("righe.csv"));
+    if (trimControls(scelto).isEmpty())
+        return;
+    // The rows shown, by source and body; their files read again for the lines.
+    const auto chiave
+        = [](const RigaArchivio &r) { return NomeOrigine(r.file, r.voci) + u'#' + QString::number(r.corpo); };
+    QStringList chiavi;
+    QStringList file;
+    OpzioniArchivio opzioni;
+    opzioni.linee = true;
+    for (const RigaArchivio *r : righeMostrate()) {
+        chiavi << chiave(*r);
+        opzioni.solo.insert(NomeOrigine(r->file, r->voci));
+        if (file.isEmpty() || file.last() != r->file)
+            file << r->file;
+    }
+    file.removeDuplicates();
+    ferma();
+    esportazione_ = true;
+    occupata(true);
+    const int generazione = ++generazione_;
+    lettore_ = std::jthread([this, file, chiavi, chiave, opzioni, scelto, generazione](std::stop_token stop) mutable {
+        opzioni.stop = stop;
         RaccoltaArchivio raccolta;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        LeggiArchivio(file, opzioni, raccolta);
-        QApplication::restoreOverrideCursor();
+        Avanzamento avanzamento(avanzamento_, raccolta);
+        LeggiArchivio(file, opzioni, avanzamento);
+        if (stop.stop_requested())
+            return; // a new reading took its place: nothing is written
         QHash<QString, const RigaArchivio *> lette;
         for (const RigaArchivio &r : raccolta.tutte)
-            lette.insert(NomeOrigine(r.file, r.voci) + u'#' + QString::number(r.corpo), &r);
+            lette.insert(chiave(r), &r);
         std::vector<const RigaArchivio *> conLinee;
-        for (const RigaArchivio *r : mostrate)
-            if (const RigaArchivio *letta
-                = lette.value(NomeOrigine(r->file, r->voci) + u'#' + QString::number(r->corpo)))
+        for (const QString &c : chiavi)
+            if (const RigaArchivio *letta = lette.value(c))
                 conLinee.push_back(letta);
-        QStringList scarti;
+        auto esito = std::make_shared<Esportazione>();
+        esito->generazione = generazione;
         for (const FileNonFattura &f : raccolta.nonFatture)
-            scarti << NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo;
-        if (!scarti.isEmpty())
-            dialoghi_.messaggio(this,
-                QStringLiteral("Le righe di questi file non si leggono più e non sono esportate:\n")
-                    + scarti.join(u'\n'));
-        return CsvLinee(conLinee);
+            esito->scarti << NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo;
+        try {
+            writeFileAtomically(scelto, CsvLinee(conLinee));
+        } catch (const Exception &e) {
+            esito->errore = testoErrore(e.message());
+        }
+        QMetaObject::invokeMethod(
+            this, [this, esito] { esportata(*esito); }, Qt::QueuedConnection);
     });
+}
+
+void FinestraArchivio::esportata(const Esportazione &esito)
+{
+    if (esito.generazione != generazione_ || !esportazione_)
+        return;
+    esportazione_ = false;
+    occupata(false);
+    if (!esito.scarti.isEmpty())
+        dialoghi_.messaggio(this,
+            QStringLiteral("Le righe di questi file non si leggono più e non sono esportate:\n")
+                + esito.scarti.join(u'\n'));
+    if (!esito.errore.isEmpty())
+        dialoghi_.errore(this, esito.errore);
+    emit esportazioneFinita();
 }
 
 void FinestraArchivio::btnCartellaClick()
@@ -450,13 +537,13 @@ QString ArchivioTrascinato(const QMimeData *data)
 }
 
 AperturaArchivio::AperturaArchivio(QWidget *finestra, Dialoghi &dialoghi, const QString &cartella,
-    std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> firme)
+    std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi)
     : QObject(finestra)
     , principale_(finestra)
     , dialoghi_(dialoghi)
     , cartella_(cartella)
     , apriFile_(std::move(apriFile))
-    , firme_(std::move(firme))
+    , elenchi_(std::move(elenchi))
 {
 }
 
@@ -466,7 +553,7 @@ FinestraArchivio &AperturaArchivio::mostra()
 {
     if (!finestra_) {
         finestra_ = new FinestraArchivio(
-            principale_, dialoghi_, cartella_, [this](const RigaArchivio &r) { apri(r); }, firme_);
+            principale_, dialoghi_, cartella_, [this](const RigaArchivio &r) { apri(r); }, elenchi_);
         finestra_->setAttribute(Qt::WA_DeleteOnClose);
     }
     finestra_->show();

@@ -29,26 +29,33 @@ class FinestraArchivio final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FinestraArchivio)
 public:
-    // apri opens a row's invoice; cartella is where the choosers start; firme
-    // the trusted lists the signatures are checked against (null: no check).
+    // apri opens a row's invoice; cartella is where the choosers start;
+    // elenchi the trusted lists the signatures are checked against (null: no
+    // check).
     FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QString &cartella,
-        std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> firme = nullptr);
+        std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> elenchi = nullptr);
     ~FinestraArchivio() override;
 
-    // Reads the paths in place of what is shown; a reading under way stops.
+    // Reads the paths in place of what is shown; a reading (or an export of
+    // invoice lines) under way stops.
     void leggi(const QStringList &percorsi);
     bool inLettura() const { return lettore_.joinable() && !finita_; }
+    bool inEsportazione() const { return esportazione_; }
     const FiltroArchivio &filtro() const { return *filtro_; }
 
     // Handlers, public so that tests drive them as the buttons do.
     void btnCartellaClick();
     void btnZipClick();
     void btnEsportaCsvClick();
-    void btnEsportaRigheClick();
+    // The invoice lines of the rows shown, read again on the archive's workers
+    // while the window goes on (the lines are not kept with the rows).
+    void btnEsportaLineeClick();
 
 signals:
     // The reading has handed out everything (or was stopped).
     void letturaFinita();
+    // The invoice lines are written (or could not be).
+    void esportazioneFinita();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -58,7 +65,10 @@ protected:
 private:
     class Ponte;
     struct Pacchetto;
+    struct Esportazione;
     void ricevi(Pacchetto &pacchetto);
+    void esportata(const Esportazione &esito);
+    void occupata(bool occupata);
     void ferma();
     void aggiornaTotali();
     void apriRiga(const QModelIndex &indice);
@@ -68,10 +78,11 @@ private:
     Dialoghi &dialoghi_;
     QString cartella_;
     std::function<void(const RigaArchivio &)> apri_;
-    std::shared_ptr<ElencoPigro> firme_;
+    std::shared_ptr<ElencoPigro> elenchi_;
     QString radice_; // the folder shown, when one was chosen
     int generazione_ = 0;
     bool finita_ = true;
+    bool esportazione_ = false;
     qsizetype scarti_ = 0;
     ModelloArchivio *modello_ = nullptr;
     FiltroArchivio *filtro_ = nullptr;
@@ -82,9 +93,10 @@ private:
     QLabel *titoloScarti_ = nullptr;
     QTreeWidget *scartiLista_ = nullptr;
     QPushButton *btnEsportaCsv_ = nullptr;
-    QPushButton *btnEsportaRighe_ = nullptr;
+    QPushButton *btnEsportaLinee_ = nullptr;
     bool totaliInAttesa_ = false;
-    // Last, so that it is stopped and joined before anything it uses goes.
+    // The reading, or the export of invoice lines. Last, so that it is stopped
+    // and joined before anything it uses goes.
     std::jthread lettore_;
 };
 
@@ -99,7 +111,7 @@ class AperturaArchivio final : public QObject {
     Q_DISABLE_COPY_MOVE(AperturaArchivio)
 public:
     AperturaArchivio(QWidget *finestra, Dialoghi &dialoghi, const QString &cartella,
-        std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> firme = nullptr);
+        std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi = nullptr);
     ~AperturaArchivio() override;
 
     // Shows the archive window (made on first use) and brings it to the front.
@@ -114,7 +126,7 @@ private:
     Dialoghi &dialoghi_;
     QString cartella_;
     std::function<void(const QString &)> apriFile_;
-    std::shared_ptr<ElencoPigro> firme_;
+    std::shared_ptr<ElencoPigro> elenchi_;
     std::unique_ptr<QTemporaryDir> privata_;
     int aperte_ = 0;
     QPointer<FinestraArchivio> finestra_;

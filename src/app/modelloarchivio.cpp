@@ -54,10 +54,9 @@ void ModelloArchivio::aggiungi(std::vector<RigaArchivio> &&righe)
         return;
     const int primo = rowCount();
     beginInsertRows(QModelIndex(), primo, primo + static_cast<int>(righe.size()) - 1);
-    for (RigaArchivio &r : righe) {
-        ricerca_.push_back(ricercaDi(r));
+    for (RigaArchivio &r : righe)
         righe_.push_back(std::move(r));
-    }
+    ricerca_.resize(righe_.size()); // made when a search first needs them
     endInsertRows();
 }
 
@@ -67,7 +66,7 @@ void ModelloArchivio::impostaSdi(qsizetype riga, const QString &sdi)
         return;
     RigaArchivio &r = righe_[static_cast<size_t>(riga)];
     r.sdi = sdi;
-    ricerca_[static_cast<size_t>(riga)] = ricercaDi(r);
+    ricerca_[static_cast<size_t>(riga)].clear();
     const QModelIndex cella = index(static_cast<int>(riga), Sdi);
     emit dataChanged(cella, cella);
 }
@@ -120,6 +119,14 @@ QString ModelloArchivio::testo(const RigaArchivio &r, int colonna) const
     default:
         return importo(r, colonna)->italiano();
     }
+}
+
+const QString &ModelloArchivio::testoRicerca(int r) const
+{
+    QString &t = ricerca_[static_cast<size_t>(r)];
+    if (t.isEmpty())
+        t = ricercaDi(righe_[static_cast<size_t>(r)]);
+    return t;
 }
 
 QString ModelloArchivio::ricercaDi(const RigaArchivio &r) const

@@ -46,8 +46,9 @@ public:
     void aggiungi(std::vector<RigaArchivio> &&righe);
     void impostaSdi(qsizetype riga, const QString &sdi);
     const RigaArchivio &riga(int r) const { return righe_[static_cast<size_t>(r)]; }
-    // Every text column of the row in lower case, for the search.
-    const QString &testoRicerca(int r) const { return ricerca_[static_cast<size_t>(r)]; }
+    // Every text column of the row in lower case, for the search; made at the
+    // first search, not while the rows come.
+    const QString &testoRicerca(int r) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -60,7 +61,7 @@ private:
 
     QString radice_;
     std::vector<RigaArchivio> righe_;
-    std::vector<QString> ricerca_;
+    mutable std::vector<QString> ricerca_; // empty: not made yet
 };
 
 class FiltroArchivio final : public QSortFilterProxyModel {

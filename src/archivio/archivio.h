@@ -74,17 +74,19 @@ class ElencoPigro;
 struct OpzioniArchivio {
     // The trusted lists each file's signatures are checked against (read at
     // the first check, shared by the workers); null: no check, firma stays empty.
-    ElencoPigro *firme = nullptr;
+    ElencoPigro *elenchi = nullptr;
     QDateTime adesso; // the time signatures are judged at when no time-stamp proves one
-    bool linee = false; // also read every invoice line
-    int fili = 0; // worker threads; 0 = one per core
-    std::stop_token stop; // once stopped, no more files are started
+    bool linee = false; // also read every invoice line (the user's "righe")
+    int fili = 0; // workers, the calling thread included; 0 = one per core
+    // Once stopped, no more files are started and nothing more is handed out.
+    std::stop_token stop;
     // When not empty, only these sources are read (as NomeOrigine gives them);
     // other entries of a ZIP are passed over without being inflated.
     std::set<QString> solo;
 };
 
-// What a reading hands out, in order, on the thread that called LeggiArchivio.
+// What a reading hands out, in order, on the thread that called LeggiArchivio
+// (between the files that thread reads itself).
 class Ricevitore {
 public:
     virtual ~Ricevitore() = default;

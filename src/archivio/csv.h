@@ -6,9 +6,20 @@
 #include "archivio/archivio.h"
 
 #include <QByteArray>
+#include <QStringView>
 #include <vector>
 
 // One row per invoice body.
 QByteArray CsvRighe(const std::vector<const RigaArchivio *> &righe);
 // One row per invoice line of those bodies (their lines must have been read).
 QByteArray CsvLinee(const std::vector<const RigaArchivio *> &righe);
+
+// The same a row at a time, for callers that write as rows come: the byte
+// order mark and the header; a body's row without its last field (the SDI
+// identifier, which a metadata file read later may still bring), then that
+// field with the row's end; a body's invoice lines.
+QByteArray CsvIntestazioneRighe();
+QByteArray CsvIntestazioneLinee();
+void CsvRigaSenzaSdi(QByteArray &out, const RigaArchivio &r);
+void CsvFineRiga(QByteArray &out, QStringView sdi);
+void CsvLineeDi(QByteArray &out, const RigaArchivio &r);

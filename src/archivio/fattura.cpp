@@ -1,5 +1,6 @@
 // One file's bytes made into the archive's rows: the envelope opened in
-// memory, the invoice read with the path query's rules, body by body. The
+// memory, the document read once, then what kind of document it is decides
+// what the file gives (an invoice's rows, a metadata file's identifier). The
 // type, number, date and supplier are the values the header shows.
 #include "archivio/fattura_p.h"
 
@@ -17,11 +18,9 @@
 
 namespace {
 using Elemento = DocumentoFattura::Elemento;
+using Percorso = PercorsiFattura::Percorso;
 
-using Percorso = DocumentoFattura::Percorso;
-
-// The paths to a party's name and identifiers, in the ordinary and in the
-// simplified invoice.
+// The paths to a party's name and identifiers.
 struct PercorsiSoggetto {
     Percorso denominazione;
     Percorso nome;
@@ -31,113 +30,98 @@ struct PercorsiSoggetto {
     Percorso codiceFiscale;
 };
 
-// Every path the rows are read with, split once.
-struct Percorsi {
-    const Percorso formato { "FormatoTrasmissione" };
-    const Percorso testata { "FatturaElettronicaHeader" };
-    const Percorso corpo { "FatturaElettronicaBody" };
+// Every path the rows are read with, split once, with what is read of each;
+// the invoice lines' own only when they are asked for.
+struct PercorsiArchivio {
+    explicit PercorsiArchivio(bool conLinee)
+        : linee(conLinee)
+    {
+    }
+    PercorsiSoggetto soggetto(const QByteArray &anagrafica, const QByteArray &identificativi)
+    {
+        return { tutti.testi(anagrafica + ".Denominazione"), tutti.testi(anagrafica + ".Nome"),
+            tutti.testi(anagrafica + ".Cognome"), tutti.testi(identificativi + ".IdFiscaleIVA.IdPaese"),
+            tutti.testi(identificativi + ".IdFiscaleIVA.IdCodice"), tutti.testi(identificativi + ".CodiceFiscale") };
+    }
+    Percorso linea(const char *percorso) { return linee ? tutti.testi(percorso) : Percorso(); }
+
+    const bool linee;
+    PercorsiFattura tutti;
+    const Percorso formato = tutti.testi("FormatoTrasmissione");
+    const Percorso testata = tutti.elementi("FatturaElettronicaHeader");
+    const Percorso corpo = tutti.elementi("FatturaElettronicaBody");
+    // The ordinary invoice's forms, then the simplified one's.
     const PercorsiSoggetto cedente[2] = {
-        { Percorso("CedentePrestatore.DatiAnagrafici.Anagrafica.Denominazione"),
-            Percorso("CedentePrestatore.DatiAnagrafici.Anagrafica.Nome"),
-            Percorso("CedentePrestatore.DatiAnagrafici.Anagrafica.Cognome"),
-            Percorso("CedentePrestatore.DatiAnagrafici.IdFiscaleIVA.IdPaese"),
-            Percorso("CedentePrestatore.DatiAnagrafici.IdFiscaleIVA.IdCodice"),
-            Percorso("CedentePrestatore.DatiAnagrafici.CodiceFiscale") },
-        { Percorso("CedentePrestatore.Denominazione"), Percorso("CedentePrestatore.Nome"),
-            Percorso("CedentePrestatore.Cognome"), Percorso("CedentePrestatore.IdFiscaleIVA.IdPaese"),
-            Percorso("CedentePrestatore.IdFiscaleIVA.IdCodice"), Percorso("CedentePrestatore.CodiceFiscale") },
+        soggetto("CedentePrestatore.DatiAnagrafici.Anagrafica", "CedentePrestatore.DatiAnagrafici"),
+        soggetto("CedentePrestatore", "CedentePrestatore"),
     };
     const PercorsiSoggetto cessionario[2] = {
-        { Percorso("CessionarioCommittente.DatiAnagrafici.Anagrafica.Denominazione"),
-            Percorso("CessionarioCommittente.DatiAnagrafici.Anagrafica.Nome"),
-            Percorso("CessionarioCommittente.DatiAnagrafici.Anagrafica.Cognome"),
-            Percorso("CessionarioCommittente.DatiAnagrafici.IdFiscaleIVA.IdPaese"),
-            Percorso("CessionarioCommittente.DatiAnagrafici.IdFiscaleIVA.IdCodice"),
-            Percorso("CessionarioCommittente.DatiAnagrafici.CodiceFiscale") },
-        { Percorso("CessionarioCommittente.AltriDatiIdentificativi.Denominazione"),
-            Percorso("CessionarioCommittente.AltriDatiIdentificativi.Nome"),
-            Percorso("CessionarioCommittente.AltriDatiIdentificativi.Cognome"),
-            Percorso("CessionarioCommittente.IdentificativiFiscali.IdFiscaleIVA.IdPaese"),
-            Percorso("CessionarioCommittente.IdentificativiFiscali.IdFiscaleIVA.IdCodice"),
-            Percorso("CessionarioCommittente.IdentificativiFiscali.CodiceFiscale") },
+        soggetto("CessionarioCommittente.DatiAnagrafici.Anagrafica", "CessionarioCommittente.DatiAnagrafici"),
+        soggetto("CessionarioCommittente.AltriDatiIdentificativi", "CessionarioCommittente.IdentificativiFiscali"),
     };
-    const Percorso tipo { "DatiGenerali.DatiGeneraliDocumento.TipoDocumento" };
-    const Percorso data { "DatiGenerali.DatiGeneraliDocumento.Data" };
-    const Percorso numero { "DatiGenerali.DatiGeneraliDocumento.Numero" };
-    const Percorso divisa { "DatiGenerali.DatiGeneraliDocumento.Divisa" };
-    const Percorso totaleDocumento { "DatiGenerali.DatiGeneraliDocumento.ImportoTotaleDocumento" };
-    const Percorso imponibili { "DatiBeniServizi.DatiRiepilogo.ImponibileImporto" };
-    const Percorso imposte { "DatiBeniServizi.DatiRiepilogo.Imposta" };
-    const Percorso pagamenti { "DatiPagamento.DettaglioPagamento.ImportoPagamento" };
-    const Percorso allegati { "Allegati" };
-    const Percorso nomeAllegato { "NomeAttachment" };
-    const Percorso allegato { "Attachment" };
-    const Percorso beni { "DatiBeniServizi" };
-    const Percorso importo { "Importo" };
-    const Percorso impostaBeni { "DatiIVA.Imposta" };
-    const Percorso aliquotaBeni { "DatiIVA.Aliquota" };
-    const Percorso natura { "Natura" };
-    const Percorso linee { "DatiBeniServizi.DettaglioLinee" };
-    const Percorso numeroLinea { "NumeroLinea" };
-    const Percorso codice { "CodiceArticolo.CodiceValore" };
-    const Percorso descrizione { "Descrizione" };
-    const Percorso quantita { "Quantita" };
-    const Percorso unita { "UnitaMisura" };
-    const Percorso prezzoUnitario { "PrezzoUnitario" };
-    const Percorso prezzoTotale { "PrezzoTotale" };
-    const Percorso aliquotaIva { "AliquotaIVA" };
-    const Percorso nomeFile { "NomeFile" };
-    const Percorso sdi { "IdentificativoSdI" };
+    const Percorso tipo = tutti.testi("DatiGenerali.DatiGeneraliDocumento.TipoDocumento");
+    const Percorso data = tutti.testi("DatiGenerali.DatiGeneraliDocumento.Data");
+    const Percorso numero = tutti.testi("DatiGenerali.DatiGeneraliDocumento.Numero");
+    const Percorso divisa = tutti.testi("DatiGenerali.DatiGeneraliDocumento.Divisa");
+    const Percorso totaleDocumento = tutti.testi("DatiGenerali.DatiGeneraliDocumento.ImportoTotaleDocumento");
+    const Percorso imponibili = tutti.testi("DatiBeniServizi.DatiRiepilogo.ImponibileImporto");
+    const Percorso imposte = tutti.testi("DatiBeniServizi.DatiRiepilogo.Imposta");
+    const Percorso pagamenti = tutti.testi("DatiPagamento.DettaglioPagamento.ImportoPagamento");
+    const Percorso allegati = tutti.elementi("Allegati");
+    const Percorso nomeAllegato = tutti.presenza("NomeAttachment");
+    const Percorso allegato = tutti.presenza("Attachment");
+    const Percorso beni = tutti.elementi("DatiBeniServizi");
+    const Percorso importo = tutti.testi("Importo");
+    const Percorso impostaBeni = tutti.testi("DatiIVA.Imposta");
+    const Percorso aliquotaBeni = tutti.testi("DatiIVA.Aliquota");
+    const Percorso natura = tutti.testi("Natura");
+    const Percorso descrizione = tutti.testi("Descrizione");
+    const Percorso nomeFile = tutti.testi("NomeFile");
+    const Percorso sdi = tutti.testi("IdentificativoSdI");
+    const Percorso dettaglioLinee = linee ? tutti.elementi("DatiBeniServizi.DettaglioLinee") : Percorso();
+    const Percorso numeroLinea = linea("NumeroLinea");
+    const Percorso codice = linea("CodiceArticolo.CodiceValore");
+    const Percorso quantita = linea("Quantita");
+    const Percorso unita = linea("UnitaMisura");
+    const Percorso prezzoUnitario = linea("PrezzoUnitario");
+    const Percorso prezzoTotale = linea("PrezzoTotale");
+    const Percorso aliquotaIva = linea("AliquotaIVA");
 };
 
-const Percorsi &k()
+const PercorsiArchivio &percorsi(bool linee)
 {
-    static const Percorsi percorsi;
-    return percorsi;
+    static const PercorsiArchivio conLinee(true);
+    static const PercorsiArchivio senzaLinee(false);
+    return linee ? conLinee : senzaLinee;
 }
 
-class Lettura final {
-public:
-    explicit Lettura(const DocumentoFattura &doc)
-        : doc_(doc)
-    {
-    }
+// Every value at the path, joined and trimmed as the header joins them.
+QString valore(const DocumentoFattura &doc, const Percorso &percorso, Elemento dove, bool *trovato = nullptr)
+{
+    const QStringList valori = doc.valori(percorso, dove);
+    if (trovato != nullptr)
+        *trovato = !valori.isEmpty();
+    QString unito;
+    for (const QString &v : valori)
+        unito += v + QStringLiteral("\r\n");
+    return trimControls(unito);
+}
 
-    // Every value at the path, joined and trimmed as the header joins them.
-    QByteArray valore8(const Percorso &percorso, Elemento dove, bool *trovato = nullptr) const
-    {
-        const QByteArrayList valori = doc_.valori(percorso, dove);
-        if (trovato != nullptr)
-            *trovato = !valori.isEmpty();
-        return trimControls(joinLinesCrLf(valori));
-    }
-    QString valore(const Percorso &percorso, Elemento dove) const { return fromWindows1252(valore8(percorso, dove)); }
-    QString testo(const Percorso &percorso, Elemento dove) const { return fromWindows1252(doc_.testo(percorso, dove)); }
-    QStringList testi(const Percorso &percorso, Elemento dove) const
-    {
-        QStringList r;
-        for (const QByteArray &t : doc_.testi(percorso, dove))
-            r << fromWindows1252(t);
-        return r;
-    }
-
-    // The party's name (company, or first name and surname) and identifier.
-    void soggetto(const PercorsiSoggetto (&forme)[2], Elemento dove, QString &nome, QString &id) const
-    {
-        for (const PercorsiSoggetto &f : forme) {
-            if (nome.isEmpty())
-                nome = testo(f.denominazione, dove);
-            if (nome.isEmpty())
-                nome = (testo(f.nome, dove) + u' ' + testo(f.cognome, dove)).trimmed();
-            if (id.isEmpty()) {
-                const QString codice = testo(f.idCodice, dove);
-                id = codice.isEmpty() ? testo(f.codiceFiscale, dove) : testo(f.idPaese, dove) + codice;
-            }
+// The party's name (company, or first name and surname) and identifier.
+void soggetto(
+    const DocumentoFattura &doc, const PercorsiSoggetto (&forme)[2], Elemento dove, QString &nome, QString &id)
+{
+    for (const PercorsiSoggetto &f : forme) {
+        if (nome.isEmpty())
+            nome = doc.testo(f.denominazione, dove);
+        if (nome.isEmpty())
+            nome = (doc.testo(f.nome, dove) + u' ' + doc.testo(f.cognome, dove)).trimmed();
+        if (id.isEmpty()) {
+            const QString codice = doc.testo(f.idCodice, dove);
+            id = codice.isEmpty() ? doc.testo(f.codiceFiscale, dove) : doc.testo(f.idPaese, dove) + codice;
         }
     }
-
-    const DocumentoFattura &doc_;
-};
+}
 
 // The tax inside an amount that includes it, at the rate (both in hundredths),
 // rounded half away from zero.
@@ -152,11 +136,11 @@ Importo impostaScorporata(const Importo &importo, const Importo &aliquota)
     return Importo::centesimi(static_cast<qint64>(n < 0 ? -assoluto : assoluto));
 }
 
-void importiOrdinari(const Lettura &l, Elemento corpo, RigaArchivio &riga)
+void importiOrdinari(const DocumentoFattura &doc, const PercorsiArchivio &p, Elemento corpo, RigaArchivio &riga)
 {
-    riga.imponibile = Importo::somma(l.testi(k().imponibili, corpo));
-    riga.imposta = Importo::somma(l.testi(k().imposte, corpo));
-    const QString totale = l.testo(k().totaleDocumento, corpo);
+    riga.imponibile = Importo::somma(doc.testi(p.imponibili, corpo));
+    riga.imposta = Importo::somma(doc.testi(p.imposte, corpo));
+    const QString totale = doc.testo(p.totaleDocumento, corpo);
     if (!totale.isEmpty())
         riga.totale = Importo::scritto(totale);
     else if (riga.imponibile.dato() || riga.imposta.dato())
@@ -165,16 +149,16 @@ void importiOrdinari(const Lettura &l, Elemento corpo, RigaArchivio &riga)
 
 // A simplified invoice states amounts that include the tax, and the tax or
 // only its rate.
-void importiSemplificati(const Lettura &l, Elemento corpo, RigaArchivio &riga)
+void importiSemplificati(const DocumentoFattura &doc, const PercorsiArchivio &p, Elemento corpo, RigaArchivio &riga)
 {
     QStringList importi;
-    for (Elemento beni : l.doc_.elementi(k().beni, corpo)) {
-        const QString importo = l.testo(k().importo, beni);
+    for (Elemento beni : doc.elementi(p.beni, corpo)) {
+        const QString importo = doc.testo(p.importo, beni);
         importi << importo;
-        const QString imposta = l.testo(k().impostaBeni, beni);
+        const QString imposta = doc.testo(p.impostaBeni, beni);
         const Importo questa = !imposta.isEmpty()
             ? Importo::scritto(imposta)
-            : impostaScorporata(Importo::scritto(importo), Importo::scritto(l.testo(k().aliquotaBeni, beni)));
+            : impostaScorporata(Importo::scritto(importo), Importo::scritto(doc.testo(p.aliquotaBeni, beni)));
         riga.imposta = riga.imposta.dato() ? riga.imposta.piu(questa) : questa;
     }
     riga.totale = Importo::somma(importi);
@@ -182,40 +166,44 @@ void importiSemplificati(const Lettura &l, Elemento corpo, RigaArchivio &riga)
         riga.imponibile = riga.totale.meno(riga.imposta);
 }
 
-void linee(const Lettura &l, Elemento corpo, bool semplificata, RigaArchivio &riga)
+void linee(
+    const DocumentoFattura &doc, const PercorsiArchivio &p, Elemento corpo, bool semplificata, RigaArchivio &riga)
 {
     if (semplificata) {
         int n = 0;
-        for (Elemento beni : l.doc_.elementi(k().beni, corpo)) {
-            const QString natura = l.testo(k().natura, beni);
+        for (Elemento beni : doc.elementi(p.beni, corpo)) {
+            const QString natura = doc.testo(p.natura, beni);
             riga.linee.push_back(
-                { QString::number(++n), QString(), l.testo(k().descrizione, beni), QString(), QString(), QString(),
-                    l.testo(k().importo, beni), natura.isEmpty() ? l.testo(k().aliquotaBeni, beni) : natura });
+                { QString::number(++n), QString(), doc.testo(p.descrizione, beni), QString(), QString(), QString(),
+                    doc.testo(p.importo, beni), natura.isEmpty() ? doc.testo(p.aliquotaBeni, beni) : natura });
         }
         return;
     }
-    for (Elemento d : l.doc_.elementi(k().linee, corpo)) {
-        const QString natura = l.testo(k().natura, d);
-        riga.linee.push_back({ l.testo(k().numeroLinea, d), l.testi(k().codice, d).join(QStringLiteral(", ")),
-            l.testo(k().descrizione, d), l.testo(k().quantita, d), l.testo(k().unita, d),
-            l.testo(k().prezzoUnitario, d), l.testo(k().prezzoTotale, d),
-            natura.isEmpty() ? l.testo(k().aliquotaIva, d) : natura });
+    for (Elemento d : doc.elementi(p.dettaglioLinee, corpo)) {
+        const QString natura = doc.testo(p.natura, d);
+        riga.linee.push_back({ doc.testo(p.numeroLinea, d), doc.testi(p.codice, d).join(QStringLiteral(", ")),
+            doc.testo(p.descrizione, d), doc.testo(p.quantita, d), doc.testo(p.unita, d),
+            doc.testo(p.prezzoUnitario, d), doc.testo(p.prezzoTotale, d),
+            natura.isEmpty() ? doc.testo(p.aliquotaIva, d) : natura });
     }
 }
 
-int allegati(const DocumentoFattura &doc, Elemento corpo)
+int allegati(const DocumentoFattura &doc, const PercorsiArchivio &p, Elemento corpo)
 {
     int n = 0;
-    for (Elemento a : doc.elementi(k().allegati, corpo))
-        if (doc.haTesto(k().nomeAllegato, a) && doc.haTesto(k().allegato, a))
+    for (Elemento a : doc.elementi(p.allegati, corpo))
+        if (doc.haTesto(p.nomeAllegato, a) && doc.haTesto(p.allegato, a))
             ++n;
     return n;
 }
 
-void metadati(const Lettura &l, const QString &nome, const QString &file, const QStringList &voci, EsitoFile &esito)
+// A metadata file of the SDI: the invoice it names (or its own name tells)
+// and the identifier.
+void metadati(const DocumentoFattura &doc, const PercorsiArchivio &p, const QString &nome, const QString &file,
+    const QStringList &voci, EsitoFile &esito)
 {
-    const Elemento radice = l.doc_.radice();
-    QString fattura = l.testo(k().nomeFile, radice);
+    const Elemento radice = doc.radice();
+    QString fattura = doc.testo(p.nomeFile, radice);
     if (fattura.isEmpty()) {
         // The SDI names it after the invoice: NAME_MT_001.xml.
         const qsizetype mt = nome.lastIndexOf(QLatin1String("_MT_"), -1, Qt::CaseInsensitive);
@@ -225,8 +213,65 @@ void metadati(const Lettura &l, const QString &nome, const QString &file, const 
         esito.nonFatture.push_back({ file, voci, QStringLiteral("File di metadati SDI senza il nome della fattura") });
         return;
     }
-    esito.metadati.push_back({ ChiaveFattura(fattura), l.testo(k().sdi, radice),
+    esito.metadati.push_back({ ChiaveFattura(fattura), doc.testo(p.sdi, radice),
         { file, voci, QStringLiteral("File di metadati SDI senza la sua fattura: ") + fattura } });
+}
+
+// An invoice: one row per body. firma gives the signature outcome (empty
+// when not checked); asked once the document is known to be an invoice.
+template <typename Firma>
+void fattura(const DocumentoFattura &doc, const PercorsiArchivio &p, const QString &file, const QStringList &voci,
+    bool busta, const Firma &firma, EsitoFile &esito)
+{
+    const Elemento radice = doc.radice();
+    bool trovato = false;
+    const QString formato = valore(doc, p.formato, radice, &trovato);
+    if (!trovato)
+        throw Exception(MsgDocumentoNonGestito);
+
+    RigaArchivio base;
+    base.file = file;
+    base.voci = voci;
+    base.busta = busta;
+    base.formato = formato;
+    // The supplier exactly as the header shows it; the other forms only where it shows none.
+    base.cedente = valore(doc, p.cedente[0].denominazione, radice);
+    const std::vector<Elemento> testate = doc.elementi(p.testata, radice);
+    const Elemento testata = testate.empty() ? radice : testate.front();
+    soggetto(doc, p.cedente, testata, base.cedente, base.cedenteId);
+    soggetto(doc, p.cessionario, testata, base.cessionario, base.cessionarioId);
+    base.firma = firma();
+    const bool semplificata
+        = formato == u"FSM10" || equalsIgnoreAsciiCase(doc.nomeRadice(), "FatturaElettronicaSemplificata");
+
+    std::vector<Elemento> corpi = doc.elementi(p.corpo, radice);
+    if (corpi.empty())
+        corpi.push_back(radice); // a document without bodies reads as one
+    std::vector<RigaArchivio> righe;
+    righe.reserve(corpi.size());
+    for (size_t i = 0; i < corpi.size(); ++i) {
+        const Elemento corpo = corpi[i];
+        RigaArchivio riga = base;
+        riga.corpo = static_cast<int>(i + 1);
+        riga.tipoDocumento = valore(doc, p.tipo, corpo);
+        const QByteArray tipo = toWindows1252(riga.tipoDocumento);
+        const QByteArray descrizione = DescrTipoDoc(tipo);
+        riga.descrizioneTipo = descrizione.isEmpty() ? QString() : fromWindows1252(descrizione.mid(tipo.size() + 1));
+        riga.data = valore(doc, p.data, corpo);
+        riga.numero = valore(doc, p.numero, corpo);
+        riga.valuta = doc.testo(p.divisa, corpo);
+        if (semplificata)
+            importiSemplificati(doc, p, corpo, riga);
+        else
+            importiOrdinari(doc, p, corpo, riga);
+        riga.daPagare = Importo::somma(doc.testi(p.pagamenti, corpo));
+        riga.allegati = allegati(doc, p, corpo);
+        if (p.linee)
+            linee(doc, p, corpo, semplificata, riga);
+        righe.push_back(std::move(riga));
+    }
+    for (RigaArchivio &r : righe)
+        esito.righe.push_back(std::move(r));
 }
 
 // Parsed fine and never naming a Signature element, a plain invoice has none:
@@ -235,78 +280,34 @@ QString esitoFirmaXml(QByteArrayView bytes, const OpzioniArchivio &opzioni)
 {
     if (SenzaFirmaXml(bytes))
         return ParolaEsito(EsitoFirma::Assente);
-    return ParolaEsito(VerificaFirma(bytes, FormaFile::Xml, opzioni.firme->elenco().get(), opzioni.adesso).esito);
+    return ParolaEsito(VerificaFirma(bytes, FormaFile::Xml, opzioni.elenchi->elenco().get(), opzioni.adesso).esito);
 }
 
-void righe(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
+// The file read once: an envelope opened (and its signature checked in the
+// same parse), the document parsed once, then its kind decides the outcome.
+void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
     EsitoFile &esito)
 {
     const QString nome = voci.isEmpty() ? extractFileName(file) : extractFileName(voci.last(), PathRules::Posix);
     const bool busta = hasExtension(nome, u".p7m");
     BustaAperta aperta;
     QString firma;
-    if (busta && opzioni.firme != nullptr) // checked and opened in one parse
+    if (busta && opzioni.elenchi != nullptr) // checked and opened in one parse
         firma = ParolaEsito(
-            VerificaFirma(bytes, FormaFile::Busta, opzioni.firme->elenco().get(), opzioni.adesso, &aperta.contenuto)
+            VerificaFirma(bytes, FormaFile::Busta, opzioni.elenchi->elenco().get(), opzioni.adesso, &aperta.contenuto)
                 .esito);
     if (busta && aperta.contenuto.isNull())
         aperta = ApriBusta(bytes); // unchecked, or unreadable: its message
-    const DocumentoFattura doc(busta ? QByteArrayView(aperta.contenuto) : bytes);
-    const Lettura l(doc);
-    const Elemento radice = doc.radice();
+    const QByteArrayView xml = busta ? QByteArrayView(aperta.contenuto) : bytes;
+    const PercorsiArchivio &p = percorsi(opzioni.linee);
+    const DocumentoFattura doc(xml, p.tutti);
     if (equalsIgnoreAsciiCase(doc.nomeRadice(), "FileMetadati")) {
-        metadati(l, nome, file, voci, esito);
+        metadati(doc, p, nome, file, voci, esito);
         return;
     }
-    bool trovato = false;
-    const QByteArray formato = l.valore8(k().formato, radice, &trovato);
-    if (!trovato)
-        throw Exception(MsgDocumentoNonGestito);
-
-    RigaArchivio base;
-    base.file = file;
-    base.voci = voci;
-    base.busta = busta;
-    base.formato = fromWindows1252(formato);
-    // The supplier exactly as the header shows it; the other forms only where it shows none.
-    base.cedente = l.valore(k().cedente[0].denominazione, radice);
-    const std::vector<Elemento> testate = doc.elementi(k().testata, radice);
-    const Elemento testata = testate.empty() ? radice : testate.front();
-    l.soggetto(k().cedente, testata, base.cedente, base.cedenteId);
-    l.soggetto(k().cessionario, testata, base.cessionario, base.cessionarioId);
-    if (opzioni.firme != nullptr)
-        base.firma = busta ? firma : esitoFirmaXml(bytes, opzioni);
-    const bool semplificata
-        = formato == "FSM10" || equalsIgnoreAsciiCase(doc.nomeRadice(), "FatturaElettronicaSemplificata");
-
-    std::vector<Elemento> corpi = doc.elementi(k().corpo, radice);
-    if (corpi.empty())
-        corpi.push_back(radice); // a document without bodies reads as one
-    std::vector<RigaArchivio> risultato;
-    risultato.reserve(corpi.size());
-    for (size_t i = 0; i < corpi.size(); ++i) {
-        const Elemento corpo = corpi[i];
-        RigaArchivio riga = base;
-        riga.corpo = static_cast<int>(i + 1);
-        const QByteArray tipo = l.valore8(k().tipo, corpo);
-        riga.tipoDocumento = fromWindows1252(tipo);
-        const QByteArray descrizione = DescrTipoDoc(tipo);
-        riga.descrizioneTipo = descrizione.isEmpty() ? QString() : fromWindows1252(descrizione.mid(tipo.size() + 1));
-        riga.data = l.valore(k().data, corpo);
-        riga.numero = l.valore(k().numero, corpo);
-        riga.valuta = l.testo(k().divisa, corpo);
-        if (semplificata)
-            importiSemplificati(l, corpo, riga);
-        else
-            importiOrdinari(l, corpo, riga);
-        riga.daPagare = Importo::somma(l.testi(k().pagamenti, corpo));
-        riga.allegati = allegati(doc, corpo);
-        if (opzioni.linee)
-            linee(l, corpo, semplificata, riga);
-        risultato.push_back(std::move(riga));
-    }
-    for (RigaArchivio &r : risultato)
-        esito.righe.push_back(std::move(r));
+    fattura(
+        doc, p, file, voci, busta,
+        [&] { return busta || opzioni.elenchi == nullptr ? firma : esitoFirmaXml(bytes, opzioni); }, esito);
 }
 } // namespace
 
@@ -314,7 +315,7 @@ void AnalizzaFile(QByteArrayView bytes, const QString &file, const QStringList &
     EsitoFile &esito)
 {
     try {
-        righe(bytes, file, voci, opzioni, esito);
+        analizza(bytes, file, voci, opzioni, esito);
     } catch (const Exception &e) {
         esito.nonFatture.push_back({ file, voci, MotivoInUnaRiga(e.message()) });
     } catch (const std::bad_alloc &) {

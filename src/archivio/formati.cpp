@@ -118,8 +118,24 @@ QString FormatoCentesimi(qint64 centesimi, QChar decimale, bool migliaia)
 
 QString DataItaliana(const QString &data)
 {
+    if (data.size() != 10)
+        return data;
+    // The usual yyyy-mm-dd without the date parser; anything else through it.
+    const auto cifre = [&](qsizetype da, qsizetype n, int &valore) {
+        valore = 0;
+        for (qsizetype i = da; i < da + n; ++i) {
+            if (data[i] < u'0' || data[i] > u'9')
+                return false;
+            valore = valore * 10 + (data[i].unicode() - u'0');
+        }
+        return true;
+    };
+    int anno = 0, mese = 0, giorno = 0;
+    if (cifre(0, 4, anno) && data[4] == u'-' && cifre(5, 2, mese) && data[7] == u'-' && cifre(8, 2, giorno))
+        return QDate::isValid(anno, mese, giorno) ? data.mid(8, 2) + u'/' + data.mid(5, 2) + u'/' + data.first(4)
+                                                  : data;
     const QDate d = QDate::fromString(data, QStringLiteral("yyyy-MM-dd"));
-    return d.isValid() && data.size() == 10 ? d.toString(QStringLiteral("dd/MM/yyyy")) : data;
+    return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : data;
 }
 
 QString NumeroConVirgola(const QString &testo)

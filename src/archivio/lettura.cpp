@@ -1,5 +1,6 @@
-// The reading of an archive: the walk of the folders, the ZIP archives, the
-// pool of workers and the delivery of what they find in the list's order.
+// The reading of an archive: the walk of the folders and ZIP archives into
+// the list of sources, the workers that read them and the delivery of what
+// they find in the list's order.
 #include "archivio/archivio.h"
 #include "archivio/fattura_p.h"
 #include "archivio/zipfile_p.h"
@@ -9,41 +10,51 @@
 #include "common/filenames.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QThread>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <functional>
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 const QString kFileTroppoGrande = QStringLiteral("Il file supera 100 MB: non letto");
 
 // The whole file into the buffer, which keeps its room from one file to the
-// next: a worker reads thousands of small files. Errors as readWholeFile's.
+// next: a worker reads thousands of small files, each with one open, one
+// read (and the one that finds the end) and one close. Errors as
+// readWholeFile's.
 void leggiIn(const QString &percorso, QByteArray &buffer)
 {
-    QFile file(percorso);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(displayPath(percorso), file.errorString()));
-    const qint64 dimensione = file.size();
-    if (dimensione > kMassimoVoce)
-        throw Exception(kFileTroppoGrande);
-    buffer.resize(std::max<qint64>(dimensione, 4096));
-    qint64 letti = 0;
+    struct Descrittore {
+        const int fd;
+        ~Descrittore()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } const file { ::open(QFile::encodeName(percorso).constData(), O_RDONLY | O_CLOEXEC) };
+    if (file.fd < 0)
+        throw Exception(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(displayPath(percorso), qt_error_string(errno)));
+    buffer.resize(std::max<qsizetype>(buffer.capacity(), 64 * 1024));
+    qsizetype letti = 0;
     for (;;) {
         if (letti == buffer.size()) {
-            if (letti > kMassimoVoce) // it grew while being read
+            if (letti > kMassimoVoce)
                 throw Exception(kFileTroppoGrande);
-            buffer.resize(2 * letti);
+            buffer.resize(std::min<qsizetype>(2 * letti, kMassimoVoce + 1));
         }
-        const qint64 n = file.read(buffer.data() + letti, buffer.size() - letti);
+        const ssize_t n = ::read(file.fd, buffer.data() + letti, static_cast<size_t>(buffer.size() - letti));
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0)
             throw Exception(QStringLiteral("Stream read error"));
         if (n == 0)
@@ -66,10 +77,12 @@ struct Trovato {
 
 // Every file below the path. Each real folder and file is taken once, so a
 // link that leads back into a folder already walked ends there, with a note.
-// Only links need resolving: anything else lies in its folder's real path.
-void esplora(const QString &percorso, const QString &veroNoto, QSet<QString> &visti, std::vector<Trovato> &trovati)
+// Only links need resolving: anything else lies in its folder's real path. A
+// folder's entries come with their kind from the folder itself: a plain
+// file costs no look-up of its own.
+void esplora(const QFileInfo &info, const QString &percorso, const QString &veroNoto, QSet<QString> &visti,
+    std::vector<Trovato> &trovati)
 {
-    const QFileInfo info(percorso);
     if (!info.exists()) {
         trovati.push_back({ percorso,
             info.isSymLink() ? QStringLiteral("Collegamento a un file che non esiste")
@@ -95,89 +108,75 @@ void esplora(const QString &percorso, const QString &veroNoto, QSet<QString> &vi
         trovati.push_back({ percorso, QStringLiteral("Cartella non leggibile: ") + percorso });
         return;
     }
-    const QStringList nomi
-        = QDir(percorso).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QString &nome : nomi)
-        esplora(percorso + u'/' + nome, vero + u'/' + nome, visti, trovati);
+    std::vector<std::pair<QString, QFileInfo>> voci;
+    QDirIterator it(percorso, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        it.next();
+        voci.emplace_back(it.fileName(), it.fileInfo());
+    }
+    std::sort(voci.begin(), voci.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[nome, figlio] : voci)
+        esplora(figlio, percorso + u'/' + nome, vero + u'/' + nome, visti, trovati);
 }
 
-// One place in the list's order: a file, or an entry of a ZIP archive.
-struct Posto {
+// One source in the list's order: a file, or an entry of a ZIP archive (a
+// ZIP inside it is read whole by the worker that takes it), or what the walk
+// has to say about a path it could not follow.
+struct Fonte {
     QString file;
     QStringList voci;
-    bool pronto = false;
-    EsitoFile esito;
-    // A ZIP's entries, fixed before it is ready; each gets ready on its own.
-    std::vector<std::unique_ptr<Posto>> figli;
+    zip_uint64_t indice = 0; // of the entry in its archive
+    QString motivo;
 };
 
-class Lettura final {
+// A source's slot: what the worker that took it found, then ready.
+struct Posto {
+    EsitoFile esito;
+    qsizetype dentro = 0; // the entries of a ZIP inside the source
+    std::atomic<bool> pronto { false };
+};
+
+// A worker's own: its buffer, and the ZIP archive it reads entries from.
+struct Attrezzi {
+    QByteArray buffer;
+    QString zipAperto;
+    std::optional<ArchivioZip> zip;
+};
+
+// The sources are all known before any is read. Every worker (the calling
+// thread is one) takes the next source from an atomic index, reads it into
+// that source's own slot and marks the slot ready. After each of its sources
+// the caller hands out, in order, every ready slot from the first not handed
+// out; when none is left to take it joins the others and hands out the rest.
+// A stop makes the workers take no new source and the caller hand out nothing.
+class LetturaArchivio final {
 public:
-    Lettura(const OpzioniArchivio &opzioni, Ricevitore &ricevitore)
+    LetturaArchivio(const OpzioniArchivio &opzioni, Ricevitore &ricevitore)
         : opz_(opzioni)
         , ric_(ricevitore)
     {
     }
-    // Joined, not just finished: what a thread leaves behind (the crypto
-    // library's error state) goes with it before the reading returns.
-    ~Lettura()
-    {
-        for (std::thread &f : fili_)
-            f.join();
-    }
-    Lettura(const Lettura &) = delete;
-    Lettura &operator=(const Lettura &) = delete;
 
     void esegui(const QStringList &percorsi);
 
 private:
     bool voluto(const QString &file, const QStringList &voci, bool contenitore) const;
-    // A worker: the files in order, each taken by the first worker free;
-    // then the entries that ZIP archives still being read hand over.
-    void lavora();
-    void fileFinito();
-    // Hands the work to a worker that has nothing else to do; false when none.
-    bool affida(std::function<void()> lavoro);
-    void leggiFile(Posto &p, QByteArray &buffer);
-    void leggiZip(Posto &p, const ArchivioZip &zip, int livello);
-    void fallito(Posto &p, const QString &motivo)
-    {
-        p.esito.nonFatture.push_back({ p.file, p.voci, MotivoInUnaRiga(motivo) });
-        pronto(p);
-    }
-    // Wakes the delivery only when it waits for this very place: the workers
-    // usually run ahead of it.
-    void pronto(Posto &p)
-    {
-        bool sveglia = false;
-        {
-            const std::lock_guard lock(mutex_);
-            p.pronto = true;
-            sveglia = atteso_ == &p;
-        }
-        if (sveglia)
-            cambiato_.notify_one();
-    }
-    bool consegna(Posto &p);
+    void elenca(const QStringList &percorsi);
+    void lavora(bool consegna);
+    void leggi(const Fonte &f, Posto &p, Attrezzi &a) const;
+    void leggiZip(const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Posto &p) const;
+    void consegnaPronti();
     void consegnaEsito(EsitoFile &esito);
 
     const OpzioniArchivio &opz_;
     Ricevitore &ric_;
-    // The workers use the places: they are joined (in the destructor) before
-    // the places go.
-    std::vector<std::unique_ptr<Posto>> posti_;
-    std::vector<std::thread> fili_;
-    std::mutex codaMutex_;
-    std::condition_variable codaCambiata_;
-    std::deque<std::function<void()>> coda_;
-    size_t liberi_ = 0; // workers waiting for an entry
-    size_t finiti_ = 0; // files done
-    std::mutex mutex_;
-    std::condition_variable cambiato_;
-    const Posto *atteso_ = nullptr; // the place the delivery waits for
-    std::atomic<qsizetype> trovati_ { 0 };
+    std::vector<Fonte> fonti_;
+    std::unique_ptr<Posto[]> posti_;
     std::atomic<size_t> prossimo_ { 0 };
+    std::atomic<bool> abbandonata_ { false }; // a receiver threw: the workers stop too
+    size_t consegnati_ = 0;
     qsizetype fatti_ = 0;
+    qsizetype trovati_ = 0;
     // The meeting of invoices and their metadata, by ChiaveFattura.
     qsizetype righeDate_ = 0;
     QHash<QString, QList<qsizetype>> righePerChiave_;
@@ -186,7 +185,7 @@ private:
     QStringList chiaviMetadati_;
 };
 
-bool Lettura::voluto(const QString &file, const QStringList &voci, bool contenitore) const
+bool LetturaArchivio::voluto(const QString &file, const QStringList &voci, bool contenitore) const
 {
     if (opz_.solo.empty())
         return true;
@@ -200,119 +199,129 @@ bool Lettura::voluto(const QString &file, const QStringList &voci, bool contenit
     return it != opz_.solo.end() && it->startsWith(prefisso);
 }
 
-void Lettura::lavora()
+// The walk, in the list's order: by path; a ZIP archive's entries by name
+// where the archive stands.
+void LetturaArchivio::elenca(const QStringList &percorsi)
 {
-    QByteArray buffer;
-    for (size_t i = prossimo_++; i < posti_.size(); i = prossimo_++) {
-        if (!posti_[i]->pronto && !opz_.stop.stop_requested())
-            leggiFile(*posti_[i], buffer);
-        fileFinito();
+    std::vector<Trovato> trovati;
+    QSet<QString> visti;
+    for (const QString &percorso : percorsi) {
+        const QString pulito = QDir::cleanPath(percorso);
+        esplora(QFileInfo(pulito), pulito, QString(), visti, trovati);
     }
-    for (;;) {
-        std::function<void()> lavoro;
-        {
-            std::unique_lock lock(codaMutex_);
-            ++liberi_;
-            codaCambiata_.wait(lock, [this] { return !coda_.empty() || finiti_ == posti_.size(); });
-            --liberi_;
-            if (coda_.empty())
-                return;
-            lavoro = std::move(coda_.front());
-            coda_.pop_front();
-        }
-        lavoro();
-    }
-}
-
-void Lettura::fileFinito()
-{
-    bool tutti = false;
-    {
-        const std::lock_guard lock(codaMutex_);
-        tutti = ++finiti_ == posti_.size();
-    }
-    if (tutti)
-        codaCambiata_.notify_all();
-}
-
-bool Lettura::affida(std::function<void()> lavoro)
-{
-    {
-        const std::lock_guard lock(codaMutex_);
-        if (liberi_ <= coda_.size())
-            return false;
-        coda_.push_back(std::move(lavoro));
-    }
-    codaCambiata_.notify_one();
-    return true;
-}
-
-void Lettura::leggiFile(Posto &p, QByteArray &buffer)
-{
-    try {
-        if (eZip(p.file)) {
-            const ArchivioZip zip(p.file);
-            leggiZip(p, zip, 1);
-            return;
-        }
-        leggiIn(p.file, buffer);
-        AnalizzaFile(buffer, p.file, p.voci, opz_, p.esito);
-        pronto(p);
-    } catch (const Exception &e) {
-        fallito(p, e.message());
-    } catch (const std::bad_alloc &) {
-        fallito(p, QStringLiteral("Memoria insufficiente per leggere il file"));
-    }
-}
-
-void Lettura::leggiZip(Posto &p, const ArchivioZip &zip, int livello)
-{
-    const std::vector<VoceZip> voci = zip.voci();
-    std::vector<const VoceZip *> lette;
-    for (const VoceZip &v : voci) {
-        auto figlio = std::make_unique<Posto>();
-        figlio->file = p.file;
-        figlio->voci = p.voci;
-        figlio->voci << v.nome;
-        if (!voluto(figlio->file, figlio->voci, eZip(v.nome)))
+    std::stable_sort(
+        trovati.begin(), trovati.end(), [](const Trovato &a, const Trovato &b) { return a.percorso < b.percorso; });
+    fonti_.reserve(trovati.size());
+    for (Trovato &t : trovati) {
+        if (!t.motivo.isEmpty()) {
+            fonti_.push_back({ std::move(t.percorso), {}, 0, std::move(t.motivo) });
             continue;
-        p.figli.push_back(std::move(figlio));
-        lette.push_back(&v);
-    }
-    trovati_ += static_cast<qsizetype>(lette.size());
-    pronto(p); // the entries are known: the delivery may walk into them
-    for (size_t i = 0; i < lette.size(); ++i) {
-        Posto &figlio = *p.figli[i];
-        if (opz_.stop.stop_requested()) {
-            pronto(figlio);
+        }
+        if (!voluto(t.percorso, {}, eZip(t.percorso)))
+            continue;
+        if (!eZip(t.percorso)) {
+            fonti_.push_back({ std::move(t.percorso), {}, 0, {} });
             continue;
         }
         try {
-            QByteArray bytes = zip.leggi(*lette[i]);
-            if (eZip(lette[i]->nome)) {
-                if (livello >= kMassimoAnnidati)
-                    throw Exception(QStringLiteral("Troppi archivi ZIP uno dentro l'altro: non letto"));
-                const ArchivioZip interno(bytes);
-                leggiZip(figlio, interno, livello + 1);
-                continue;
-            }
-            // Inflating goes on here; the invoice is read on a free worker,
-            // or here when none is free, so no more than one waits per worker.
-            const auto analisi = [this, &figlio, bytes]() {
-                AnalizzaFile(bytes, figlio.file, figlio.voci, opz_, figlio.esito);
-                pronto(figlio);
-            };
-            if (!affida(analisi))
-                analisi();
+            const ArchivioZip zip(t.percorso);
+            for (const VoceZip &v : zip.voci())
+                if (voluto(t.percorso, { v.nome }, eZip(v.nome)))
+                    fonti_.push_back({ t.percorso, { v.nome }, v.indice, {} });
         } catch (const Exception &e) {
-            fallito(figlio, e.message());
-        } catch (const std::bad_alloc &) {
-            fallito(figlio, QStringLiteral("Memoria insufficiente per leggere la voce"));
+            fonti_.push_back({ std::move(t.percorso), {}, 0, MotivoInUnaRiga(e.message()) });
         }
     }
 }
 
-void Lettura::consegnaEsito(EsitoFile &esito)
+void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
+{
+    if (!f.motivo.isEmpty()) {
+        p.esito.nonFatture.push_back({ f.file, f.voci, f.motivo });
+        return;
+    }
+    try {
+        if (f.voci.isEmpty()) {
+            leggiIn(f.file, a.buffer);
+            AnalizzaFile(a.buffer, f.file, f.voci, opz_, p.esito);
+            return;
+        }
+        if (!a.zip || a.zipAperto != f.file) {
+            a.zip.reset();
+            a.zip.emplace(f.file);
+            a.zipAperto = f.file;
+        }
+        const QByteArray bytes = a.zip->leggi({ f.voci.last(), f.indice });
+        if (!eZip(f.voci.last())) {
+            AnalizzaFile(bytes, f.file, f.voci, opz_, p.esito);
+            return;
+        }
+        const ArchivioZip interno(bytes);
+        leggiZip(f.file, f.voci, interno, 2, p);
+    } catch (const Exception &e) {
+        p.esito.nonFatture.push_back({ f.file, f.voci, MotivoInUnaRiga(e.message()) });
+    } catch (const std::bad_alloc &) {
+        p.esito.nonFatture.push_back({ f.file, f.voci,
+            f.voci.isEmpty() ? QStringLiteral("Memoria insufficiente per leggere il file")
+                             : QStringLiteral("Memoria insufficiente per leggere la voce") });
+    }
+}
+
+// A ZIP inside a ZIP, read from memory by the worker that took it, entry by
+// entry in order.
+void LetturaArchivio::leggiZip(
+    const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Posto &p) const
+{
+    for (const VoceZip &v : zip.voci()) {
+        const QStringList questa = voci + QStringList { v.nome };
+        if (!voluto(file, questa, eZip(v.nome)))
+            continue;
+        if (opz_.stop.stop_requested())
+            return;
+        ++p.dentro;
+        try {
+            const QByteArray bytes = zip.leggi(v);
+            if (!eZip(v.nome)) {
+                AnalizzaFile(bytes, file, questa, opz_, p.esito);
+                continue;
+            }
+            if (livello >= kMassimoAnnidati)
+                throw Exception(QStringLiteral("Troppi archivi ZIP uno dentro l'altro: non letto"));
+            const ArchivioZip interno(bytes);
+            leggiZip(file, questa, interno, livello + 1, p);
+        } catch (const Exception &e) {
+            p.esito.nonFatture.push_back({ file, questa, MotivoInUnaRiga(e.message()) });
+        } catch (const std::bad_alloc &) {
+            p.esito.nonFatture.push_back({ file, questa, QStringLiteral("Memoria insufficiente per leggere la voce") });
+        }
+    }
+}
+
+void LetturaArchivio::lavora(bool consegna)
+{
+    Attrezzi attrezzi;
+    for (size_t i = prossimo_++; i < fonti_.size() && !opz_.stop.stop_requested() && !abbandonata_; i = prossimo_++) {
+        leggi(fonti_[i], posti_[i], attrezzi);
+        posti_[i].pronto.store(true, std::memory_order_release);
+        if (consegna)
+            consegnaPronti();
+    }
+}
+
+void LetturaArchivio::consegnaPronti()
+{
+    while (consegnati_ < fonti_.size() && !opz_.stop.stop_requested()
+        && posti_[consegnati_].pronto.load(std::memory_order_acquire)) {
+        fonti_[consegnati_] = Fonte(); // no worker looks at it again
+        Posto &p = posti_[consegnati_++];
+        consegnaEsito(p.esito);
+        trovati_ += p.dentro;
+        fatti_ += 1 + p.dentro;
+        ric_.avanzamento(fatti_, trovati_);
+    }
+}
+
+void LetturaArchivio::consegnaEsito(EsitoFile &esito)
 {
     for (RigaArchivio &r : esito.righe) {
         const QString chiave = ChiaveFattura(r.voci.isEmpty() ? extractFileName(r.file) : r.voci.last());
@@ -334,58 +343,30 @@ void Lettura::consegnaEsito(EsitoFile &esito)
     esito = EsitoFile();
 }
 
-bool Lettura::consegna(Posto &p)
+void LetturaArchivio::esegui(const QStringList &percorsi)
 {
-    {
-        std::unique_lock lock(mutex_);
-        atteso_ = &p;
-        cambiato_.wait(lock, [&] { return p.pronto || opz_.stop.stop_requested(); });
-        atteso_ = nullptr;
-        if (!p.pronto)
-            return false;
-    }
-    consegnaEsito(p.esito);
-    ric_.avanzamento(++fatti_, trovati_);
-    for (const std::unique_ptr<Posto> &figlio : p.figli)
-        if (!consegna(*figlio))
-            return false;
-    p.figli.clear();
-    return true;
-}
-
-void Lettura::esegui(const QStringList &percorsi)
-{
-    const std::stop_callback fermata(opz_.stop, [this] {
-        {
-            const std::lock_guard lock(mutex_);
-        }
-        cambiato_.notify_all();
-    });
-    std::vector<Trovato> trovati;
-    QSet<QString> visti;
-    for (const QString &percorso : percorsi)
-        esplora(QDir::cleanPath(percorso), QString(), visti, trovati);
-    std::stable_sort(
-        trovati.begin(), trovati.end(), [](const Trovato &a, const Trovato &b) { return a.percorso < b.percorso; });
-
-    for (const Trovato &t : trovati) {
-        if (t.motivo.isEmpty() && !voluto(t.percorso, {}, eZip(t.percorso)))
-            continue;
-        auto p = std::make_unique<Posto>();
-        p->file = t.percorso;
-        if (!t.motivo.isEmpty()) {
-            p->esito.nonFatture.push_back({ t.percorso, {}, t.motivo });
-            p->pronto = true;
-        }
-        posti_.push_back(std::move(p));
-    }
-    trovati_ += static_cast<qsizetype>(posti_.size());
+    elenca(percorsi);
+    posti_ = std::make_unique<Posto[]>(fonti_.size());
+    trovati_ = static_cast<qsizetype>(fonti_.size());
     const int quanti = opz_.fili > 0 ? opz_.fili : std::max(1, QThread::idealThreadCount());
-    for (int i = 0; i < quanti; ++i)
-        fili_.emplace_back([this] { lavora(); });
-    for (const std::unique_ptr<Posto> &p : posti_)
-        if (!consegna(*p))
-            return;
+    std::vector<std::thread> altri;
+    for (int i = 1; i < quanti && static_cast<size_t>(i) < fonti_.size(); ++i)
+        altri.emplace_back([this] { lavora(false); });
+    // Joined, not just finished: what a thread leaves behind (the crypto
+    // library's error state) goes with it before the reading returns.
+    try {
+        lavora(true);
+    } catch (...) {
+        abbandonata_ = true;
+        for (std::thread &t : altri)
+            t.join();
+        throw;
+    }
+    for (std::thread &t : altri)
+        t.join();
+    consegnaPronti();
+    if (opz_.stop.stop_requested())
+        return;
     for (qsizetype i = 0; i < chiaviMetadati_.size(); ++i)
         if (!righePerChiave_.contains(chiaviMetadati_[i]))
             ric_.nonFattura(std::move(metadatiSoli_[static_cast<size_t>(i)]));
@@ -399,7 +380,7 @@ QString NomeOrigine(const QString &file, const QStringList &voci)
 
 void LeggiArchivio(const QStringList &percorsi, const OpzioniArchivio &opzioni, Ricevitore &ricevitore)
 {
-    Lettura lettura(opzioni, ricevitore);
+    LetturaArchivio lettura(opzioni, ricevitore);
     lettura.esegui(percorsi);
 }
 

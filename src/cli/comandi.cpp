@@ -1,9 +1,11 @@
-// The commands of lentiva-cli. html, pdf and info drive the window's open road
-// through a display of their own; the others call the routines behind the
-// window's buttons. Each file starts from the state the window starts with.
+// The commands of lentiva-cli, as the table their command line is read by.
+// html, pdf and info drive the window's open road through a display of their
+// own; the others call the routines behind the window's buttons. Each file
+// starts from the state the window starts with.
 #include "cli/comandi.h"
 #include "cli/elenco.h"
 #include "cli/json.h"
+#include "cli/rigacomando.h"
 
 #include "attachments/allegati.h"
 #include "attachments/codifica.h"
@@ -29,108 +31,19 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <map>
+#include <vector>
 
 namespace {
 const QString kVersione = QStringLiteral("lentiva-cli 1.1.0");
-
-struct ErroreUso {
-    QString testo;
-};
-
-// The options each command accepts.
-struct Comando {
-    const char *nome;
-    bool uscita; // -o
-    bool cartella; // -d
-    bool utf8;
-    bool json;
-};
-
-constexpr Comando kComandi[] = {
-    { "html", true, true, true, false },
-    { "info", false, false, false, true },
-    { "allegati", false, false, false, false },
-    { "estrai", false, true, false, false },
-    { "base64", false, false, false, false },
-    { "p7m", false, false, false, false },
-    { "pdf", true, true, false, false },
-};
-
-struct Opzioni {
-    QString comando;
-    QStringList file;
-    QString uscita;
-    QString cartella;
-    bool conUscita = false;
-    bool conCartella = false;
-    bool utf8 = false;
-    bool json = false;
-};
-
-Opzioni leggiOpzioni(const QStringList &argomenti)
-{
-    Opzioni o;
-    o.comando = argomenti.value(0);
-    const Comando *comando = nullptr;
-    for (const Comando &c : kComandi)
-        if (o.comando == QLatin1String(c.nome))
-            comando = &c;
-    if (comando == nullptr)
-        throw ErroreUso { o.comando.isEmpty() ? QStringLiteral("comando mancante")
-                                              : QStringLiteral("comando sconosciuto: ") + o.comando };
-
-    bool soloFile = false;
-    for (qsizetype i = 1; i < argomenti.size(); ++i) {
-        const QString &a = argomenti[i];
-        if (soloFile || a == QLatin1String("-") || !a.startsWith(QLatin1Char('-'))) {
-            o.file << a;
-            continue;
-        }
-        const auto valore = [&](bool ammessa, bool &data, QString &destinazione) {
-            if (!ammessa)
-                throw ErroreUso { QStringLiteral("opzione non valida per %1: %2").arg(o.comando, a) };
-            if (data)
-                throw ErroreUso { QStringLiteral("opzione ripetuta: ") + a };
-            if (i + 1 >= argomenti.size() || argomenti[i + 1].isEmpty())
-                throw ErroreUso { QStringLiteral("manca il valore di ") + a };
-            destinazione = argomenti[++i];
-            data = true;
-        };
-        if (a == QLatin1String("--"))
-            soloFile = true;
-        else if (a == QLatin1String("-o"))
-            valore(comando->uscita, o.conUscita, o.uscita);
-        else if (a == QLatin1String("-d"))
-            valore(comando->cartella, o.conCartella, o.cartella);
-        else if (a == QLatin1String("--utf8") && comando->utf8)
-            o.utf8 = true;
-        else if (a == QLatin1String("--json") && comando->json)
-            o.json = true;
-        else
-            throw ErroreUso { QStringLiteral("opzione non valida per %1: %2").arg(o.comando, a) };
-    }
-    if (o.file.isEmpty())
-        throw ErroreUso { QStringLiteral("nessun file indicato") };
-    if (o.comando == QLatin1String("base64") && o.file.size() > 1)
-        throw ErroreUso { QStringLiteral("base64 vuole un solo file") };
-    if (o.conUscita && o.conCartella)
-        throw ErroreUso { QStringLiteral("-o e -d non vanno insieme") };
-    if (o.conUscita && o.file.size() > 1)
-        throw ErroreUso { QStringLiteral("-o vale per un solo file; per più file si usa -d CARTELLA") };
-    if ((o.comando == QLatin1String("html") || o.comando == QLatin1String("pdf")) && o.file.size() > 1
-        && !o.conCartella)
-        throw ErroreUso { QStringLiteral("più file vogliono -d CARTELLA") };
-    return o;
-}
 
 // The program folder, the two output streams and the stylesheets compiled in
 // this run; remembers whether any file failed.
 class Sessione final {
 public:
-    Sessione(const QString &dirProgramma, QIODevice &out, QIODevice &err)
-        : dir(dirProgramma)
-        , out_(out)
-        , err_(err)
+    explicit Sessione(const AmbienteComando &ambiente)
+        : dir(ambiente.dirProgramma)
+        , out_(ambiente.out)
+        , err_(ambiente.err)
     {
     }
 
@@ -146,6 +59,7 @@ public:
         fallito = true;
     }
     QIODevice &uscita() { return out_; }
+    int codice() const { return fallito ? UscitaErrori : UscitaOk; }
     // A note on standard error that is no failure.
     void avviso(const QString &file, const QString &messaggio)
     {
@@ -153,7 +67,8 @@ public:
     }
 
     const QString dir;
-    FogliCompilati fogli;
+    // One command is one batch: a stylesheet is looked at once.
+    FogliCompilati fogli { FogliCompilati::Controllo::UnaVolta };
     bool fallito = false;
 
 private:
@@ -242,9 +157,9 @@ QString xmlDi(Sessione &s, const QString &file)
     return xml;
 }
 
-void intestazione(Sessione &s, const Opzioni &o, const QString &file, bool primo)
+void intestazione(Sessione &s, const RigaLetta &riga, const QString &file, bool primo)
 {
-    if (o.file.size() < 2)
+    if (riga.operandi.size() < 2)
         return;
     s.scrivi(QString((primo ? QString() : QStringLiteral("\n")) + QStringLiteral("File: ") + file + QLatin1Char('\n')));
 }
@@ -268,37 +183,60 @@ QString nomePagina(Sessione &s, const QString &file, const QString &estensione, 
 
 // html and pdf: each file's page, made into what the command writes, goes to
 // standard output, to the -o file or to the -d folder under the input's name.
-void comandoPagina(Sessione &s, const Opzioni &o, const QString &estensione, const PaginaInPdf &converti)
+int comandoPagina(const RigaLetta &riga, Sessione &s, const QString &estensione, const PaginaInPdf &converti)
 {
+    const QString cartella = riga.valore("-d");
     // A folder that cannot be made shows as each file's creation error.
-    if (o.conCartella && !directoryExists(o.cartella))
-        forceDirectories(o.cartella);
+    if (riga.ha("-d") && !directoryExists(cartella))
+        forceDirectories(cartella);
+    const bool utf8 = riga.ha("--utf8");
     QSet<QString> usati; // the pages this run wrote into the folder
-    for (const QString &file : o.file) {
+    // A folder of pages: whole or nothing each, one barrier to the disk for many.
+    ScritturaInGruppo pagine([&s](const QString &pagina, const QString &errore) { s.errore(pagina, errore); });
+    for (const QString &file : riga.operandi) {
         StatoFattura stato;
-        DisplayCli display(s, file, o.utf8);
+        DisplayCli display(s, file, utf8);
         if (!apri(s, file, stato, display))
             continue;
         protetto(s, file, [&] {
             const QByteArray risultato = converti ? converti(display.pagina) : display.pagina;
-            if (o.conCartella)
-                writeFileAtomically(
-                    includeTrailingSeparator(o.cartella) + nomePagina(s, file, estensione, usati), risultato);
-            else if (o.conUscita)
-                writeFileAtomically(o.uscita, risultato);
+            if (riga.ha("-d"))
+                pagine.scrivi(includeTrailingSeparator(cartella) + nomePagina(s, file, estensione, usati), risultato);
+            else if (riga.ha("-o"))
+                writeFileAtomically(riga.valore("-o"), risultato);
             else
                 s.scrivi(risultato);
         });
     }
+    pagine.concludi();
+    return s.codice();
 }
 
-void comandoInfo(Sessione &s, const Opzioni &o)
+int comandoHtml(const RigaLetta &riga, AmbienteComando &ambiente)
 {
+    Sessione s(ambiente);
+    return comandoPagina(riga, s, QStringLiteral(".html"), {});
+}
+
+int comandoPdf(const RigaLetta &riga, AmbienteComando &ambiente)
+{
+    if (!ambiente.inPdf) {
+        ambiente.err.write("lentiva-cli: il comando pdf manca in questa compilazione (senza la finestra)\n");
+        return UscitaErrori;
+    }
+    Sessione s(ambiente);
+    return comandoPagina(riga, s, QStringLiteral(".pdf"), ambiente.inPdf);
+}
+
+int comandoInfo(const RigaLetta &riga, AmbienteComando &ambiente)
+{
+    Sessione s(ambiente);
+    const bool json = riga.ha("--json");
     bool primo = true;
     // Read only if a file asks for it.
     ElencoPigro elenco(
         CartelleCertificatori(s.dir, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
-    for (const QString &file : o.file) {
+    for (const QString &file : riga.operandi) {
         StatoFattura stato;
         DisplayCli display(s, file, false);
         if (!apri(s, file, stato, display))
@@ -316,7 +254,7 @@ void comandoInfo(Sessione &s, const Opzioni &o)
             const char *etichetta;
             const char *chiave;
             QString valore;
-        } righe[] = {
+        } campi[] = {
             { "Formato", "formato", fromWindows1252(trimControls(joinLinesCrLf(valori))) },
             { "Tipo documento", "tipo_documento", campo(CampoTestata::TipoDocumento) },
             { "Numero", "numero", campo(CampoTestata::Numero) },
@@ -324,29 +262,32 @@ void comandoInfo(Sessione &s, const Opzioni &o)
             { "Cedente/Prestatore", "cedente_prestatore", campo(CampoTestata::Fornitore) },
         };
         QByteArray testo;
-        if (o.json) {
-            testo = "{\"file\":" + TestoJson(file);
-            for (const auto &r : righe)
-                testo += QByteArray(",\"") + r.chiave + "\":" + TestoJson(r.valore);
-            testo += ",\"firma\":" + TestoJson(ParolaFirmaFile(file, elenco)) + "}\n";
+        if (json) {
+            OggettoJson oggetto;
+            oggetto.testo("file", file);
+            for (const auto &c : campi)
+                oggetto.testo(c.chiave, c.valore);
+            testo = oggetto.testo("firma", ParolaFirmaFile(file, elenco)).fine(true);
         } else {
-            intestazione(s, o, file, primo);
-            for (const auto &r : righe)
-                testo += QByteArray(r.etichetta) + ": " + r.valore.toUtf8() + '\n';
+            intestazione(s, riga, file, primo);
+            for (const auto &c : campi)
+                testo += QByteArray(c.etichetta) + ": " + c.valore.toUtf8() + '\n';
         }
         s.scrivi(testo);
         primo = false;
     }
+    return s.codice();
 }
 
-void comandoAllegati(Sessione &s, const Opzioni &o)
+int comandoAllegati(const RigaLetta &riga, AmbienteComando &ambiente)
 {
+    Sessione s(ambiente);
     bool primo = true;
-    for (const QString &file : o.file) {
+    for (const QString &file : riga.operandi) {
         QList<TAllegatoItem> lista;
         if (!protetto(s, file, [&] { LeggiAllegati(xmlDi(s, file), lista); }))
             continue;
-        intestazione(s, o, file, primo);
+        intestazione(s, riga, file, primo);
         primo = false;
         for (const TAllegatoItem &item : lista) {
             const QString nome = NomeVisibile(item.Nome);
@@ -358,14 +299,16 @@ void comandoAllegati(Sessione &s, const Opzioni &o)
             });
         }
     }
+    return s.codice();
 }
 
-void comandoEstrai(Sessione &s, const Opzioni &o)
+int comandoEstrai(const RigaLetta &riga, AmbienteComando &ambiente)
 {
-    const QString cartella = o.conCartella
-        ? o.cartella
+    Sessione s(ambiente);
+    const QString cartella = riga.ha("-d")
+        ? riga.valore("-d")
         : CartellaAllegati(s.dir, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    for (const QString &file : o.file) {
+    for (const QString &file : riga.operandi) {
         protetto(s, file, [&] {
             const QString xml = xmlDi(s, file);
             // The bulk extraction passes over a missing file in silence; here it is an error.
@@ -382,11 +325,13 @@ void comandoEstrai(Sessione &s, const Opzioni &o)
                 s.errore(file, testoErrore(messaggio));
         });
     }
+    return s.codice();
 }
 
-void comandoBase64(Sessione &s, const Opzioni &o)
+int comandoBase64(const RigaLetta &riga, AmbienteComando &ambiente)
 {
-    const QString &file = o.file.first();
+    Sessione s(ambiente);
+    const QString &file = riga.operandi.first();
     protetto(s, file, [&] {
         // Written as it is made: any size, in little memory.
         QString messaggio;
@@ -395,11 +340,13 @@ void comandoBase64(Sessione &s, const Opzioni &o)
         else
             s.errore(file, messaggio);
     });
+    return s.codice();
 }
 
-void comandoP7m(Sessione &s, const Opzioni &o)
+int comandoP7m(const RigaLetta &riga, AmbienteComando &ambiente)
 {
-    for (const QString &busta : o.file) {
+    Sessione s(ambiente);
+    for (const QString &busta : riga.operandi) {
         // The tool writes beside the envelope under its name less the last
         // extension: anything but an envelope could be overwritten that way.
         if (!hasExtension(busta, u".p7m")) {
@@ -412,66 +359,85 @@ void comandoP7m(Sessione &s, const Opzioni &o)
             s.scrivi(xml + QLatin1Char('\n'));
         });
     }
+    return s.codice();
+}
+
+const std::vector<ComandoRiga> &comandi()
+{
+    static const OpzioneRiga uscita { "-o", "USCITA", false, nullptr, "per più file si usa -d CARTELLA" };
+    static const OpzioneRiga cartella { "-d", "CARTELLA" };
+    static const std::vector<ComandoRiga> tabella {
+        { "html", "FILE...", { { uscita, cartella }, { { "--utf8" } } },
+            "la pagina della fattura, gli stessi byte che riceve la finestra (code page\n"
+            "1252). Un file va sullo standard output o in USCITA; più file vanno in\n"
+            "CARTELLA/<nome senza l'ultima estensione>.html, con un numero quando due\n"
+            "file hanno lo stesso nome. Con --utf8 il risultato del foglio di stile in\n"
+            "UTF-8, così com'è.",
+            comandoHtml, "-d" },
+        { "pdf", "FILE...", { { uscita, cartella } },
+            "la pagina della fattura come PDF A4, come \"Esporta PDF\" della finestra;\n"
+            "uscita come per html, in CARTELLA/<nome senza l'ultima estensione>.pdf. Non\n"
+            "serve uno schermo.",
+            comandoPdf, "-d" },
+        { "info", "FILE...", { { { "--json" } } },
+            "una riga ciascuno in UTF-8: \"Formato: \", \"Tipo documento: \", \"Numero: \",\n"
+            "\"Data: \", \"Cedente/Prestatore: \"; con più file ogni blocco comincia con\n"
+            "\"File: \". Con --json un oggetto per file, uno per riga, con le chiavi file,\n"
+            "formato, tipo_documento, numero, data, cedente_prestatore e firma (l'esito\n"
+            "della firma, come per il comando firma).",
+            comandoInfo },
+        { "allegati", "FILE...", {},
+            "una riga per allegato, nell'ordine del file: la dimensione decodificata in\n"
+            "byte, una tabulazione, il nome.",
+            comandoAllegati },
+        { "estrai", "FILE...", { { cartella } },
+            "salva tutti gli allegati in CARTELLA (altrimenti ALLEGATI/ accanto al\n"
+            "programma o, se lì non si può scrivere, Lentiva/ALLEGATI/ nei Documenti\n"
+            "dell'utente) e dice quanti ne ha salvati.",
+            comandoEstrai },
+        { "base64", "FILE", {}, "il contenuto del file come testo Base64.", comandoBase64 },
+        { "p7m", "BUSTA...", {}, "estrae l'XML dalla busta firmata, accanto ad essa, e ne scrive il percorso.",
+            comandoP7m },
+        { "firma", "FILE...", { { { "--json" } }, { { "--elenco", "ELENCO.xml" } } },
+            "chi ha firmato ogni file e se è integro: l'esito (valida, non_verificata,\n"
+            "non_valida, assente) e il suo motivo, ogni firmatario col suo certificato,\n"
+            "l'elenco dei certificatori usato (quelli di CERTIFICATORI/ accanto al\n"
+            "programma, o ELENCO.xml). Con --json un oggetto per file, uno per riga.\n"
+            "Codice di uscita 0 se ogni file è valida o assente, 1 altrimenti. La revoca\n"
+            "dei certificati non è verificata.",
+            ComandoFirma },
+        { "elenco", "PERCORSO...", { { { "--json" }, { "--csv" } }, { { "--righe" } } },
+            "file, cartelle (con le sottocartelle) e archivi .zip: una riga per fattura\n"
+            "(per corpo) con file, tipo, numero, data, cedente, cessionario, importi,\n"
+            "allegati, esito della firma; in fondo il numero e i totali. Con --json un\n"
+            "oggetto per riga con le chiavi file, voce, corpo, formato, tipo_documento,\n"
+            "numero, data, cedente, cedente_id, cessionario, cessionario_id, valuta,\n"
+            "imponibile, imposta, totale, da_pagare, allegati, firma, sdi; con --csv il\n"
+            "CSV di \"Esporta CSV\"; con --righe una riga per linea di fattura. I file\n"
+            "che non sono fatture vanno sullo standard error, uno per riga.",
+            ComandoElenco },
+    };
+    return tabella;
 }
 } // namespace
 
 QString TestoAiuto()
 {
-    return QStringLiteral("Uso: lentiva-cli COMANDO FILE... [OPZIONI]\n"
-                          "\n"
-                          "Le operazioni di Lentiva senza finestra, per gli script. FILE è una fattura .xml\n"
-                          "o una fattura firmata .p7m, la cui busta si apre prima, come fa la finestra.\n"
-                          "\n"
-                          "Comandi:\n"
-                          "  html FILE... [-o USCITA | -d CARTELLA] [--utf8]\n"
-                          "      la pagina della fattura, gli stessi byte che riceve la finestra (code page\n"
-                          "      1252). Un file va sullo standard output o in USCITA; più file vanno in\n"
-                          "      CARTELLA/<nome senza l'ultima estensione>.html, con un numero quando due\n"
-                          "      file hanno lo stesso nome. Con --utf8 il risultato del foglio di stile in\n"
-                          "      UTF-8, così com'è.\n"
-                          "  pdf FILE... [-o USCITA | -d CARTELLA]\n"
-                          "      la pagina della fattura come PDF A4, come \"Esporta PDF\" della finestra;\n"
-                          "      uscita come per html, in CARTELLA/<nome senza l'ultima estensione>.pdf. Non\n"
-                          "      serve uno schermo.\n"
-                          "  info FILE... [--json]\n"
-                          "      una riga ciascuno in UTF-8: \"Formato: \", \"Tipo documento: \", \"Numero: \",\n"
-                          "      \"Data: \", \"Cedente/Prestatore: \"; con più file ogni blocco comincia con\n"
-                          "      \"File: \". Con --json un oggetto per file, uno per riga, con le chiavi file,\n"
-                          "      formato, tipo_documento, numero, data, cedente_prestatore e firma (l'esito\n"
-                          "      della firma, come per il comando firma).\n"
-                          "  allegati FILE...\n"
-                          "      una riga per allegato, nell'ordine del file: la dimensione decodificata in\n"
-                          "      byte, una tabulazione, il nome.\n"
-                          "  estrai FILE... [-d CARTELLA]\n"
-                          "      salva tutti gli allegati in CARTELLA (altrimenti ALLEGATI/ accanto al\n"
-                          "      programma o, se lì non si può scrivere, Lentiva/ALLEGATI/ nei Documenti\n"
-                          "      dell'utente) e dice quanti ne ha salvati.\n"
-                          "  base64 FILE\n"
-                          "      il contenuto del file come testo Base64.\n"
-                          "  p7m BUSTA...\n"
-                          "      estrae l'XML dalla busta firmata, accanto ad essa, e ne scrive il percorso.\n"
-                          "  firma FILE... [--json] [--elenco ELENCO.xml]\n"
-                          "      chi ha firmato ogni file e se è integro: l'esito (valida, non_verificata,\n"
-                          "      non_valida, assente) e il suo motivo, ogni firmatario col suo certificato,\n"
-                          "      l'elenco dei certificatori usato (quelli di CERTIFICATORI/ accanto al\n"
-                          "      programma, o ELENCO.xml). Con --json un oggetto per file, uno per riga.\n"
-                          "      Codice di uscita 0 se ogni file è valida o assente, 1 altrimenti. La revoca\n"
-                          "      dei certificati non è verificata.\n"
-                          "  elenco PERCORSO... [--json | --csv] [--righe]\n"
-                          "      file, cartelle (con le sottocartelle) e archivi .zip: una riga per fattura\n"
-                          "      (per corpo) con file, tipo, numero, data, cedente, cessionario, importi,\n"
-                          "      allegati, esito della firma; in fondo il numero e i totali. Con --json un\n"
-                          "      oggetto per riga con le chiavi file, voce, corpo, formato, tipo_documento,\n"
-                          "      numero, data, cedente, cedente_id, cessionario, cessionario_id, valuta,\n"
-                          "      imponibile, imposta, totale, da_pagare, allegati, firma, sdi; con --csv il\n"
-                          "      CSV di \"Esporta CSV\"; con --righe una riga per linea di fattura. I file\n"
-                          "      che non sono fatture vanno sullo standard error, uno per riga.\n"
-                          "  --help     questo aiuto\n"
-                          "  --version  la versione\n"
-                          "\n"
-                          "Gli errori vanno sullo standard error come \"FILE: messaggio\", con le parole della\n"
-                          "finestra. Codice di uscita: 0 se ogni file è andato bene, 1 se qualcuno no (gli\n"
-                          "altri si elaborano comunque), 2 se la riga di comando è sbagliata.\n");
+    return TestoAiutoComandi(
+        QStringLiteral("Uso: lentiva-cli COMANDO FILE... [OPZIONI]\n"
+                       "\n"
+                       "Le operazioni di Lentiva senza finestra, per gli script. FILE è una fattura .xml\n"
+                       "o una fattura firmata .p7m, la cui busta si apre prima, come fa la finestra.\n"
+                       "\n"
+                       "Comandi:\n"),
+        comandi(),
+        QStringLiteral("  --help     questo aiuto\n"
+                       "  --version  la versione\n"
+                       "\n"
+                       "Gli errori vanno sullo standard error come \"FILE: messaggio\", con le parole della\n"
+                       "finestra. Codice di uscita: 0 se ogni file è andato bene, 1 se qualcuno no (gli\n"
+                       "altri si elaborano comunque), 2 se la riga di comando è sbagliata; un'opzione\n"
+                       "data due volte è un errore della riga di comando.\n"));
 }
 
 int EseguiComando(
@@ -486,39 +452,15 @@ int EseguiComando(
         out.write((kVersione + QLatin1Char('\n')).toUtf8());
         return UscitaOk;
     }
-    if (primo == QLatin1String("firma"))
-        return ComandoFirma(argomenti.mid(1), dirProgramma, out, err);
-    if (primo == QLatin1String("elenco"))
-        return ComandoElenco(argomenti.mid(1), dirProgramma, out, err);
-    Opzioni o;
+    RigaLetta riga;
     try {
-        o = leggiOpzioni(argomenti);
+        riga = LeggiRiga(argomenti, comandi());
     } catch (const ErroreUso &e) {
         err.write(QStringLiteral("lentiva-cli: %1\nPer l'aiuto: lentiva-cli --help\n").arg(e.testo).toUtf8());
         return UscitaUso;
     }
-
-    if (o.comando == QLatin1String("pdf") && !inPdf) {
-        err.write("lentiva-cli: il comando pdf manca in questa compilazione (senza la finestra)\n");
-        return UscitaErrori;
-    }
-
-    Sessione s(dirProgramma, out, err);
-    if (o.comando == QLatin1String("html"))
-        comandoPagina(s, o, QStringLiteral(".html"), {});
-    else if (o.comando == QLatin1String("pdf"))
-        comandoPagina(s, o, QStringLiteral(".pdf"), inPdf);
-    else if (o.comando == QLatin1String("info"))
-        comandoInfo(s, o);
-    else if (o.comando == QLatin1String("allegati"))
-        comandoAllegati(s, o);
-    else if (o.comando == QLatin1String("estrai"))
-        comandoEstrai(s, o);
-    else if (o.comando == QLatin1String("base64"))
-        comandoBase64(s, o);
-    else
-        comandoP7m(s, o);
-    return s.fallito ? UscitaErrori : UscitaOk;
+    AmbienteComando ambiente { dirProgramma, out, err, inPdf };
+    return riga.comando->esegui(riga, ambiente);
 }
 
 int EseguiRigaDiComando(const PaginaInPdf &inPdf)

@@ -16,6 +16,15 @@ enum CodiceUscita : int { UscitaOk = 0, UscitaErrori = 1, UscitaUso = 2 };
 // Exception when it cannot. Given by the program when it has the web pane.
 using PaginaInPdf = std::function<QByteArray(const QByteArray &pagina)>;
 
+// What a command runs with: the program folder (ending in the separator),
+// standard output and error, and the PDF maker when there is one.
+struct AmbienteComando {
+    QString dirProgramma;
+    QIODevice &out;
+    QIODevice &err;
+    PaginaInPdf inPdf;
+};
+
 // Runs the command named by the arguments (those after the program's name).
 // dirProgramma is the program folder, ending in the separator; out and err
 // take standard output and standard error; without inPdf there is no "pdf".

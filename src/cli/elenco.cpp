@@ -1,11 +1,11 @@
 // lentiva-cli elenco PATH... [--json | --csv] [--righe]: the archive's rows
-// (or its invoice lines) on standard output, the files that are not invoices
-// on standard error, one line each.
+// (or its invoice lines, the user's "righe") on standard output, the files
+// that are not invoices on standard error, one line each.
 #include "cli/elenco.h"
 
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
-#include "cli/comandi.h"
+#include "cli/json.h"
 #include "common/folders.h"
 #include "firma/elenco.h"
 
@@ -16,58 +16,10 @@
 namespace {
 enum class Forma { Tabella, Json, Csv };
 
-// Appends the text as a JSON string: quotes, backslashes and control
-// characters escaped.
-void json(QByteArray &out, const QString &testo)
+// The JSON object of a row without its last key, the SDI identifier.
+QByteArray jsonRigaSenzaSdi(const RigaArchivio &r)
 {
-    const QByteArray utf8 = testo.toUtf8();
-    out += '"';
-    for (const char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            static const char cifre[] = "0123456789abcdef";
-            const char sequenza[] = { '\\', 'u', '0', '0', cifre[(c >> 4) & 0xf], cifre[c & 0xf] };
-            out.append(sequenza, sizeof sequenza);
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
-// One JSON object on one line, its keys in the order given.
-class Oggetto final {
-public:
-    Oggetto() { testo_.reserve(1024); }
-    Oggetto &testo(const char *chiave, const QString &valore)
-    {
-        json(chiaveA(chiave), valore);
-        return *this;
-    }
-    Oggetto &numero(const char *chiave, int valore)
-    {
-        chiaveA(chiave) += QByteArray::number(valore);
-        return *this;
-    }
-    QByteArray riga() { return testo_ + "}\n"; }
-
-private:
-    QByteArray &chiaveA(const char *chiave)
-    {
-        testo_ += testo_.isEmpty() ? '{' : ',';
-        testo_ += '"';
-        testo_ += chiave;
-        testo_ += "\":";
-        return testo_;
-    }
-    QByteArray testo_;
-};
-
-QByteArray jsonRiga(const RigaArchivio &r)
-{
-    return Oggetto()
+    return OggettoJson()
         .testo("file", r.file)
         .testo("voce", r.voce())
         .numero("corpo", r.corpo)
@@ -86,13 +38,13 @@ QByteArray jsonRiga(const RigaArchivio &r)
         .testo("da_pagare", r.daPagare.conPunto())
         .numero("allegati", r.allegati)
         .testo("firma", r.firma)
-        .testo("sdi", r.sdi)
-        .riga();
+        .fine()
+        .chopped(1);
 }
 
 QByteArray jsonLinea(const RigaArchivio &r, const LineaFattura &l)
 {
-    return Oggetto()
+    return OggettoJson()
         .testo("file", r.file)
         .testo("voce", r.voce())
         .numero("corpo", r.corpo)
@@ -107,7 +59,7 @@ QByteArray jsonLinea(const RigaArchivio &r, const LineaFattura &l)
         .testo("prezzo_unitario", l.prezzoUnitario)
         .testo("prezzo_totale", l.prezzoTotale)
         .testo("aliquota_iva", l.aliquotaONatura)
-        .riga();
+        .fine(true);
 }
 
 // Columns padded to their widest cell; numbers to the right.
@@ -153,98 +105,146 @@ private:
     QList<QStringList> righe_;
 };
 
-QByteArray tabellaRighe(const std::vector<RigaArchivio> &righe)
-{
-    Tabella t({ { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false }, { "Data", false },
-        { "Cedente/Prestatore", false }, { "Imponibile", true }, { "Imposta", true }, { "Totale", true } });
-    Totali totali;
-    for (const RigaArchivio &r : righe) {
-        t.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
-            DataItaliana(r.data), r.cedente, r.imponibile.italiano(), r.imposta.italiano(), r.totale.italiano() });
-        totali.aggiungi(r);
+// The rows as they come, kept as what will be written: the text of each
+// (without the SDI identifier, the last field of both row forms, which a
+// metadata file read later may still bring) or the table's cells. Memory
+// grows with the rows, never with the files read.
+class Uscita final : public Ricevitore {
+public:
+    Uscita(Forma forma, bool linee)
+        : forma_(forma)
+        , linee_(linee)
+        , tabella_(linee ? Tabella({ { "File", false }, { "Corpo", true }, { "Numero", false }, { "Linea", true },
+                       { "Descrizione", false }, { "Quantità", true }, { "Prezzo unitario", true },
+                       { "Prezzo totale", true }, { "IVA", true } })
+                         : Tabella({ { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false },
+                             { "Data", false }, { "Cedente/Prestatore", false }, { "Imponibile", true },
+                             { "Imposta", true }, { "Totale", true } }))
+    {
+        if (forma == Forma::Csv)
+            intestazione_ = linee ? CsvIntestazioneLinee() : CsvIntestazioneRighe();
     }
-    return t.testo() + totali.testo().toUtf8() + '\n';
-}
 
-QByteArray tabellaLinee(const std::vector<RigaArchivio> &righe)
-{
-    Tabella t({ { "File", false }, { "Corpo", true }, { "Numero", false }, { "Linea", true }, { "Descrizione", false },
-        { "Quantità", true }, { "Prezzo unitario", true }, { "Prezzo totale", true }, { "IVA", true } });
-    qsizetype n = 0;
-    for (const RigaArchivio &r : righe)
-        for (const LineaFattura &l : r.linee) {
-            t.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.numero, l.numero, l.descrizione,
-                NumeroConVirgola(l.quantita), NumeroConVirgola(l.prezzoUnitario), NumeroConVirgola(l.prezzoTotale),
-                NumeroConVirgola(l.aliquotaONatura) });
-            ++n;
+    void righe(std::vector<RigaArchivio> &&nuove) override
+    {
+        for (const RigaArchivio &r : nuove) {
+            if (linee_) {
+                for (const LineaFattura &l : r.linee) {
+                    if (forma_ == Forma::Json)
+                        pezzo() += jsonLinea(r, l);
+                    else if (forma_ == Forma::Tabella)
+                        tabella_.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.numero, l.numero,
+                            l.descrizione, NumeroConVirgola(l.quantita), NumeroConVirgola(l.prezzoUnitario),
+                            NumeroConVirgola(l.prezzoTotale), NumeroConVirgola(l.aliquotaONatura) });
+                    ++linee;
+                }
+                if (forma_ == Forma::Csv)
+                    CsvLineeDi(pezzo(), r);
+            } else if (forma_ == Forma::Tabella) {
+                tabella_.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
+                    DataItaliana(r.data), r.cedente, r.imponibile.italiano(), r.imposta.italiano(),
+                    r.totale.italiano() });
+                totali_.aggiungi(r);
+            } else {
+                QByteArray &p = pezzo();
+                const qsizetype da = p.size();
+                if (forma_ == Forma::Json)
+                    p += jsonRigaSenzaSdi(r);
+                else
+                    CsvRigaSenzaSdi(p, r);
+                righe_.push_back({ pezzi_.size() - 1, da, p.size() });
+                sdi_.push_back(r.sdi);
+            }
         }
-    return t.testo() + (n == 1 ? QByteArray("1 riga di fattura\n") : QByteArray::number(n) + " righe di fattura\n");
-}
+    }
+    void sdi(qsizetype riga, const QString &identificativo) override
+    {
+        if (static_cast<size_t>(riga) < sdi_.size())
+            sdi_[static_cast<size_t>(riga)] = identificativo;
+    }
+    void nonFattura(FileNonFattura &&file) override { nonFatture.push_back(std::move(file)); }
 
-int uso(QIODevice &err, const QString &testo)
-{
-    err.write(QStringLiteral("lentiva-cli: %1\nPer l'aiuto: lentiva-cli --help\n").arg(testo).toUtf8());
-    return UscitaUso;
-}
+    // Written in pieces: the rows' text is not copied whole once more.
+    bool scrivi(QIODevice &out) const
+    {
+        const auto scrivi = [&out](const QByteArray &t) { return out.write(t) == t.size(); };
+        if (forma_ == Forma::Tabella)
+            return scrivi(tabella_.testo()
+                + (!linee_           ? totali_.testo().toUtf8() + '\n'
+                        : linee == 1 ? QByteArray("1 riga di fattura\n")
+                                     : QByteArray::number(linee) + " righe di fattura\n"));
+        bool scritto = scrivi(intestazione_);
+        if (linee_) {
+            for (const QByteArray &p : pezzi_)
+                scritto = scrivi(p) && scritto;
+            return scritto;
+        }
+        QByteArray uscita;
+        for (size_t i = 0; i < righe_.size(); ++i) {
+            const Posizione &r = righe_[i];
+            uscita += QByteArrayView(pezzi_[r.pezzo]).sliced(r.da, r.a - r.da);
+            if (forma_ == Forma::Json) {
+                uscita += ",\"sdi\":";
+                AggiungiTestoJson(uscita, sdi_[i]);
+                uscita += "}\n";
+            } else {
+                CsvFineRiga(uscita, sdi_[i]);
+            }
+            if (uscita.size() >= kPezzo) {
+                scritto = scrivi(uscita) && scritto;
+                uscita.truncate(0);
+            }
+        }
+        return scrivi(uscita) && scritto;
+    }
+
+    std::vector<FileNonFattura> nonFatture;
+    qsizetype linee = 0;
+
+private:
+    // Text kept in pieces of about a megabyte: one growing block would, while
+    // it is copied into a bigger one, need twice the room.
+    static constexpr qsizetype kPezzo = 1024 * 1024;
+    QByteArray &pezzo()
+    {
+        if (pezzi_.empty() || pezzi_.back().size() >= kPezzo) {
+            pezzi_.emplace_back();
+            pezzi_.back().reserve(kPezzo + 64 * 1024);
+        }
+        return pezzi_.back();
+    }
+    struct Posizione {
+        size_t pezzo;
+        qsizetype da;
+        qsizetype a;
+    };
+
+    const Forma forma_;
+    const bool linee_;
+    QByteArray intestazione_; // the CSV's
+    std::vector<QByteArray> pezzi_;
+    std::vector<Posizione> righe_; // each row's text, without its SDI identifier
+    std::vector<QString> sdi_;
+    Tabella tabella_;
+    Totali totali_;
+};
 } // namespace
 
-int ComandoElenco(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err)
+int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
 {
-    Forma forma = Forma::Tabella;
-    bool linee = false;
-    QStringList percorsi;
-    bool soloPercorsi = false;
-    for (const QString &a : argomenti) {
-        if (soloPercorsi || !a.startsWith(u'-') || a == QLatin1String("-")) {
-            percorsi << a;
-        } else if (a == QLatin1String("--")) {
-            soloPercorsi = true;
-        } else if (a == QLatin1String("--json") || a == QLatin1String("--csv")) {
-            const Forma scelta = a == QLatin1String("--json") ? Forma::Json : Forma::Csv;
-            if (forma == scelta)
-                return uso(err, QStringLiteral("opzione ripetuta: ") + a);
-            if (forma != Forma::Tabella)
-                return uso(err, QStringLiteral("--json e --csv non vanno insieme"));
-            forma = scelta;
-        } else if (a == QLatin1String("--righe") && !linee) {
-            linee = true;
-        } else {
-            return uso(err,
-                (a == QLatin1String("--righe") ? QStringLiteral("opzione ripetuta: ")
-                                               : QStringLiteral("opzione non valida per elenco: "))
-                    + a);
-        }
-    }
-    if (percorsi.isEmpty())
-        return uso(err, QStringLiteral("nessun file indicato"));
-
-    ElencoPigro firme(
-        CartelleCertificatori(dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    const Forma forma = riga.ha("--json") ? Forma::Json : riga.ha("--csv") ? Forma::Csv : Forma::Tabella;
+    const bool linee = riga.ha("--righe");
+    ElencoPigro elenchi(CartelleCertificatori(
+        ambiente.dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     OpzioniArchivio opzioni;
     opzioni.linee = linee;
-    opzioni.firme = &firme;
+    opzioni.elenchi = &elenchi;
     opzioni.adesso = QDateTime::currentDateTimeUtc();
-    RaccoltaArchivio raccolta;
-    LeggiArchivio(percorsi, opzioni, raccolta);
+    Uscita uscita(forma, linee);
+    LeggiArchivio(riga.operandi, opzioni, uscita);
 
-    QByteArray testo;
-    if (forma == Forma::Json) {
-        for (const RigaArchivio &r : raccolta.tutte) {
-            if (!linee)
-                testo += jsonRiga(r);
-            for (const LineaFattura &l : linee ? r.linee : std::vector<LineaFattura>())
-                testo += jsonLinea(r, l);
-        }
-    } else if (forma == Forma::Csv) {
-        std::vector<const RigaArchivio *> righe;
-        for (const RigaArchivio &r : raccolta.tutte)
-            righe.push_back(&r);
-        testo = linee ? CsvLinee(righe) : CsvRighe(righe);
-    } else {
-        testo = linee ? tabellaLinee(raccolta.tutte) : tabellaRighe(raccolta.tutte);
-    }
-    const bool scritto = out.write(testo) == testo.size();
-    for (const FileNonFattura &f : raccolta.nonFatture)
-        err.write((NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo + u'\n').toUtf8());
-    return raccolta.nonFatture.empty() && scritto ? UscitaOk : UscitaErrori;
+    const bool scritto = uscita.scrivi(ambiente.out);
+    for (const FileNonFattura &f : uscita.nonFatture)
+        ambiente.err.write((NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo + u'\n').toUtf8());
+    return uscita.nonFatture.empty() && scritto ? UscitaOk : UscitaErrori;
 }

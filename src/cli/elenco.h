@@ -2,10 +2,9 @@
 // archives) on standard output, as a table, JSON lines or CSV.
 #pragma once
 
-#include <QStringList>
+#include "cli/comandi.h"
+#include "cli/rigacomando.h"
 
-class QIODevice;
-
-// Runs the command with the arguments that follow its name; returns the exit
-// code (0, 1 when some file was not an invoice, 2 for a wrong command line).
-int ComandoElenco(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err);
+// Runs the command as the command line says; returns the exit code (0, 1
+// when some file was not an invoice).
+int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente);

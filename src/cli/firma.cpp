@@ -14,43 +14,34 @@
 #include <utility>
 
 namespace {
-using Campi = std::initializer_list<std::pair<const char *, QByteArray>>;
-
-QByteArray json(const QString &testo)
-{
-    return TestoJson(testo);
-}
-
-QByteArray json(bool valore)
-{
-    return valore ? "true" : "false";
-}
-
 QByteArray jsonData(const QDateTime &t)
 {
-    return t.isValid() ? json(DataIso(t)) : QByteArray("null");
-}
-
-QByteArray oggetto(Campi campi)
-{
-    QByteArrayList coppie;
-    for (const auto &[chiave, valore] : campi)
-        coppie << '"' + QByteArray(chiave) + "\":" + valore;
-    return '{' + coppie.join(',') + '}';
+    return t.isValid() ? TestoJson(DataIso(t)) : QByteArray("null");
 }
 
 QByteArray jsonFirmatario(const Firmatario &f)
 {
-    return oggetto({ { "nome", json(f.nome) }, { "codice_fiscale", json(f.codiceFiscale) },
-        { "organizzazione", json(f.organizzazione) }, { "emittente", json(f.emittente) },
-        { "valido_dal", jsonData(f.validoDal) }, { "valido_al", jsonData(f.validoAl) },
-        { "data_firma", jsonData(f.dataFirma) }, { "marca_temporale", jsonData(f.marcaTemporale) },
-        { "nota_marca", json(f.notaMarca) }, { "data_verifica", jsonData(f.dataVerifica) },
-        { "algoritmo", json(f.algoritmo) }, { "qualificato", json(f.qualificato) },
-        { "impronta_sha256", json(f.impronta) }, { "livello", QByteArray::number(f.livello) },
-        { "valido_alla_firma", json(f.validoAllaFirma) }, { "integra", json(f.integra) },
-        { "certificatore", json(f.certificatore) }, { "esito", json(ParolaEsito(f.esito)) },
-        { "motivo", json(f.motivo) } });
+    return OggettoJson()
+        .testo("nome", f.nome)
+        .testo("codice_fiscale", f.codiceFiscale)
+        .testo("organizzazione", f.organizzazione)
+        .testo("emittente", f.emittente)
+        .json("valido_dal", jsonData(f.validoDal))
+        .json("valido_al", jsonData(f.validoAl))
+        .json("data_firma", jsonData(f.dataFirma))
+        .json("marca_temporale", jsonData(f.marcaTemporale))
+        .testo("nota_marca", f.notaMarca)
+        .json("data_verifica", jsonData(f.dataVerifica))
+        .testo("algoritmo", f.algoritmo)
+        .booleano("qualificato", f.qualificato)
+        .testo("impronta_sha256", f.impronta)
+        .numero("livello", f.livello)
+        .booleano("valido_alla_firma", f.validoAllaFirma)
+        .booleano("integra", f.integra)
+        .testo("certificatore", f.certificatore)
+        .testo("esito", ParolaEsito(f.esito))
+        .testo("motivo", f.motivo)
+        .fine();
 }
 
 QByteArray jsonElenco(const std::optional<InfoElenco> &l)
@@ -60,9 +51,14 @@ QByteArray jsonElenco(const std::optional<InfoElenco> &l)
     const char *firma = l->firma == FirmaElenco::Integra ? "integra"
         : l->firma == FirmaElenco::NonIntegra            ? "non_integra"
                                                          : "assente";
-    return oggetto({ { "percorso", json(l->percorso) }, { "emissione", jsonData(l->emissione) },
-        { "prossimo_aggiornamento", jsonData(l->prossimoAggiornamento) }, { "scaduto", json(l->scaduto) },
-        { "firma", json(QString::fromLatin1(firma)) }, { "certificatori", QByteArray::number(l->certificatori) } });
+    return OggettoJson()
+        .testo("percorso", l->percorso)
+        .json("emissione", jsonData(l->emissione))
+        .json("prossimo_aggiornamento", jsonData(l->prossimoAggiornamento))
+        .booleano("scaduto", l->scaduto)
+        .testo("firma", QString::fromLatin1(firma))
+        .numero("certificatori", l->certificatori)
+        .fine();
 }
 
 QByteArray jsonEsito(const QString &file, const EsitoVerifica &e)
@@ -70,10 +66,15 @@ QByteArray jsonEsito(const QString &file, const EsitoVerifica &e)
     QByteArrayList firmatari;
     for (const Firmatario &f : e.firmatari)
         firmatari << jsonFirmatario(f);
-    return oggetto({ { "file", json(file) }, { "tipo", json(e.tipo) }, { "esito", json(ParolaEsito(e.esito)) },
-               { "integra", json(e.integra) }, { "firmatari", '[' + firmatari.join(',') + ']' },
-               { "elenco", jsonElenco(e.elenco) }, { "motivo", json(e.motivo) } })
-        + '\n';
+    return OggettoJson()
+        .testo("file", file)
+        .testo("tipo", e.tipo)
+        .testo("esito", ParolaEsito(e.esito))
+        .booleano("integra", e.integra)
+        .json("firmatari", '[' + firmatari.join(',') + ']')
+        .json("elenco", jsonElenco(e.elenco))
+        .testo("motivo", e.motivo)
+        .fine(true);
 }
 
 EsitoVerifica verifica(const QString &file, ElencoPigro &elenco)
@@ -82,42 +83,17 @@ EsitoVerifica verifica(const QString &file, ElencoPigro &elenco)
     return VerificaFirma(bytes, FormaPerNome(file), elenco.elenco().get(), QDateTime::currentDateTimeUtc());
 }
 
-int uso(QIODevice &err, const QString &testo)
-{
-    err.write(QStringLiteral("lentiva-cli: %1\nPer l'aiuto: lentiva-cli --help\n").arg(testo).toUtf8());
-    return 2;
-}
 } // namespace
 
-int ComandoFirma(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err)
+int ComandoFirma(const RigaLetta &riga, AmbienteComando &ambiente)
 {
-    QStringList file;
-    QStringList elenco
-        = CartelleCertificatori(dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    bool conElenco = false, comeJson = false, soloFile = false;
-    for (qsizetype i = 0; i < argomenti.size(); ++i) {
-        const QString &a = argomenti[i];
-        if (soloFile || a == QLatin1String("-") || !a.startsWith(QLatin1Char('-')))
-            file << a;
-        else if (a == QLatin1String("--"))
-            soloFile = true;
-        else if (a == QLatin1String("--json"))
-            comeJson = true;
-        else if (a != QLatin1String("--elenco"))
-            return uso(err, QStringLiteral("opzione non valida per firma: ") + a);
-        else if (conElenco)
-            return uso(err, QStringLiteral("opzione ripetuta: ") + a);
-        else if (i + 1 >= argomenti.size() || argomenti[i + 1].isEmpty())
-            return uso(err, QStringLiteral("manca il valore di ") + a);
-        else {
-            elenco = QStringList { argomenti[++i] };
-            conElenco = true;
-        }
-    }
-    if (file.isEmpty())
-        return uso(err, QStringLiteral("nessun file indicato"));
-
-    ElencoPigro elenchi(elenco);
+    const QStringList &file = riga.operandi;
+    const bool comeJson = riga.ha("--json");
+    ElencoPigro elenchi(riga.ha("--elenco") ? QStringList { riga.valore("--elenco") }
+                                            : CartelleCertificatori(ambiente.dirProgramma,
+                                                QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    QIODevice &out = ambiente.out;
+    QIODevice &err = ambiente.err;
     bool tuttoBene = true;
     for (qsizetype i = 0; i < file.size(); ++i) {
         try {

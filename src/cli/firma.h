@@ -2,16 +2,17 @@
 // block or one JSON object per line; and the outcome word for info --json.
 #pragma once
 
+#include "cli/comandi.h"
+#include "cli/rigacomando.h"
+
 #include <QString>
-#include <QStringList>
 
 class ElencoPigro;
-class QIODevice;
 
-// Runs "firma" with the arguments after the command's name. The trusted lists
-// are those of CERTIFICATORI/ in dirProgramma, or the file of --elenco. Exit
-// code 0 when every file is valida or assente, 1 otherwise, 2 for a usage error.
-int ComandoFirma(const QStringList &argomenti, const QString &dirProgramma, QIODevice &out, QIODevice &err);
+// Runs "firma" as the command line says. The trusted lists are those of
+// CERTIFICATORI/ in the program folder, or the file of --elenco. Exit code 0
+// when every file is valida or assente, 1 otherwise.
+int ComandoFirma(const RigaLetta &riga, AmbienteComando &ambiente);
 
 // The outcome word of the file's signatures ("valida", ...) with these lists.
 QString ParolaFirmaFile(const QString &file, ElencoPigro &elenco);

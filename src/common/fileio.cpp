@@ -204,3 +204,91 @@ void writeFileAtomically(const QString &path, QByteArrayView data)
     if (!file.commit())
         throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(displayPath(path), file.errorString()));
 }
+
+namespace {
+// A group this big shares one barrier; few enough descriptors stay open.
+constexpr size_t kGruppo = 64;
+
+bool scriviTutto(int fd, QByteArrayView dati)
+{
+    for (qsizetype fatti = 0; fatti < dati.size();) {
+        const ssize_t n = ::write(fd, dati.data() + fatti, static_cast<size_t>(dati.size() - fatti));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        fatti += n;
+    }
+    return true;
+}
+} // namespace
+
+ScritturaInGruppo::ScritturaInGruppo(std::function<void(const QString &, const QString &)> fallito)
+    : fallito_(std::move(fallito))
+{
+}
+
+ScritturaInGruppo::~ScritturaInGruppo()
+{
+    concludi();
+}
+
+void ScritturaInGruppo::scrivi(const QString &percorso, QByteArrayView dati)
+{
+    const QFileInfo info(percorso);
+    const int fd = ::open(QFile::encodeName(info.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        writeFileAtomically(percorso, dati);
+        return;
+    }
+    // A link (which the single writer follows) or anything but a file in the
+    // way: that writer writes it, or says why it cannot.
+    struct stat esistente;
+    const QByteArray nome = QFile::encodeName(percorso);
+    if (::lstat(nome.constData(), &esistente) == 0 && !S_ISREG(esistente.st_mode)) {
+        ::close(fd);
+        writeFileAtomically(percorso, dati);
+        return;
+    }
+    if ((::stat(nome.constData(), &esistente) == 0 && ::fchmod(fd, esistente.st_mode & 07777) != 0)
+        || !scriviTutto(fd, dati)) {
+        ::close(fd);
+        throw Exception(QStringLiteral("Stream write error"));
+    }
+    attesa_.push_back({ percorso, fd });
+    if (attesa_.size() >= kGruppo)
+        concludi();
+}
+
+void ScritturaInGruppo::concludi()
+{
+    if (attesa_.empty())
+        return;
+    // One barrier for the whole group: its bytes are on the disk before any name.
+    const bool durevoli = ::syncfs(attesa_.front().fd) == 0;
+    const int erroreSync = errno;
+    for (const InAttesa &a : attesa_) {
+        const QByteArray finale = QFile::encodeName(a.percorso);
+        const QByteArray sorgente = "/proc/self/fd/" + QByteArray::number(a.fd);
+        bool fatto = durevoli
+            && ::linkat(AT_FDCWD, sorgente.constData(), AT_FDCWD, finale.constData(), AT_SYMLINK_FOLLOW) == 0;
+        if (durevoli && !fatto && errno == EEXIST) {
+            // Replaced as a whole: named aside, then renamed over it.
+            const QByteArray accanto
+                = finale + ".lentiva-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(a.fd);
+            fatto = ::linkat(AT_FDCWD, sorgente.constData(), AT_FDCWD, accanto.constData(), AT_SYMLINK_FOLLOW) == 0;
+            if (fatto && ::rename(accanto.constData(), finale.constData()) != 0) {
+                fatto = false;
+                const int e = errno;
+                ::unlink(accanto.constData());
+                errno = e;
+            }
+        }
+        const int errore = durevoli ? errno : erroreSync;
+        ::close(a.fd);
+        if (!fatto)
+            fallito_(a.percorso,
+                QStringLiteral("Cannot create file \"%1\". %2").arg(displayPath(a.percorso), qt_error_string(errore)));
+    }
+    attesa_.clear();
+}

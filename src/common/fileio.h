@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QFile>
 #include <QString>
+#include <functional>
+#include <vector>
 
 // A file exists only if it is a file; a folder only if it is a folder.
 bool fileExists(const QString &path);
@@ -40,3 +42,32 @@ QByteArray loadTextAsLines(const QString &path);
 // leaves a truncated file nor destroys an earlier one. Throws Exception with
 // "Cannot create file ..." or "Stream write error".
 void writeFileAtomically(const QString &path, QByteArrayView data);
+
+// Many files written as writeFileAtomically writes one (whole or nothing, an
+// earlier file's permissions kept), for a command that writes a page per
+// input: each file is written without a name, a group of them is made durable
+// with one barrier instead of one each, then each is given its name. Where
+// that cannot be done (a file system without unnamed files) writeFileAtomically
+// writes it at once. Errors that only naming meets come to fallito, later
+// than the file's own turn.
+class ScritturaInGruppo final {
+public:
+    explicit ScritturaInGruppo(std::function<void(const QString &percorso, const QString &errore)> fallito);
+    // Names what is still waiting.
+    ~ScritturaInGruppo();
+    ScritturaInGruppo(const ScritturaInGruppo &) = delete;
+    ScritturaInGruppo &operator=(const ScritturaInGruppo &) = delete;
+
+    // Throws Exception as writeFileAtomically does.
+    void scrivi(const QString &percorso, QByteArrayView dati);
+    // Makes the waiting files durable and names them.
+    void concludi();
+
+private:
+    struct InAttesa {
+        QString percorso;
+        int fd;
+    };
+    std::function<void(const QString &, const QString &)> fallito_;
+    std::vector<InAttesa> attesa_;
+};

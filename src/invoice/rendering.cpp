@@ -7,7 +7,6 @@
 #include "invoice/xmlcache.h"
 #include "invoice/xmlload.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -19,6 +18,7 @@
 #include <libxslt/xsltutils.h>
 #include <map>
 #include <mutex>
+#include <sys/stat.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -131,18 +131,23 @@ QByteArray serializeUtf8(xmlDoc *result, xsltStylesheet *style)
 } // namespace
 
 namespace {
-// What a stylesheet file looked like when it was compiled.
+// What a stylesheet file looked like when it was compiled: one look-up, no
+// time zone (a local time would make every look read the zone file).
 struct Impronta {
     QString percorso;
     qint64 dimensione = -1;
-    QDateTime modifica;
+    qint64 secondi = 0;
+    qint64 nanosecondi = 0;
     bool operator==(const Impronta &) const = default;
 };
 
 Impronta improntaDi(const QString &percorso)
 {
-    const QFileInfo info(percorso);
-    return { percorso, info.exists() ? info.size() : -1, info.lastModified() };
+    struct stat s;
+    if (::stat(QFile::encodeName(percorso).constData(), &s) != 0)
+        return { percorso };
+    return { percorso, static_cast<qint64>(s.st_size), static_cast<qint64>(s.st_mtim.tv_sec),
+        static_cast<qint64>(s.st_mtim.tv_nsec) };
 }
 
 // The files the compiled stylesheet was read from besides its own: its
@@ -190,12 +195,13 @@ struct FogliCompilati::Dati {
         XmlPtr<xsltStylesheet> foglio;
         QList<Impronta> file; // the stylesheet's own first
     };
+    FogliCompilati::Controllo controllo;
     std::map<QString, Voce> voci;
     int compilazioni = 0;
 };
 
-FogliCompilati::FogliCompilati()
-    : d_(std::make_unique<Dati>())
+FogliCompilati::FogliCompilati(Controllo controllo)
+    : d_(std::make_unique<Dati>(Dati { controllo, {}, 0 }))
 {
 }
 
@@ -238,7 +244,8 @@ QString TrasformaDocumentoXsl(xmlDoc *invoice, const QString &foglioStile, Fogli
     const auto immutato = [](const FogliCompilati::Dati::Voce &v) {
         return std::all_of(v.file.begin(), v.file.end(), [](const Impronta &i) { return improntaDi(i.percorso) == i; });
     };
-    if (voce == voci.end() || !immutato(voce->second)) {
+    if (voce == voci.end()
+        || (fogli.d_->controllo == FogliCompilati::Controllo::AdOgniUso && !immutato(voce->second))) {
         if (voce != voci.end())
             voci.erase(voce);
         // Looked at before it is read, so a change while it compiles shows next time.

@@ -9,13 +9,15 @@
 struct _xmlDoc;
 
 // Compiled stylesheets, kept by their owner (the window for its run, the
-// command line for one command) and handed to each rendering. A stylesheet is
-// compiled again as soon as its file or one it includes changed its size or
-// modification time, so an edited stylesheet is still picked up; one that
-// fails to load or compile is never kept.
+// command line for one command) and handed to each rendering. For the window
+// a stylesheet is compiled again as soon as its file or one it includes
+// changed its size or modification time, so an edited stylesheet is still
+// picked up; a command over many files looks at them once, at the first use.
+// One that fails to load or compile is never kept.
 class FogliCompilati final {
 public:
-    FogliCompilati();
+    enum class Controllo { AdOgniUso, UnaVolta };
+    explicit FogliCompilati(Controllo controllo = Controllo::AdOgniUso);
     ~FogliCompilati();
     FogliCompilati(const FogliCompilati &) = delete;
     FogliCompilati &operator=(const FogliCompilati &) = delete;

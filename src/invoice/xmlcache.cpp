@@ -6,6 +6,9 @@
 
 #include <QFile>
 #include <QHash>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 thread_local LetturaUnica *corrente = nullptr;
@@ -72,9 +75,53 @@ size_t improntaDi(QByteArrayView bytes)
     return h;
 }
 
-// The same fingerprint read from the file; fails as reading the whole file does.
-size_t improntaDelFile(const QString &fileXml, qsizetype &dimensione)
+// The fingerprint of the file read with one open, its reads and one close;
+// false when that fails, so that the slower way below tells why.
+bool improntaDiretta(const QString &fileXml, qsizetype attesa, size_t &h, qsizetype &dimensione)
 {
+    const int fd = ::open(QFile::encodeName(fileXml).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Room for the size expected and a byte more, to see that it ends there;
+    // chunks as improntaDi's beyond.
+    QByteArray pezzo(std::min(kPezzo, attesa + 1), Qt::Uninitialized);
+    h = kSeme;
+    dimensione = 0;
+    qsizetype n = 0; // in the chunk at hand
+    bool letto = true;
+    for (;;) {
+        const ssize_t got = ::read(fd, pezzo.data() + n, static_cast<size_t>(pezzo.size() - n));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            letto = got == 0;
+            break;
+        }
+        n += got;
+        if (n < pezzo.size())
+            continue;
+        if (pezzo.size() < kPezzo) {
+            pezzo.resize(kPezzo);
+            continue;
+        }
+        h = qHash(QByteArrayView(pezzo.constData(), n), h);
+        dimensione += n;
+        n = 0;
+    }
+    if (n > 0) {
+        h = qHash(QByteArrayView(pezzo.constData(), n), h);
+        dimensione += n;
+    }
+    ::close(fd);
+    return letto;
+}
+
+// The same fingerprint read from the file; fails as reading the whole file does.
+size_t improntaDelFile(const QString &fileXml, qsizetype attesa, qsizetype &dimensione)
+{
+    size_t diretta = 0;
+    if (improntaDiretta(fileXml, attesa, diretta, dimensione))
+        return diretta;
     QFile file(fileXml);
     openForReading(file);
     QByteArray pezzo(kPezzo, Qt::Uninitialized);
@@ -108,7 +155,8 @@ std::shared_ptr<xmlDoc> FatturaAnalizzata(const QString &fileXml, XmlLoadError &
     // Checking them streams the file, so a big invoice is not held twice.
     if (corrente != nullptr && corrente->doc_ && corrente->file_ == fileXml) {
         qsizetype dimensione = 0;
-        if (improntaDelFile(fileXml, dimensione) == corrente->impronta_ && dimensione == corrente->dimensione_)
+        if (improntaDelFile(fileXml, corrente->dimensione_, dimensione) == corrente->impronta_
+            && dimensione == corrente->dimensione_)
             return corrente->doc_;
     }
 

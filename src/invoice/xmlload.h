@@ -7,6 +7,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltInternals.h>
 
 struct XmlLoadError {
     QString reason; // the parser's own words

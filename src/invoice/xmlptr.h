@@ -1,24 +1,28 @@
-// Ownership of libxml2/libxslt handles: one overloaded deleter for them all.
-// Internal to the invoice module; public headers never include libxml2.
+// Ownership of libxml2/libxslt handles: one overloaded deleter for them all,
+// for every module that holds them (the signature module's documents too).
+// Only forward declarations here: the header needs no libxml2 headers.
 #pragma once
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-#include <libxslt/security.h>
-#include <libxslt/transform.h>
-#include <libxslt/xsltInternals.h>
 #include <memory>
 
+struct _xmlDoc;
+struct _xmlParserCtxt;
+struct _xmlOutputBuffer;
+struct _xsltStylesheet;
+struct _xsltTransformContext;
+struct _xsltSecurityPrefs;
+typedef unsigned char xmlChar; // as libxml2 declares it
+
 struct XmlDeleter {
-    void operator()(xmlChar *p) const { xmlFree(p); }
-    void operator()(xmlDoc *p) const { xmlFreeDoc(p); }
-    void operator()(xmlParserCtxt *p) const { xmlFreeParserCtxt(p); }
-    void operator()(xmlOutputBuffer *p) const { xmlOutputBufferClose(p); }
-    void operator()(xsltStylesheet *p) const { xsltFreeStylesheet(p); }
-    void operator()(xsltTransformContext *p) const { xsltFreeTransformContext(p); }
-    void operator()(xsltSecurityPrefs *p) const { xsltFreeSecurityPrefs(p); }
+    void operator()(xmlChar *p) const; // strings libxml2 hands over (xmlFree)
+    void operator()(_xmlDoc *p) const;
+    void operator()(_xmlParserCtxt *p) const;
+    void operator()(_xmlOutputBuffer *p) const;
+    void operator()(_xsltStylesheet *p) const;
+    void operator()(_xsltTransformContext *p) const;
+    void operator()(_xsltSecurityPrefs *p) const;
 };
 
 template <typename T> using XmlPtr = std::unique_ptr<T, XmlDeleter>;
-using XmlDocPtr = XmlPtr<xmlDoc>;
-using XmlOutPtr = XmlPtr<xmlOutputBuffer>;
+using XmlDocPtr = XmlPtr<_xmlDoc>;
+using XmlOutPtr = XmlPtr<_xmlOutputBuffer>;

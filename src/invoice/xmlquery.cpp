@@ -29,15 +29,6 @@ bool isAscii(const QByteArray &text)
     return true;
 }
 
-// Names come as UTF-8 from the parser; compared as 8-bit text.
-QByteArray localName8(const xmlNode *node)
-{
-    QByteArray name = qualifiedName(node);
-    if (!isAscii(name))
-        name = toWindows1252(QString::fromUtf8(name));
-    return NomeLocale(name);
-}
-
 bool isAscii(const char *text)
 {
     for (; *text != 0; ++text)
@@ -51,13 +42,12 @@ char foldAscii(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
-// The element's localName8 equals the step. When every name of the document
-// is plain (ASCII, no ":"), the local name is the name itself and is compared
-// in place: the walk tries every element against every path.
-bool matchesStep(const xmlNode *node, const QByteArray &step, bool plainNames)
+// The element's NomeLocale8 equals the step. A plain name (ASCII, no ":") is
+// its own local name and is compared in place: the walk tries every element.
+bool matchesStep(const xmlNode *node, const QByteArray &step)
 {
-    if (!plainNames)
-        return equalsIgnoreAsciiCase(localName8(node), step);
+    if (!NomeSemplice(node))
+        return equalsIgnoreAsciiCase(NomeLocale8(node), step);
     const auto *name = reinterpret_cast<const char *>(node->name);
     const qsizetype n = step.size();
     qsizetype i = 0;
@@ -67,11 +57,11 @@ bool matchesStep(const xmlNode *node, const QByteArray &step, bool plainNames)
     return i == n;
 }
 
-bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype index, Trovati &found, bool plainNames)
+bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype index, Trovati &found)
 {
     if (element == nullptr)
         return false;
-    if (!matchesStep(element, steps[index], plainNames))
+    if (!matchesStep(element, steps[index]))
         return false;
     if (index == steps.size() - 1) {
         found.push_back(element);
@@ -79,19 +69,19 @@ bool CercaPercorso(xmlNode *element, const QByteArrayList &steps, qsizetype inde
     }
     bool result = false;
     for (xmlNode *child = element->children; child != nullptr; child = child->next)
-        if (child->type == XML_ELEMENT_NODE && CercaPercorso(child, steps, index + 1, found, plainNames))
+        if (child->type == XML_ELEMENT_NODE && CercaPercorso(child, steps, index + 1, found))
             result = true;
     return result;
 }
 
-void CercaNodi(xmlNode *element, const QByteArrayList &steps, Trovati &found, bool plainNames)
+void CercaNodi(xmlNode *element, const QByteArrayList &steps, Trovati &found)
 {
     if (element == nullptr)
         return;
-    CercaPercorso(element, steps, 0, found, plainNames);
+    CercaPercorso(element, steps, 0, found);
     for (xmlNode *child = element->children; child != nullptr; child = child->next)
         if (child->type == XML_ELEMENT_NODE)
-            CercaNodi(child, steps, found, plainNames);
+            CercaNodi(child, steps, found);
 }
 
 QString elementText(const xmlNode *element)
@@ -116,13 +106,7 @@ QByteArrayList PassiPercorso(const QByteArray &path)
 void CercaElementi(xmlNode *start, const QByteArrayList &steps, Trovati &found)
 {
     if (!steps.isEmpty())
-        CercaNodi(start, steps, found, false);
-}
-
-void CercaDa(xmlNode *start, const QByteArrayList &steps, Trovati &found)
-{
-    if (!steps.isEmpty())
-        CercaPercorso(start, steps, 0, found, true);
+        CercaNodi(start, steps, found);
 }
 
 bool NomeSemplice(const xmlNode *element)
@@ -131,6 +115,15 @@ bool NomeSemplice(const xmlNode *element)
     return isAscii(name) && std::strchr(name, ':') == nullptr
         && (element->ns == nullptr || element->ns->prefix == nullptr
             || isAscii(reinterpret_cast<const char *>(element->ns->prefix)));
+}
+
+// Names come as UTF-8 from the parser; compared as 8-bit text.
+QByteArray NomeLocale8(const xmlNode *node)
+{
+    QByteArray name = qualifiedName(node);
+    if (!isAscii(name))
+        name = toWindows1252(QString::fromUtf8(name));
+    return NomeLocale(name);
 }
 
 QByteArray ValoreElemento(const xmlNode *element)

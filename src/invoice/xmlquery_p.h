@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <libxml/tree.h>
 #include <vector>
 
 using Trovati = std::vector<xmlNode *>;
@@ -21,9 +22,9 @@ void CercaElementi(xmlNode *start, const QByteArrayList &steps, Trovati &found);
 // the name is its own local name.
 bool NomeSemplice(const xmlNode *element);
 
-// Appends what the path finds when its first step is matched at start alone
-// (one of the starts CercaElementi tries), for a document of plain names.
-void CercaDa(xmlNode *start, const QByteArrayList &steps, Trovati &found);
+// The element's local name as the query compares it: the name in code page
+// 1252 after its first ":".
+QByteArray NomeLocale8(const xmlNode *element);
 
 // The element's trimmed text in code page 1252; throws Exception "Element does
 // not contain a single text node" as the query does.

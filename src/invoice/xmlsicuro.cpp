@@ -3,19 +3,14 @@
 
 #include "invoice/xmlload.h"
 
-void LiberaDocumentoXml::operator()(_xmlDoc *doc) const
-{
-    xmlFreeDoc(doc);
-}
-
 DocumentoXml CaricaXmlSicuro(const QByteArray &bytes, QString &errore, RigheXml righe)
 {
     XmlLoadError error;
-    XmlDocPtr doc = parseXml(bytes, QByteArray(), Whitespace::Keep, error, nullptr,
+    DocumentoXml doc = parseXml(bytes, QByteArray(), Whitespace::Keep, error, nullptr,
         righe == RigheXml::OltreLimite ? XML_PARSE_BIG_LINES : 0);
     if (!doc)
         errore = loadErrorText(error);
-    return DocumentoXml(doc.release());
+    return doc;
 }
 
 void InizializzaXml()

@@ -3,16 +3,13 @@
 // declarations, every text node kept as written.
 #pragma once
 
+#include "invoice/xmlptr.h"
+
 #include <QByteArray>
 #include <QString>
-#include <memory>
 
-struct _xmlDoc;
-
-struct LiberaDocumentoXml {
-    void operator()(_xmlDoc *doc) const;
-};
-using DocumentoXml = std::unique_ptr<_xmlDoc, LiberaDocumentoXml>;
+// The document's owner: the one every module uses (invoice/xmlptr.h).
+using DocumentoXml = XmlDocPtr;
 
 // Line numbers past 65535 are lost unless asked for (libxml2 then keeps them
 // in the text nodes, where xmlGetLineNo finds them).

@@ -5,7 +5,9 @@
 #include "app/modelloarchivio.h"
 #include "archivio/csv.h"
 #include "archivio/zipprova.h"
+#include "common/fileio.h"
 #include "common/folders.h"
+#include "common/messages.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -156,7 +158,12 @@ TEST_F(FinestraArchivioTest, AFolderDroppedIsListedSearchedExportedAndItsRowsOpe
     archivio().btnEsportaCsvClick();
     EXPECT_EQ(readBytes(csv), CsvRighe({ &filtro.riga(0), &filtro.riga(1) }));
     dialogs.answers << csv;
-    archivio().btnEsportaRigheClick();
+    QSignalSpy esportata(&archivio(), &FinestraArchivio::esportazioneFinita);
+    archivio().btnEsportaLineeClick();
+    EXPECT_TRUE(archivio().inEsportazione());
+    EXPECT_FALSE(archivio().findChild<QPushButton *>(QStringLiteral("btnEsportaLinee"))->isEnabled());
+    ASSERT_TRUE(esportata.wait(20000));
+    EXPECT_FALSE(archivio().inEsportazione());
     const QByteArray zip = (cartella + QStringLiteral("/b.zip")).toUtf8();
     EXPECT_EQ(readBytes(csv),
         "\xEF\xBB\xBF"
@@ -165,6 +172,15 @@ TEST_F(FinestraArchivioTest, AFolderDroppedIsListedSearchedExportedAndItsRowsOpe
             + zip + ";../b.xml;1;B-2;31/01/2019;Rossi S.r.l.;1;;Ore;;;;0,10;22,00\r\n" + zip
             + ";c.xml;1;C-3;31/01/2019;Rossi S.r.l.;1;;Ore;;;;0,20;22,00\r\n");
     EXPECT_EQ(dialogs.proposedNames, QStringList({ QStringLiteral("fatture.csv"), QStringLiteral("righe.csv") }));
+    // A file that cannot be written: its error, and the window as before.
+    const QString altrove = programFolder + QStringLiteral("manca/righe.csv");
+    const std::string errore = errorOf([&] { writeFileAtomically(altrove, QByteArray()); });
+    dialogs.answers << altrove;
+    archivio().btnEsportaLineeClick();
+    ASSERT_TRUE(esportata.wait(20000));
+    EXPECT_EQ(dialogs.errors, QStringList { testoErrore(QString::fromStdString(errore)) });
+    EXPECT_TRUE(archivio().findChild<QPushButton *>(QStringLiteral("btnEsportaLinee"))->isEnabled());
+    dialogs.errors.clear();
 
     // Enter on a row inside the ZIP opens it in the main window from a private copy.
     auto *tabella = archivio().findChild<QTableView *>(QStringLiteral("tabella"));

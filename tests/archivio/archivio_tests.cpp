@@ -14,7 +14,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <stop_token>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray fattura(const QByteArray &corpi, const QByteArray &cedente = "<Denominazione>Rossi S.r.l.</Denominazione>")
@@ -175,7 +178,7 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
     OpzioniArchivio opzioni;
     opzioni.fili = 2;
     ElencoPigro senzaElenco { QStringList() };
-    opzioni.firme = &senzaElenco;
+    opzioni.elenchi = &senzaElenco;
     const Raccolta r = leggi({ dir.path() }, opzioni);
     const QString zip = QStringLiteral("archivio.zip|");
     const QString g = QStringLiteral("|1|FPR12|TD01|fattura|%1|2024-03-05|Rossi S.r.l.|IT01234567890|Anna Bianchi|"
@@ -221,10 +224,82 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
         QStringLiteral("9 fatture; EUR: imponibile 310,59, imposta 62,33, totale 372,92; non sommate (importi non "
                        "numerici): %1lotto.xml (corpo 2)")
             .arg(radice));
-    // Listing wrote nothing, and one worker gives the same list as two.
+    // Listing wrote nothing.
     EXPECT_EQ(contenuto(dir.path()), prima);
+}
+
+TEST_F(Archivio, AnyNumberOfWorkersGivesTheSameRowsInTheSameOrder)
+{
+    QDir().mkpath(radice + QStringLiteral("molte"));
+    for (int i = 1; i <= 40; ++i)
+        writeBytes(radice + QStringLiteral("molte/%1.xml").arg(i, 3, 10, QLatin1Char('0')),
+            fattura(corpo(QByteArray::number(i), riepilogo("1.00", "0.22"))));
+    OpzioniArchivio opzioni;
     opzioni.fili = 1;
-    EXPECT_EQ(campi(leggi({ dir.path() }, opzioni).tutte, radice), campi(r.tutte, radice));
+    const Raccolta uno = leggi({ dir.path() }, opzioni);
+    ASSERT_EQ(uno.tutte.size(), 49u);
+    for (const int fili : { 2, 3, 8, 64 }) {
+        SCOPED_TRACE(fili);
+        opzioni.fili = fili;
+        const Raccolta r = leggi({ dir.path() }, opzioni);
+        EXPECT_EQ(campi(r.tutte, radice), campi(uno.tutte, radice));
+        EXPECT_EQ(r.scarti, uno.scarti);
+    }
+}
+
+// Stopped at the first rows: nothing more is handed out, and each worker
+// opens at most the file it was reading (counted with inotify) before the
+// reading returns.
+TEST_F(Archivio, AStopInTheMiddleEndsTheReadingAtOnce)
+{
+    const QString cartella = radice + QStringLiteral("molte");
+    QDir().mkpath(cartella);
+    for (int i = 1; i <= 300; ++i)
+        writeBytes(cartella + QStringLiteral("/%1.xml").arg(i, 3, 10, QLatin1Char('0')),
+            fattura(corpo(QByteArray::number(i), riepilogo("1.00", "0.22"))));
+    const int sorveglia = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(sorveglia, 0);
+    ASSERT_GE(inotify_add_watch(sorveglia, QFile::encodeName(cartella).constData(), IN_OPEN), 0);
+    const auto aperti = [&] {
+        int n = 0;
+        alignas(inotify_event) char eventi[64 * 1024];
+        for (ssize_t letti; (letti = read(sorveglia, eventi, sizeof eventi)) > 0;)
+            for (char *e = eventi; e < eventi + letti;
+                 e += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(e)->len)
+                n += (reinterpret_cast<inotify_event *>(e)->mask & IN_ISDIR) == 0;
+        return n;
+    };
+    for (const int fili : { 1, 4 }) {
+        SCOPED_TRACE(fili);
+        aperti();
+        struct Fermo final : Ricevitore {
+            std::stop_source fonte;
+            std::function<int()> aperti;
+            int quante = 0, prima = -1, dopo = 0;
+            void righe(std::vector<RigaArchivio> &&nuove) override
+            {
+                ++dopo;
+                quante += static_cast<int>(nuove.size());
+                if (prima < 0) {
+                    prima = aperti();
+                    fonte.request_stop();
+                    dopo = 0;
+                }
+            }
+            void nonFattura(FileNonFattura &&) override { ++dopo; }
+            void sdi(qsizetype, const QString &) override { ++dopo; }
+        } fermo;
+        fermo.aperti = aperti;
+        OpzioniArchivio opzioni;
+        opzioni.fili = fili;
+        opzioni.stop = fermo.fonte.get_token();
+        LeggiArchivio({ cartella }, opzioni, fermo);
+        EXPECT_EQ(fermo.quante, 1);
+        EXPECT_EQ(fermo.dopo, 0);
+        EXPECT_GE(fermo.prima, 1);
+        EXPECT_LE(aperti(), fili - 1);
+    }
+    ::close(sorveglia);
 }
 
 TEST_F(Archivio, ChosenSourcesAreReadAloneWithTheirLinesAndCsv)

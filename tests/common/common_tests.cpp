@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/testsupport.h"
@@ -196,6 +197,46 @@ TEST(Files, MessagesAndWholeOrNothingWrites)
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(blocked))) << e.what();
     }
     EXPECT_TRUE(directoryExists(blocked + QStringLiteral("/x/y")));
+}
+
+// A group of pages: each whole under its name after the group's one barrier,
+// an earlier file replaced with its permissions kept, a link written through
+// (as the single writer does), a folder in the way refused at once, and a
+// name that can no longer be given reported with its reason.
+TEST(Files, PagesWrittenInGroupsWholeOrNothing)
+{
+    QTemporaryDir dir;
+    const auto f = [&](int i) { return dir.filePath(QStringLiteral("p%1.html").arg(i)); };
+    writeBytes(f(3), "vecchia");
+    QFile::setPermissions(f(3), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+    writeBytes(dir.filePath(QStringLiteral("vera.html")), "x");
+    QFile::link(dir.filePath(QStringLiteral("vera.html")), f(5));
+    QStringList falliti;
+    {
+        ScritturaInGruppo gruppo([&](const QString &p, const QString &e) { falliti << p + u'|' + e; });
+        for (int i = 0; i < 70; ++i)
+            gruppo.scrivi(f(i), "pagina " + QByteArray::number(i));
+        EXPECT_EQ(readBytes(f(10)), "pagina 10"); // the first group is named already
+        EXPECT_FALSE(QFileInfo::exists(f(69)));
+        ASSERT_TRUE(QDir().mkdir(dir.filePath(QStringLiteral("cartella.html"))));
+        EXPECT_EQ(errorOf([&] { gruppo.scrivi(dir.filePath(QStringLiteral("cartella.html")), "x"); }),
+            errorOf([&] { writeFileAtomically(dir.filePath(QStringLiteral("cartella.html")), "x"); }));
+        const QString sotto = dir.filePath(QStringLiteral("sotto"));
+        QDir().mkdir(sotto);
+        gruppo.scrivi(sotto + QStringLiteral("/q.html"), "q");
+        ASSERT_TRUE(QDir().rmdir(sotto)); // nothing in it has a name yet
+    }
+    for (int i = 0; i < 70; ++i)
+        EXPECT_EQ(readBytes(f(i)), "pagina " + QByteArray::number(i)) << i;
+    struct stat modo;
+    ASSERT_EQ(::stat(QFile::encodeName(f(3)).constData(), &modo), 0);
+    EXPECT_EQ(modo.st_mode & 0777, 0640u);
+    EXPECT_TRUE(QFileInfo(f(5)).isSymLink());
+    EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("vera.html"))), "pagina 5");
+    EXPECT_EQ(falliti,
+        QStringList { dir.filePath(QStringLiteral("sotto/q.html")) + QStringLiteral("|Cannot create file \"")
+            + dir.filePath(QStringLiteral("sotto/q.html")) + QStringLiteral("\". No such file or directory") });
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 71); // nothing left aside
 }
 
 // The attachments folder for a program folder, with the documents folder given.

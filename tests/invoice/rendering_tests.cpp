@@ -97,6 +97,15 @@ TEST_F(Rendering, CompiledStylesheetsServeWhileTheirFilesAreUnchanged)
         (u("Errore nel caricamento XSL: ") + path("stile.xsl")).toStdString());
 }
 
+TEST_F(Rendering, ACommandLooksAtItsStylesheetsOnce)
+{
+    FogliCompilati lotto(FogliCompilati::Controllo::UnaVolta);
+    EXPECT_TRUE(TrasformaXsl(path("f.xml"), path("stile.xsl"), lotto).contains(u("<p>N. ")));
+    writeBytes(path("parti-comuni.xsl"), QByteArray(kIncluded).replace("N. ", "Num. "));
+    EXPECT_TRUE(TrasformaXsl(path("f.xml"), path("stile.xsl"), lotto).contains(u("<p>N. ")));
+    EXPECT_EQ(lotto.compilazioni(), 1);
+}
+
 TEST_F(Rendering, FailuresCarryTheirMessages)
 {
     EXPECT_EQ(errorOf(path("manca.xml"), path("stile.xsl")), u("Errore nel caricamento XML: ") + path("manca.xml"));
