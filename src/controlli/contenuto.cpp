@@ -565,13 +565,17 @@ private:
                 false);
     }
 
-    // The document types of self-invoices and reverse charge.
+    // The document types of self-invoices, reverse charge and the
+    // recipient's report of a missing or irregular invoice (TD29, from
+    // 1 April 2025: another subject, an Italian supplier, the recipient's
+    // VAT number).
     void tipoDocumento(const xmlNode *documento)
     {
         const bool stesso = stessoSoggetto(cedente_, cessionario_);
         if (stesso
             && tra(tipo_,
-                { "TD01", "TD02", "TD03", "TD06", "TD16", "TD17", "TD18", "TD19", "TD20", "TD24", "TD25", "TD28" }))
+                { "TD01", "TD02", "TD03", "TD06", "TD16", "TD17", "TD18", "TD19", "TD20", "TD24", "TD25", "TD28",
+                    "TD29" }))
             aggiungi("00471", documento, "TipoDocumento", tipo_, QStringLiteral("cedente e cessionario diversi"),
                 QStringLiteral("Con il tipo documento %1 cedente e cessionario devono essere soggetti diversi: qui "
                                "sono lo stesso.")
@@ -588,10 +592,17 @@ private:
                     .arg(tipo_))
                 .corpo
                 = corpo_n_;
+        if (cedente_.iva != nullptr && cedente_.paese != QLatin1String("IT") && tipo_ == QLatin1String("TD29"))
+            aggiungi("00473", cedente_.iva, "IdPaese", cedente_.paese, QStringLiteral("IT"),
+                QStringLiteral("Con il tipo documento TD29 (comunicazione di una fattura omessa o irregolare) il "
+                               "cedente deve essere italiano: qui il paese è %1.")
+                    .arg(cedente_.paese))
+                .corpo
+                = corpo_n_;
         const xmlNode *datiCessionario = Figlio(
             Figlio(Figlio(luogo_.radice, "FatturaElettronicaHeader"), "CessionarioCommittente"), "DatiAnagrafici");
         if (cessionario_.iva == nullptr && datiCessionario != nullptr
-            && tra(tipo_, { "TD16", "TD17", "TD18", "TD19", "TD20", "TD22", "TD23" }))
+            && tra(tipo_, { "TD16", "TD17", "TD18", "TD19", "TD20", "TD22", "TD23", "TD29" }))
             aggiungi("00475", datiCessionario, "IdFiscaleIVA", QString(), QStringLiteral("la partita IVA"),
                 QStringLiteral("Con il tipo documento %1 il cessionario, che emette il documento, deve indicare la "
                                "sua partita IVA.")
