@@ -249,8 +249,10 @@ private:
         const xmlNode *documento = Figlio(Figlio(corpo, "DatiGenerali"), "DatiGeneraliDocumento");
         tipo_ = Breve(Testo(Figlio(documento, "TipoDocumento")));
         dataEnumero(documento, corpo);
-        if (semplificata())
+        if (semplificata()) {
+            tipoDocumento(documento);
             return;
+        }
         aliquote_.clear();
         indiceAliquote_.clear();
         natureLinee_.svuota();
@@ -568,14 +570,14 @@ private:
     // The document types of self-invoices, reverse charge and the
     // recipient's report of a missing or irregular invoice (TD29, from
     // 1 April 2025: another subject, an Italian supplier, the recipient's
-    // VAT number).
+    // VAT number). The simplified invoice (TD07) also needs two subjects.
     void tipoDocumento(const xmlNode *documento)
     {
         const bool stesso = stessoSoggetto(cedente_, cessionario_);
         if (stesso
             && tra(tipo_,
-                { "TD01", "TD02", "TD03", "TD06", "TD16", "TD17", "TD18", "TD19", "TD20", "TD24", "TD25", "TD28",
-                    "TD29" }))
+                { "TD01", "TD02", "TD03", "TD06", "TD07", "TD16", "TD17", "TD18", "TD19", "TD20", "TD24", "TD25",
+                    "TD28", "TD29" }))
             aggiungi("00471", documento, "TipoDocumento", tipo_, QStringLiteral("cedente e cessionario diversi"),
                 QStringLiteral("Con il tipo documento %1 cedente e cessionario devono essere soggetti diversi: qui "
                                "sono lo stesso.")

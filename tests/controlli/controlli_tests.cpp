@@ -73,11 +73,12 @@ struct Caso {
     const char *codici; // every finding's code ("avviso" for a warning), the one shown below first; empty: none
     const char *campo; // of the first finding with the first code
     const char *messaggio;
+    const char *base = Buona; // the good invoice the changes apply to
 };
 
 void verifica(const Caso &c)
 {
-    QByteArray xml(Buona);
+    QByteArray xml(c.base);
     for (const auto &[da, a] : c.cambi)
         xml = cambia(xml, da, a);
     const RisultatoControlli r = ControllaFattura(schemi(), xml, Oggi);
@@ -350,6 +351,32 @@ const Caso Schema[] = {
         "DatiTrasmissione non può contenere testo, solo altri elementi." },
 };
 
+// Conforme too: a simplified invoice (TD07).
+const char *const BuonaSemplificata = R"(<?xml version="1.0" encoding="UTF-8"?>
+<p:FatturaElettronicaSemplificata versione="FSM10" xmlns:p="http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.0">
+<FatturaElettronicaHeader>
+<DatiTrasmissione><IdTrasmittente><IdPaese>IT</IdPaese><IdCodice>09876543217</IdCodice></IdTrasmittente>
+<ProgressivoInvio>00001</ProgressivoInvio><FormatoTrasmissione>FSM10</FormatoTrasmissione>
+<CodiceDestinatario>ABC1234</CodiceDestinatario></DatiTrasmissione>
+<CedentePrestatore><IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>01234567897</IdCodice></IdFiscaleIVA>
+<Denominazione>Studio Alfa</Denominazione><Sede><Indirizzo>Via Roma 1</Indirizzo><CAP>00100</CAP><Comune>Roma</Comune>
+<Nazione>IT</Nazione></Sede><RegimeFiscale>RF01</RegimeFiscale></CedentePrestatore>
+<CessionarioCommittente><IdentificativiFiscali><IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice>
+</IdFiscaleIVA></IdentificativiFiscali></CessionarioCommittente>
+</FatturaElettronicaHeader>
+<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD07</TipoDocumento><Divisa>EUR</Divisa>
+<Data>2024-05-10</Data><Numero>FS/1</Numero></DatiGeneraliDocumento></DatiGenerali>
+<DatiBeniServizi><Descrizione>Caffè</Descrizione><Importo>12.20</Importo><DatiIVA><Imposta>2.20</Imposta></DatiIVA>
+</DatiBeniServizi></FatturaElettronicaBody></p:FatturaElettronicaSemplificata>
+)";
+
+const Caso Semplificata[] = {
+    { "buona", {}, "", "", "", BuonaSemplificata },
+    { "00471_td07_stesso_soggetto", { { "12345678903", "01234567897" } }, "00471", "TipoDocumento",
+        "Con il tipo documento TD07 cedente e cessionario devono essere soggetti diversi: qui sono lo stesso.",
+        BuonaSemplificata },
+};
+
 class ControlliContenuto : public testing::TestWithParam<Caso> { };
 TEST_P(ControlliContenuto, CodiceCampoEFrase)
 {
@@ -358,6 +385,7 @@ TEST_P(ControlliContenuto, CodiceCampoEFrase)
 auto nomeCaso = [](const testing::TestParamInfo<Caso> &i) { return std::string(i.param.nome); };
 INSTANTIATE_TEST_SUITE_P(Controlli, ControlliContenuto, testing::ValuesIn(Contenuto), nomeCaso);
 INSTANTIATE_TEST_SUITE_P(Schema, ControlliContenuto, testing::ValuesIn(Schema), nomeCaso);
+INSTANTIATE_TEST_SUITE_P(Semplificata, ControlliContenuto, testing::ValuesIn(Semplificata), nomeCaso);
 
 TEST(Controlli, FiftySchemaErrorsThenOneFindingAndEveryContentFinding)
 {
