@@ -209,6 +209,20 @@ const Caso Contenuto[] = {
             { "<IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice></IdFiscaleIVA>", "" } },
         "00475", "1.4.1.1 IdFiscaleIVA",
         "Con il tipo documento TD17 il cessionario, che emette il documento, deve indicare la sua partita IVA." },
+    // TD28, a purchase from San Marino on a paper invoice with VAT: a supplier of San Marino, the buyer's VAT number.
+    { "td28_cedente_sammarinese",
+        { { "TD01", "TD28" },
+            { "<IdPaese>IT</IdPaese><IdCodice>01234567897", "<IdPaese>SM</IdPaese><IdCodice>01234567897" } },
+        "", "", "" },
+    { "00473_td28_cedente_non_sammarinese", { { "TD01", "TD28" } }, "00473", "1.2.1.1.1 IdPaese",
+        "Con il tipo documento TD28 (acquisto da San Marino) il cedente deve essere di San Marino: qui il paese è "
+        "IT." },
+    { "00475_td28_senza_partita_iva",
+        { { "TD01", "TD28" },
+            { "<IdPaese>IT</IdPaese><IdCodice>01234567897", "<IdPaese>SM</IdPaese><IdCodice>01234567897" },
+            { "<IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice></IdFiscaleIVA>", "" } },
+        "00475", "1.4.1.1 IdFiscaleIVA",
+        "Con il tipo documento TD28 il cessionario, che emette il documento, deve indicare la sua partita IVA." },
     // TD29, the recipient's report of a missing or irregular invoice (from 1 April 2025): an Italian supplier,
     // another subject than the recipient, the recipient's VAT number.
     { "td29_comunicazione", { { "TD01", "TD29" } }, "", "", "" },
