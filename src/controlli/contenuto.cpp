@@ -249,8 +249,10 @@ private:
         const xmlNode *documento = Figlio(Figlio(corpo, "DatiGenerali"), "DatiGeneraliDocumento");
         tipo_ = Breve(Testo(Figlio(documento, "TipoDocumento")));
         dataEnumero(documento, corpo);
-        if (semplificata())
+        if (semplificata()) {
+            tipoDocumento(documento);
             return;
+        }
         aliquote_.clear();
         indiceAliquote_.clear();
         natureLinee_.svuota();
@@ -565,13 +567,19 @@ private:
                 false);
     }
 
-    // The document types of self-invoices and reverse charge.
+    // The document types of self-invoices, reverse charge, purchases from
+    // San Marino on paper (TD28, from October 2022: a supplier of San
+    // Marino) and the recipient's report of a missing or irregular invoice
+    // (TD29, from April 2025: an Italian supplier); both carry the
+    // recipient's VAT number. The simplified invoice (TD07) also needs two
+    // subjects.
     void tipoDocumento(const xmlNode *documento)
     {
         const bool stesso = stessoSoggetto(cedente_, cessionario_);
         if (stesso
             && tra(tipo_,
-                { "TD01", "TD02", "TD03", "TD06", "TD16", "TD17", "TD18", "TD19", "TD20", "TD24", "TD25", "TD28" }))
+                { "TD01", "TD02", "TD03", "TD06", "TD07", "TD16", "TD17", "TD18", "TD19", "TD20", "TD24", "TD25",
+                    "TD28", "TD29" }))
             aggiungi("00471", documento, "TipoDocumento", tipo_, QStringLiteral("cedente e cessionario diversi"),
                 QStringLiteral("Con il tipo documento %1 cedente e cessionario devono essere soggetti diversi: qui "
                                "sono lo stesso.")
@@ -588,10 +596,24 @@ private:
                     .arg(tipo_))
                 .corpo
                 = corpo_n_;
+        if (cedente_.iva != nullptr && cedente_.paese != QLatin1String("SM") && tipo_ == QLatin1String("TD28"))
+            aggiungi("00473", cedente_.iva, "IdPaese", cedente_.paese, QStringLiteral("SM"),
+                QStringLiteral("Con il tipo documento TD28 (acquisto da San Marino) il cedente deve essere di San "
+                               "Marino: qui il paese è %1.")
+                    .arg(cedente_.paese))
+                .corpo
+                = corpo_n_;
+        if (cedente_.iva != nullptr && cedente_.paese != QLatin1String("IT") && tipo_ == QLatin1String("TD29"))
+            aggiungi("00473", cedente_.iva, "IdPaese", cedente_.paese, QStringLiteral("IT"),
+                QStringLiteral("Con il tipo documento TD29 (comunicazione di una fattura omessa o irregolare) il "
+                               "cedente deve essere italiano: qui il paese è %1.")
+                    .arg(cedente_.paese))
+                .corpo
+                = corpo_n_;
         const xmlNode *datiCessionario = Figlio(
             Figlio(Figlio(luogo_.radice, "FatturaElettronicaHeader"), "CessionarioCommittente"), "DatiAnagrafici");
         if (cessionario_.iva == nullptr && datiCessionario != nullptr
-            && tra(tipo_, { "TD16", "TD17", "TD18", "TD19", "TD20", "TD22", "TD23" }))
+            && tra(tipo_, { "TD16", "TD17", "TD18", "TD19", "TD20", "TD22", "TD23", "TD28", "TD29" }))
             aggiungi("00475", datiCessionario, "IdFiscaleIVA", QString(), QStringLiteral("la partita IVA"),
                 QStringLiteral("Con il tipo documento %1 il cessionario, che emette il documento, deve indicare la "
                                "sua partita IVA.")

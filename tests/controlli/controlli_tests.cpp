@@ -73,11 +73,12 @@ struct Caso {
     const char *codici; // every finding's code ("avviso" for a warning), the one shown below first; empty: none
     const char *campo; // of the first finding with the first code
     const char *messaggio;
+    const char *base = Buona; // the good invoice the changes apply to
 };
 
 void verifica(const Caso &c)
 {
-    QByteArray xml(Buona);
+    QByteArray xml(c.base);
     for (const auto &[da, a] : c.cambi)
         xml = cambia(xml, da, a);
     const RisultatoControlli r = ControllaFattura(schemi(), xml, Oggi);
@@ -208,6 +209,37 @@ const Caso Contenuto[] = {
             { "<IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice></IdFiscaleIVA>", "" } },
         "00475", "1.4.1.1 IdFiscaleIVA",
         "Con il tipo documento TD17 il cessionario, che emette il documento, deve indicare la sua partita IVA." },
+    // TD28, a purchase from San Marino on a paper invoice with VAT: a supplier of San Marino, the buyer's VAT number.
+    { "td28_cedente_sammarinese",
+        { { "TD01", "TD28" },
+            { "<IdPaese>IT</IdPaese><IdCodice>01234567897", "<IdPaese>SM</IdPaese><IdCodice>01234567897" } },
+        "", "", "" },
+    { "00473_td28_cedente_non_sammarinese", { { "TD01", "TD28" } }, "00473", "1.2.1.1.1 IdPaese",
+        "Con il tipo documento TD28 (acquisto da San Marino) il cedente deve essere di San Marino: qui il paese è "
+        "IT." },
+    { "00475_td28_senza_partita_iva",
+        { { "TD01", "TD28" },
+            { "<IdPaese>IT</IdPaese><IdCodice>01234567897", "<IdPaese>SM</IdPaese><IdCodice>01234567897" },
+            { "<IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice></IdFiscaleIVA>", "" } },
+        "00475", "1.4.1.1 IdFiscaleIVA",
+        "Con il tipo documento TD28 il cessionario, che emette il documento, deve indicare la sua partita IVA." },
+    // TD29, the recipient's report of a missing or irregular invoice (from 1 April 2025): an Italian supplier,
+    // another subject than the recipient, the recipient's VAT number.
+    { "td29_comunicazione", { { "TD01", "TD29" } }, "", "", "" },
+    { "00471_td29_stesso_soggetto", { { "TD01", "TD29" }, { "12345678903", "01234567897" } }, "00471",
+        "2.1.1.1 TipoDocumento",
+        "Con il tipo documento TD29 cedente e cessionario devono essere soggetti diversi: qui sono lo stesso." },
+    { "00473_td29_cedente_estero",
+        { { "TD01", "TD29" },
+            { "<IdPaese>IT</IdPaese><IdCodice>01234567897", "<IdPaese>DE</IdPaese><IdCodice>01234567897" } },
+        "00473", "1.2.1.1.1 IdPaese",
+        "Con il tipo documento TD29 (comunicazione di una fattura omessa o irregolare) il cedente deve essere "
+        "italiano: qui il paese è DE." },
+    { "00475_td29_senza_partita_iva",
+        { { "TD01", "TD29" },
+            { "<IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice></IdFiscaleIVA>", "" } },
+        "00475", "1.4.1.1 IdFiscaleIVA",
+        "Con il tipo documento TD29 il cessionario, che emette il documento, deve indicare la sua partita IVA." },
     { "00417_cessionario_senza_identificativi",
         { { "<IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice></IdFiscaleIVA>", "" },
             { "<CodiceFiscale>BNCLGU90T10L219J</CodiceFiscale>", "" } },
@@ -333,6 +365,32 @@ const Caso Schema[] = {
         "DatiTrasmissione non può contenere testo, solo altri elementi." },
 };
 
+// Conforme too: a simplified invoice (TD07).
+const char *const BuonaSemplificata = R"(<?xml version="1.0" encoding="UTF-8"?>
+<p:FatturaElettronicaSemplificata versione="FSM10" xmlns:p="http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.0">
+<FatturaElettronicaHeader>
+<DatiTrasmissione><IdTrasmittente><IdPaese>IT</IdPaese><IdCodice>09876543217</IdCodice></IdTrasmittente>
+<ProgressivoInvio>00001</ProgressivoInvio><FormatoTrasmissione>FSM10</FormatoTrasmissione>
+<CodiceDestinatario>ABC1234</CodiceDestinatario></DatiTrasmissione>
+<CedentePrestatore><IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>01234567897</IdCodice></IdFiscaleIVA>
+<Denominazione>Studio Alfa</Denominazione><Sede><Indirizzo>Via Roma 1</Indirizzo><CAP>00100</CAP><Comune>Roma</Comune>
+<Nazione>IT</Nazione></Sede><RegimeFiscale>RF01</RegimeFiscale></CedentePrestatore>
+<CessionarioCommittente><IdentificativiFiscali><IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice>
+</IdFiscaleIVA></IdentificativiFiscali></CessionarioCommittente>
+</FatturaElettronicaHeader>
+<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD07</TipoDocumento><Divisa>EUR</Divisa>
+<Data>2024-05-10</Data><Numero>FS/1</Numero></DatiGeneraliDocumento></DatiGenerali>
+<DatiBeniServizi><Descrizione>Caffè</Descrizione><Importo>12.20</Importo><DatiIVA><Imposta>2.20</Imposta></DatiIVA>
+</DatiBeniServizi></FatturaElettronicaBody></p:FatturaElettronicaSemplificata>
+)";
+
+const Caso Semplificata[] = {
+    { "buona", {}, "", "", "", BuonaSemplificata },
+    { "00471_td07_stesso_soggetto", { { "12345678903", "01234567897" } }, "00471", "TipoDocumento",
+        "Con il tipo documento TD07 cedente e cessionario devono essere soggetti diversi: qui sono lo stesso.",
+        BuonaSemplificata },
+};
+
 class ControlliContenuto : public testing::TestWithParam<Caso> { };
 TEST_P(ControlliContenuto, CodiceCampoEFrase)
 {
@@ -341,6 +399,7 @@ TEST_P(ControlliContenuto, CodiceCampoEFrase)
 auto nomeCaso = [](const testing::TestParamInfo<Caso> &i) { return std::string(i.param.nome); };
 INSTANTIATE_TEST_SUITE_P(Controlli, ControlliContenuto, testing::ValuesIn(Contenuto), nomeCaso);
 INSTANTIATE_TEST_SUITE_P(Schema, ControlliContenuto, testing::ValuesIn(Schema), nomeCaso);
+INSTANTIATE_TEST_SUITE_P(Semplificata, ControlliContenuto, testing::ValuesIn(Semplificata), nomeCaso);
 
 TEST(Controlli, FiftySchemaErrorsThenOneFindingAndEveryContentFinding)
 {
