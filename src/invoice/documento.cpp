@@ -159,6 +159,11 @@ unsigned char Dati::apri(std::string_view nomeLocale)
     const size_t seguitiPadre = aperti.empty() ? seguiti.size() : aperti.back().seguiti;
     const size_t daSeguiti = seguiti.size();
     const size_t daFiniti = finiti.size();
+    if (dentroFirma > 0 || nomeLocale == "Signature") {
+        ++dentroFirma;
+        aperti.push_back({ elemento, daSeguiti, daFiniti });
+        return 0;
+    }
     unsigned char usi = 0;
     if (const std::vector<PercorsiFattura::Passo> *passi = percorsi.passi(nomeLocale)) {
         for (const PercorsiFattura::Passo &p : *passi) {
@@ -188,6 +193,8 @@ void Dati::chiudi(QByteArrayView testo, bool singolo, bool conTesto)
 {
     const Aperto a = aperti.back();
     aperti.pop_back();
+    if (dentroFirma > 0)
+        --dentroFirma;
     if (finiti.size() > a.finiti) {
         const auto da = static_cast<int>(testi.size());
         testi.append(testo);
@@ -223,6 +230,7 @@ void Dati::azzera()
     seguiti.clear();
     finiti.clear();
     aperti.clear();
+    dentroFirma = 0;
 }
 
 namespace {

@@ -4,6 +4,8 @@
 // document or inside one of its elements. The paths are known before the
 // reading, so the document is walked once and every element that ends one of
 // them is noted on the way, with its text; the queries only look things up.
+// Nothing inside an XML signature (an element named Signature) is noted: what
+// a signature holds is not what it signed.
 #pragma once
 
 #include <QByteArray>

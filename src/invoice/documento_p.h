@@ -66,6 +66,9 @@ private:
     std::vector<Seguito> seguiti;
     std::vector<Seguito> finiti;
     std::vector<Aperto> aperti;
+    // How deep the walk is inside an XML signature: what a signature holds is
+    // never read as the invoice's (a signature covers the invoice, not itself).
+    int dentroFirma = 0;
 };
 
 // Reads the bytes into the notes when they have the usual shape of an invoice:

@@ -238,11 +238,11 @@ TEST_F(WindowTest, OneVerdictForTheSameBytesInTheWindowAndEveryCommand)
         out.open(QIODevice::WriteOnly);
         err.open(QIODevice::WriteOnly);
         EseguiComando(argomenti, programFolder, out, err);
-        std::map<QString, QJsonObject> perFile;
+        std::multimap<QString, QJsonObject> perFile;
         for (const QByteArray &riga : out.data().split('\n')) {
             const QJsonObject o = QJsonDocument::fromJson(riga).object();
             if (!o.isEmpty())
-                perFile[o.value(QStringLiteral("file")).toString()] = o;
+                perFile.emplace(o.value(QStringLiteral("file")).toString(), o);
         }
         return perFile;
     };
@@ -262,17 +262,16 @@ TEST_F(WindowTest, OneVerdictForTheSameBytesInTheWindowAndEveryCommand)
         EXPECT_EQ(ParolaEsito(window->pannelloFirma()->esito().esito), atteso);
         EXPECT_EQ(window->pannelloFirma()->esito().motivo, c.motivo);
         ASSERT_EQ(firma.count(percorso), 1u);
-        EXPECT_EQ(firma.at(percorso).value(QStringLiteral("esito")).toString(), atteso);
-        EXPECT_EQ(firma.at(percorso).value(QStringLiteral("motivo")).toString(), c.motivo);
+        EXPECT_EQ(firma.find(percorso)->second.value(QStringLiteral("esito")).toString(), atteso);
+        EXPECT_EQ(firma.find(percorso)->second.value(QStringLiteral("motivo")).toString(), c.motivo);
         // info and elenco give a verdict for the files they read as invoices.
-        if (info.count(percorso) == 1) {
-            EXPECT_EQ(info.at(percorso).value(QStringLiteral("firma")).toString(), atteso);
-        }
-        if (elenco.count(percorso) == 1) {
-            EXPECT_EQ(elenco.at(percorso).value(QStringLiteral("firma")).toString(), atteso);
-        }
-        if (!QLatin1String(c.nome).contains(QLatin1String("as the root"))) {
-            EXPECT_EQ(info.count(percorso) + elenco.count(percorso), 2u);
-        }
+        for (const auto *uscita : { &info, &elenco })
+            for (auto [i, fine] = uscita->equal_range(percorso); i != fine; ++i)
+                EXPECT_EQ(i->second.value(QStringLiteral("firma")).toString(), atteso);
+        // The archive reads nothing inside a signature: a body there is no row,
+        // an invoice inside a signature at the root no invoice.
+        const bool allaRadice = QLatin1String(c.nome).contains(QLatin1String("as the root"));
+        EXPECT_EQ(info.count(percorso), 1u);
+        EXPECT_EQ(elenco.count(percorso), allaRadice ? 0u : 1u);
     }
 }
