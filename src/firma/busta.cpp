@@ -83,12 +83,33 @@ QByteArray tratto(const unsigned char *da, const unsigned char *a)
 
 // An envelope in DER with its content in one OCTET STRING, split into the
 // envelope without the content (so libcrypto reads it as one whose content is
-// detached) and the content in place. nullopt for any other form (BER,
-// content in pieces, no content), which libcrypto then reads whole.
+// detached) and the content in place; its certificates taken out too, for
+// CertificatoDaDer to decode. nullopt for any other form (BER, content in
+// pieces, no content), which libcrypto then reads whole.
 struct Separata {
     QByteArray involucro;
     QByteArrayView contenuto;
+    std::vector<QByteArrayView> certificati;
 };
+
+// The certificates field ([0] IMPLICIT SET OF CertificateChoices) at p, when
+// it is there and holds plain certificates only: their DERs, and p past it.
+bool certificati(const unsigned char *&p, const unsigned char *fine, std::vector<QByteArrayView> &der)
+{
+    Elemento insieme;
+    const unsigned char *q = p;
+    if (!leggi(q, fine, insieme, 0, V_ASN1_CONTEXT_SPECIFIC) || !insieme.costruito)
+        return true; // none: nothing to take out
+    while (q < insieme.fine) {
+        Elemento cert;
+        if (!leggi(q, insieme.fine, cert, V_ASN1_SEQUENCE))
+            return false; // an attribute certificate or worse: libcrypto reads it all
+        der.emplace_back(reinterpret_cast<const char *>(cert.inizio), cert.fine - cert.inizio);
+        q = cert.fine;
+    }
+    p = insieme.fine;
+    return true;
+}
 
 std::optional<Separata> separa(QByteArrayView der)
 {
@@ -117,13 +138,16 @@ std::optional<Separata> separa(QByteArrayView der)
         || !leggi(p, involucroContenuto.fine, ottetti, V_ASN1_OCTET_STRING) || ottetti.costruito
         || ottetti.fine != involucroContenuto.fine || involucroContenuto.fine != incapsulato.fine)
         return std::nullopt;
+    std::vector<QByteArrayView> portati;
+    const unsigned char *dopo = incapsulato.fine;
+    if (!certificati(dopo, firmati.fine, portati))
+        return std::nullopt;
     const QByteArray senzaContenuto
         = tlv(V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL, tratto(tipoContenuto.inizio, tipoContenuto.fine));
-    const QByteArray corpo
-        = tratto(firmati.dati, incapsulato.inizio) + senzaContenuto + tratto(incapsulato.fine, firmati.fine);
+    const QByteArray corpo = tratto(firmati.dati, incapsulato.inizio) + senzaContenuto + tratto(dopo, firmati.fine);
     const QByteArray dentro = tlv(0, V_ASN1_CONTEXT_SPECIFIC, tlv(V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL, corpo));
     return Separata { tlv(V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL, tratto(tipo.inizio, tipo.fine) + dentro),
-        QByteArrayView(ottetti.dati, ottetti.fine - ottetti.dati) };
+        QByteArrayView(ottetti.dati, ottetti.fine - ottetti.dati), std::move(portati) };
 }
 
 // The envelope in the bytes, or no cms when they are not one.
@@ -141,7 +165,15 @@ LivelloBusta apri(QByteArrayView bytes)
     }
     if (std::optional<Separata> s = separa(der)) {
         livello.cms = cmsFirmato(s->involucro);
-        if (livello.cms && !contenutoDi(livello.cms.get())) {
+        livello.certificati.reset(sk_X509_new_null());
+        bool tutti = livello.cms && !contenutoDi(livello.cms.get()) && livello.certificati;
+        for (const QByteArrayView c : s->certificati) {
+            OsslPtr<X509> x = tutti ? CertificatoDaDer(c) : nullptr;
+            tutti = x && sk_X509_push(livello.certificati.get(), x.get()) > 0;
+            if (tutti)
+                (void)x.release(); // the stack owns it now
+        }
+        if (tutti) {
             livello.contenuto = QByteArray::fromRawData(s->contenuto.data(), s->contenuto.size());
             return livello;
         }
@@ -152,6 +184,7 @@ LivelloBusta apri(QByteArrayView bytes)
         if (!contenuto)
             throw Exception(kSenzaContenuto);
         livello.contenuto = *contenuto;
+        livello.certificati.reset(CMS_get1_certs(livello.cms.get()));
     }
     return livello;
 }

@@ -2,6 +2,7 @@
 // Internal to the signature module.
 #pragma once
 
+#include "firma/firma_p.h"
 #include "firma/osslptr.h"
 
 #include <QByteArray>
@@ -12,8 +13,11 @@
 inline constexpr int kMaxLivelliBusta = 8;
 
 struct LivelloBusta {
-    CmsPtr cms; // without its content when the content lay whole in the bytes
+    CmsPtr cms; // without its content (and its certificates) when the content lay whole in the bytes
     QByteArray contenuto; // what this level signs, not a copy: in the bytes, in decodificati or in cms
+    // The certificates the envelope carries: taken out of it before libcrypto
+    // parses it and decoded through CertificatoDaDer, or else the envelope's own.
+    Certificati certificati;
     QByteArray decodificati; // the DER of an envelope that came as Base64 text
 };
 

@@ -3,9 +3,13 @@
 // algorithms still are.
 #include "firma/firma_p.h"
 
+#include <QHash>
+#include <climits>
+#include <mutex>
 #include <openssl/err.h>
 #include <openssl/objects.h>
 #include <openssl/x509v3.h>
+#include <unordered_map>
 
 namespace {
 QString testoVoce(const X509_NAME *nome, int nid)
@@ -84,6 +88,37 @@ QDateTime TempoIso(const QString &testo)
     if (t.timeSpec() == Qt::LocalTime)
         t.setTimeSpec(Qt::UTC);
     return t.toUTC();
+}
+
+OsslPtr<X509> CertificatoDaDer(QByteArrayView der)
+{
+    // One per process: decoded certificates are immutable, shared by reference.
+    static std::mutex mutex;
+    struct Hash {
+        size_t operator()(const QByteArray &b) const { return qHash(b); }
+    };
+    static std::unordered_map<QByteArray, OsslPtr<X509>, Hash> decodificati;
+    constexpr size_t kMassimo = 4096;
+    const QByteArray chiave = QByteArray::fromRawData(der.data(), der.size());
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (const auto it = decodificati.find(chiave); it != decodificati.end()) {
+            X509_up_ref(it->second.get());
+            return OsslPtr<X509>(it->second.get());
+        }
+    }
+    const auto *p = reinterpret_cast<const unsigned char *>(der.data());
+    OsslPtr<X509> cert(der.size() <= LONG_MAX ? d2i_X509(nullptr, &p, long(der.size())) : nullptr);
+    ERR_clear_error();
+    // Trailing bytes would make two DERs one certificate: not kept.
+    if (!cert || p != reinterpret_cast<const unsigned char *>(der.data()) + der.size())
+        return cert;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (decodificati.size() >= kMassimo)
+        decodificati.clear();
+    X509_up_ref(cert.get());
+    decodificati.emplace(QByteArray(der.data(), der.size()), OsslPtr<X509>(cert.get()));
+    return cert;
 }
 
 QString Giorno(const QDateTime &t)

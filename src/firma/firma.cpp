@@ -207,10 +207,10 @@ void verificaBusta(QByteArrayView bytes, const Giudizio &g, EsitoVerifica &r, QB
         STACK_OF(CMS_SignerInfo) *firme = CMS_get0_SignerInfos(cms);
         if (sk_CMS_SignerInfo_num(firme) <= 0)
             throw Exception(QStringLiteral("la busta non contiene firmatari"));
-        const Certificati certificati(CMS_get1_certs(cms));
+        STACK_OF(X509) *certificati = livelli[l].certificati.get();
         // Each signer's certificate from the envelope; their chains are checked
         // afterwards, at the time judged.
-        CMS_set1_signers_certs(cms, nullptr, 0);
+        CMS_set1_signers_certs(cms, certificati, 0);
         ERR_clear_error();
         for (int i = 0; i < sk_CMS_SignerInfo_num(firme); ++i) {
             CMS_SignerInfo *si = sk_CMS_SignerInfo_value(firme, i);
@@ -237,7 +237,7 @@ void verificaBusta(QByteArrayView bytes, const Giudizio &g, EsitoVerifica &r, QB
                 const ASN1_OCTET_STRING *valore = CMS_SignerInfo_get0_signature(si);
                 marca(f, tokenMarca(si), QByteArrayView(ASN1_STRING_get0_data(valore), ASN1_STRING_length(valore)),
                     g.elenco);
-                giudica(f, cert, certificati.get(), algoritmo, g);
+                giudica(f, cert, certificati, algoritmo, g);
             } else {
                 f.motivo = nonValida(causa);
             }

@@ -23,6 +23,13 @@ QDateTime TempoIso(const QString &testo);
 // "31/12/2016" in UTC, as the sentences give days.
 QString Giorno(const QDateTime &t);
 
+// The certificate in these DER bytes, decoded once per run: decoding a key
+// costs libcrypto more than checking a signature with it, and an archive's
+// envelopes carry the same few signers' certificates again and again. The
+// decoded certificates are kept (up to a bound) only as a memo: what a call
+// returns is what d2i_X509 would. Null when the bytes are not a certificate.
+OsslPtr<X509> CertificatoDaDer(QByteArrayView der);
+
 // The fields of the certificate as the signer's (validity at dataFirma too).
 void LeggiCertificato(X509 *cert, Firmatario &f);
 

@@ -74,10 +74,7 @@ bool certificatiDi(const xmlNode *firma, std::vector<OsslPtr<X509>> &certificati
 {
     for (const xmlNode *dati : figli(figlio(firma, "KeyInfo"), "X509Data")) {
         for (const xmlNode *c : figli(dati, "X509Certificate")) {
-            const QByteArray der = QByteArray::fromBase64(testoUtf8(c));
-            const auto *p = reinterpret_cast<const unsigned char *>(der.constData());
-            OsslPtr<X509> cert(d2i_X509(nullptr, &p, der.size()));
-            ERR_clear_error();
+            OsslPtr<X509> cert = CertificatoDaDer(QByteArray::fromBase64(testoUtf8(c)));
             if (!cert)
                 return false;
             certificati.push_back(std::move(cert));
