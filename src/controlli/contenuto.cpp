@@ -6,6 +6,7 @@
 #include "controlli/controlli_p.h"
 #include "controlli/decimale.h"
 #include "controlli/identificativi.h"
+#include "invoice/xmlptr.h"
 
 #include <QHash>
 #include <QSet>
@@ -138,10 +139,9 @@ private:
         const xmlNode *formatoNodo = Figlio(trasmissione, "FormatoTrasmissione");
         formatoTrasmissione_ = Breve(Testo(formatoNodo));
         if (formato_ != FormatoFattura::Versione11 && formatoNodo != nullptr) {
-            xmlChar *v = xmlGetProp(luogo_.radice, reinterpret_cast<const xmlChar *>("versione"));
+            const XmlPtr<xmlChar> v(xmlGetProp(luogo_.radice, reinterpret_cast<const xmlChar *>("versione")));
             const QString versione
-                = v == nullptr ? QString() : Breve(QString::fromUtf8(reinterpret_cast<const char *>(v)));
-            xmlFree(v);
+                = v == nullptr ? QString() : Breve(QString::fromUtf8(reinterpret_cast<const char *>(v.get())));
             if (!versione.isEmpty() && versione != formatoTrasmissione_)
                 aggiungi("00428", trasmissione, "FormatoTrasmissione", formatoTrasmissione_, versione,
                     QStringLiteral("Il formato di trasmissione %1 non corrisponde alla versione %2 indicata "

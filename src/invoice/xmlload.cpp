@@ -137,21 +137,16 @@ QByteArray encodingOf(const QByteArray &bytes)
 // cannot be converted (a sequence cut short) is left out.
 QString decoded(QByteArrayView bytes, const QByteArray &encoding)
 {
-    xmlCharEncodingHandler *handler = xmlFindCharEncodingHandler(encoding.constData());
-    if (handler == nullptr || encoding.compare("UTF-8", Qt::CaseInsensitive) == 0) {
-        if (handler != nullptr)
-            xmlCharEncCloseFunc(handler);
+    const XmlPtr<xmlCharEncodingHandler> handler(xmlFindCharEncodingHandler(encoding.constData()));
+    if (!handler || encoding.compare("UTF-8", Qt::CaseInsensitive) == 0)
         return QString::fromUtf8(bytes);
-    }
-    xmlBufferPtr in = xmlBufferCreate();
-    xmlBufferPtr out = xmlBufferCreate();
-    xmlBufferAdd(in, reinterpret_cast<const xmlChar *>(bytes.data()), static_cast<int>(bytes.size()));
-    xmlCharEncInFunc(handler, out, in);
-    QString text = QString::fromUtf8(reinterpret_cast<const char *>(xmlBufferContent(out)), xmlBufferLength(out));
-    xmlBufferFree(in);
-    xmlBufferFree(out);
-    xmlCharEncCloseFunc(handler);
-    return text;
+    const XmlPtr<xmlBuffer> in(xmlBufferCreate());
+    const XmlPtr<xmlBuffer> out(xmlBufferCreate());
+    if (!in || !out)
+        return QString();
+    xmlBufferAdd(in.get(), reinterpret_cast<const xmlChar *>(bytes.data()), static_cast<int>(bytes.size()));
+    xmlCharEncInFunc(handler.get(), out.get(), in.get());
+    return QString::fromUtf8(reinterpret_cast<const char *>(xmlBufferContent(out.get())), xmlBufferLength(out.get()));
 }
 
 // Where the line, counted from 1, starts; -1 past the last line.

@@ -27,6 +27,16 @@ void XmlDeleter::operator()(_xmlOutputBuffer *p) const
     xmlOutputBufferClose(p);
 }
 
+void XmlDeleter::operator()(_xmlBuffer *p) const
+{
+    xmlBufferFree(p);
+}
+
+void XmlDeleter::operator()(_xmlCharEncodingHandler *p) const
+{
+    xmlCharEncCloseFunc(p);
+}
+
 void XmlDeleter::operator()(_xsltStylesheet *p) const
 {
     xsltFreeStylesheet(p);

@@ -8,6 +8,8 @@
 struct _xmlDoc;
 struct _xmlParserCtxt;
 struct _xmlOutputBuffer;
+struct _xmlBuffer;
+struct _xmlCharEncodingHandler;
 struct _xsltStylesheet;
 struct _xsltTransformContext;
 struct _xsltSecurityPrefs;
@@ -18,6 +20,8 @@ struct XmlDeleter {
     void operator()(_xmlDoc *p) const;
     void operator()(_xmlParserCtxt *p) const;
     void operator()(_xmlOutputBuffer *p) const;
+    void operator()(_xmlBuffer *p) const;
+    void operator()(_xmlCharEncodingHandler *p) const;
     void operator()(_xsltStylesheet *p) const;
     void operator()(_xsltTransformContext *p) const;
     void operator()(_xsltSecurityPrefs *p) const;
