@@ -158,7 +158,7 @@ TFLENTIVA::TFLENTIVA(const QString &dirProgramma, const QStringList &argomenti, 
     stato_.DirProgramma = dirProgramma;
     // The folder as FormCreate will fix it, which the lists' places need now.
     const QString dir = dirProgramma.isEmpty() ? dirProgramma : includeTrailingSeparator(dirProgramma);
-    elencoFirme_ = std::make_shared<ElencoPigro>(CartelleCertificatori(dir, dirDocumenti()));
+    elenchiCertificatori_ = std::make_shared<ElencoPigro>(CartelleCertificatori(dir, dirDocumenti()));
     costruisci();
     qApp->installEventFilter(this);
     protetto([&] { FormCreate(argomenti); });
@@ -269,7 +269,7 @@ void TFLENTIVA::costruisci()
     btnEsportaPdf->setToolTip(QStringLiteral("Salva la fattura come PDF (Ctrl+Maiusc+E)"));
     archivio_ = new AperturaArchivio(
         this, dialoghi_, stato_.DirProgramma + DirFatture,
-        [this](const QString &percorso) { protetto([&] { apriScelto(percorso); }); }, elencoFirme_);
+        [this](const QString &percorso) { protetto([&] { apriScelto(percorso); }); }, elenchiCertificatori_);
 
     // Right column: logo, document, attachments, hidden utilities.
     QFrame *panRight = pannello(this, QStringLiteral("PanRight"));
@@ -313,7 +313,7 @@ void TFLENTIVA::costruisci()
     ButtonOpen = pulsante(
         panAllegati, QStringLiteral("ButtonOpen"), QStringLiteral("Apri cartella allegati"), { 8, 151, 233, 33 }, 13);
 
-    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma, dirDocumenti(), elencoFirme_,
+    pannelloFirma_ = new PannelloFirma(panRight, dialoghi_, stato_.DirProgramma, dirDocumenti(), elenchiCertificatori_,
         [] { return QDateTime::currentDateTimeUtc(); });
     connect(pannelloFirma_, &PannelloFirma::verificata, this, &TFLENTIVA::firmaVerificata);
     rightDock->addDocked(pannelloFirma_, DockLayout::Dock::Top, PannelloFirma::Altezza);

@@ -85,7 +85,7 @@ private:
     StatoFattura stato_; // DirProgramma, FileXml, FoglioStile
     // The trusted lists of this run, read at the first check; shared by the
     // signature panel and the archive window (and its reading thread).
-    std::shared_ptr<ElencoPigro> elencoFirme_;
+    std::shared_ptr<ElencoPigro> elenchiCertificatori_;
     FogliCompilati fogli_; // the stylesheets compiled in this run
     QList<TAllegatoItem> ListaAllegati; // the attachments of the invoice on show
     QString FileParametro;
