@@ -15,9 +15,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QStringDecoder>
 #include <QThread>
 #include <atomic>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
@@ -75,6 +77,40 @@ struct Trovato {
     QString motivo;
 };
 
+bool utf8Valido(QByteArrayView testo)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decodificato = utf8.decode(testo);
+    return !utf8.hasError();
+}
+
+// Names that are not UTF-8, which the folder's iterator passes over in
+// silence: each is said, its odd bytes written as \xff.
+void nomiNonUtf8(const QString &cartella, std::vector<Trovato> &trovati)
+{
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(QFile::encodeName(cartella).constData()), ::closedir);
+    if (!dir)
+        return;
+    while (const dirent *voce = ::readdir(dir.get())) {
+        const QByteArrayView nome(voce->d_name);
+        if (utf8Valido(nome))
+            continue;
+        QString leggibile;
+        for (qsizetype i = 0; i < nome.size();) {
+            const auto primo = static_cast<uchar>(nome[i]);
+            const qsizetype n = primo < 0x80 ? 1 : primo >= 0xF0 ? 4 : primo >= 0xE0 ? 3 : 2;
+            if (i + n <= nome.size() && utf8Valido(nome.sliced(i, n))) {
+                leggibile += QString::fromUtf8(nome.sliced(i, n));
+                i += n;
+            } else {
+                leggibile += QStringLiteral("\\x%1").arg(primo, 2, 16, QLatin1Char('0'));
+                ++i;
+            }
+        }
+        trovati.push_back({ cartella + u'/' + leggibile, QStringLiteral("Nome di file non in UTF-8: non letto") });
+    }
+}
+
 // Every file below the path. Each real folder and file is taken once, so a
 // link that leads back into a folder already walked ends there, with a note.
 // Only links need resolving: anything else lies in its folder's real path. A
@@ -117,16 +153,68 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
     std::sort(voci.begin(), voci.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &[nome, figlio] : voci)
         esplora(figlio, percorso + u'/' + nome, vero + u'/' + nome, visti, trovati);
+    nomiNonUtf8(percorso, trovati);
 }
 
+// What a ZIP archive given to the reading may still inflate and list. Its
+// own entries take from it in order at the walk; what is left is shared among
+// the ZIP archives inside it in proportion to their size, and each share is
+// spent in order by the one worker that reads that inner archive: the same
+// entries are read whatever the number of workers.
+struct Preventivo {
+    qint64 byte = 0;
+    qint64 voci = 0;
+    qint64 limiteByte = 0; // the whole archive's, for the reason
+    qint64 limiteVoci = 0;
+    bool esaurito = false;
+
+    // Takes an entry that claims to inflate to that size (-1: it does not
+    // say; over the limit of one entry: refused unread, so it costs nothing).
+    bool prendi(qint64 dimensione)
+    {
+        const qint64 costo = dimensione < 0 ? kMassimoVoce : dimensione > kMassimoVoce ? 0 : dimensione;
+        esaurito = esaurito || voci < 1 || costo > byte;
+        if (esaurito)
+            return false;
+        --voci;
+        byte -= costo;
+        return true;
+    }
+    // Why the entry that did not fit and those after it are not read.
+    QString motivo() const
+    {
+        return voci < 1
+            ? QStringLiteral("Archivio ZIP oltre il limite di %L1 voci: questa voce e le seguenti non sono lette")
+                  .arg(limiteVoci)
+            : QStringLiteral("Archivio ZIP oltre il limite di %L1 MB estratti (possibile bomba ZIP): questa voce e "
+                             "le seguenti non sono lette")
+                  .arg(limiteByte / 1'000'000);
+    }
+    // A share of what is left, for an archive inside of that size among
+    // archives of that total size.
+    Preventivo quota(qint64 dimensione, qint64 totale) const
+    {
+        __extension__ using Grande = __int128;
+        Preventivo q = *this;
+        q.esaurito = false;
+        if (totale > 0) {
+            q.byte = static_cast<qint64>(Grande(byte) * dimensione / totale);
+            q.voci = static_cast<qint64>(Grande(voci) * dimensione / totale);
+        }
+        return q;
+    }
+};
+
 // One source in the list's order: a file, or an entry of a ZIP archive (a
-// ZIP inside it is read whole by the worker that takes it), or what the walk
-// has to say about a path it could not follow.
+// ZIP inside it is read whole by the worker that takes it, within its share
+// of the budget), or what the walk has to say about a path it could not
+// follow.
 struct Fonte {
     QString file;
     QStringList voci;
     zip_uint64_t indice = 0; // of the entry in its archive
     QString motivo;
+    Preventivo preventivo; // for a ZIP inside a ZIP
 };
 
 // A source's slot: what the worker that took it found, then ready.
@@ -164,7 +252,9 @@ private:
     void elenca(const QStringList &percorsi);
     void lavora(bool consegna);
     void leggi(const Fonte &f, Posto &p, Attrezzi &a) const;
-    void leggiZip(const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Posto &p) const;
+    void elencaZip(const QString &percorso);
+    void leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
+        Preventivo &preventivo, Posto &p) const;
     void consegnaPronti();
     void consegnaEsito(EsitoFile &esito);
 
@@ -214,23 +304,57 @@ void LetturaArchivio::elenca(const QStringList &percorsi)
     fonti_.reserve(trovati.size());
     for (Trovato &t : trovati) {
         if (!t.motivo.isEmpty()) {
-            fonti_.push_back({ std::move(t.percorso), {}, 0, std::move(t.motivo) });
+            fonti_.push_back({ std::move(t.percorso), {}, 0, std::move(t.motivo), {} });
             continue;
         }
         if (!voluto(t.percorso, {}, eZip(t.percorso)))
             continue;
         if (!eZip(t.percorso)) {
-            fonti_.push_back({ std::move(t.percorso), {}, 0, {} });
+            fonti_.push_back({ std::move(t.percorso), {}, 0, {}, {} });
             continue;
         }
-        try {
-            const ArchivioZip zip(t.percorso);
-            for (const VoceZip &v : zip.voci())
-                if (voluto(t.percorso, { v.nome }, eZip(v.nome)))
-                    fonti_.push_back({ t.percorso, { v.nome }, v.indice, {} });
-        } catch (const Exception &e) {
-            fonti_.push_back({ std::move(t.percorso), {}, 0, MotivoInUnaRiga(e.message()) });
+        elencaZip(t.percorso);
+    }
+}
+
+// A ZIP archive's entries, checked before anything is inflated, within the
+// archive's budget; the inner archives get their shares of what is left.
+void LetturaArchivio::elencaZip(const QString &percorso)
+{
+    const size_t primo = fonti_.size();
+    try {
+        const ArchivioZip zip(percorso);
+        ControllaVociZip(percorso, zip.quante());
+        const LimitiArchivio &l = opz_.limiti;
+        const qint64 dimensione = QFileInfo(percorso).size();
+        Preventivo resto;
+        resto.byte = std::max(l.byteMinimi,
+            dimensione > l.byteMassimi / std::max<qint64>(1, l.volteDimensione) ? l.byteMassimi
+                                                                                : dimensione * l.volteDimensione);
+        resto.byte = std::min(resto.byte, l.byteMassimi);
+        resto.voci = l.vociMassime;
+        resto.limiteByte = resto.byte;
+        resto.limiteVoci = resto.voci;
+        std::vector<std::pair<size_t, qint64>> interni; // the inner archives' sources, with their sizes
+        qint64 totaleInterni = 0;
+        for (const VoceZip &v : zip.voci()) {
+            if (!voluto(percorso, { v.nome }, eZip(v.nome)))
+                continue;
+            if (!resto.prendi(v.dimensione)) {
+                fonti_.push_back({ percorso, { v.nome }, 0, resto.motivo(), {} });
+                break;
+            }
+            if (eZip(v.nome) && v.dimensione > 0 && v.dimensione <= kMassimoVoce) {
+                interni.emplace_back(fonti_.size(), v.dimensione);
+                totaleInterni += v.dimensione;
+            }
+            fonti_.push_back({ percorso, { v.nome }, v.indice, {}, {} });
         }
+        for (const auto &[fonte, dimensioneInterno] : interni)
+            fonti_[fonte].preventivo = resto.quota(dimensioneInterno, totaleInterni);
+    } catch (const Exception &e) {
+        fonti_.resize(primo);
+        fonti_.push_back({ percorso, {}, 0, MotivoInUnaRiga(e.message()), {} });
     }
 }
 
@@ -251,13 +375,13 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
             a.zip.emplace(f.file);
             a.zipAperto = f.file;
         }
-        const QByteArray bytes = a.zip->leggi({ f.voci.last(), f.indice });
+        const QByteArray bytes = a.zip->leggi({ f.voci.last(), f.indice, -1 });
         if (!eZip(f.voci.last())) {
             AnalizzaFile(bytes, f.file, f.voci, opz_, p.esito);
             return;
         }
-        const ArchivioZip interno(bytes);
-        leggiZip(f.file, f.voci, interno, 2, p);
+        Preventivo quota = f.preventivo;
+        leggiZip(f.file, f.voci, bytes, 2, quota, p);
     } catch (const Exception &e) {
         p.esito.nonFatture.push_back({ f.file, f.voci, MotivoInUnaRiga(e.message()) });
     } catch (const std::bad_alloc &) {
@@ -268,27 +392,33 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
 }
 
 // A ZIP inside a ZIP, read from memory by the worker that took it, entry by
-// entry in order.
-void LetturaArchivio::leggiZip(
-    const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Posto &p) const
+// entry in order, within its share of the budget. Throws Exception when the
+// archive itself cannot be read.
+void LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
+    Preventivo &preventivo, Posto &p) const
 {
+    const ArchivioZip zip(bytes);
+    ControllaVociZip(bytes, zip.quante());
     for (const VoceZip &v : zip.voci()) {
         const QStringList questa = voci + QStringList { v.nome };
         if (!voluto(file, questa, eZip(v.nome)))
             continue;
-        if (opz_.stop.stop_requested())
+        if (opz_.stop.stop_requested() || preventivo.esaurito)
             return;
         ++p.dentro;
+        if (!preventivo.prendi(v.dimensione)) {
+            p.esito.nonFatture.push_back({ file, questa, preventivo.motivo() });
+            return;
+        }
         try {
-            const QByteArray bytes = zip.leggi(v);
+            const QByteArray dentro = zip.leggi(v);
             if (!eZip(v.nome)) {
-                AnalizzaFile(bytes, file, questa, opz_, p.esito);
+                AnalizzaFile(dentro, file, questa, opz_, p.esito);
                 continue;
             }
-            if (livello >= kMassimoAnnidati)
+            if (livello >= opz_.limiti.annidati)
                 throw Exception(QStringLiteral("Troppi archivi ZIP uno dentro l'altro: non letto"));
-            const ArchivioZip interno(bytes);
-            leggiZip(file, questa, interno, livello + 1, p);
+            leggiZip(file, questa, dentro, livello + 1, preventivo, p);
         } catch (const Exception &e) {
             p.esito.nonFatture.push_back({ file, questa, MotivoInUnaRiga(e.message()) });
         } catch (const std::bad_alloc &) {
@@ -407,22 +537,26 @@ QByteArray LeggiOrigine(const QString &file, const QStringList &voci)
 void Totali::aggiungi(const RigaArchivio &riga)
 {
     ++righe;
-    PerValuta &v = valute[riga.valuta];
-    bool lasciata = false;
-    const auto somma = [&lasciata](qint64 &totale, const Importo &importo) {
-        qint64 r = 0;
-        if (!importo.dato())
-            return;
-        if (!importo.numero() || __builtin_add_overflow(totale, importo.valore(), &r))
-            lasciata = true;
-        else
-            totale = r;
-    };
-    somma(v.imponibile, riga.imponibile);
-    somma(v.imposta, riga.imposta);
-    somma(v.totale, riga.totale);
-    if (lasciata)
+    const auto trovata = valute.find(riga.valuta);
+    PerValuta somma = trovata == valute.end() ? PerValuta() : trovata->second;
+    // A row with empty fields (an envelope that cannot be read) has no amounts to sum.
+    bool leggibili = riga.illeggibile.isEmpty();
+    for (const auto &[totale, importo] : { std::pair { &somma.imponibile, &riga.imponibile },
+             std::pair { &somma.imposta, &riga.imposta }, std::pair { &somma.totale, &riga.totale } })
+        if (importo->dato())
+            leggibili = leggibili && importo->numero() && !__builtin_add_overflow(*totale, importo->valore(), totale);
+    if (leggibili)
+        valute[riga.valuta] = somma;
+    else
         nonSommate << QStringLiteral("%1 (corpo %2)").arg(NomeOrigine(riga.file, riga.voci)).arg(riga.corpo);
+}
+
+QString TestoNonSommate(qsizetype quante)
+{
+    if (quante == 0)
+        return QString();
+    return quante == 1 ? QStringLiteral("1 fattura non sommata: importi non leggibili")
+                       : QStringLiteral("%1 fatture non sommate: importi non leggibili").arg(quante);
 }
 
 QString Totali::testo() const
@@ -435,10 +569,11 @@ QString Totali::testo() const
                      FormatoCentesimi(v.totale, u',', true));
     if (!nonSommate.isEmpty()) {
         constexpr qsizetype kMostrate = 10;
-        t += QStringLiteral("; non sommate (importi non numerici): ")
-            + nonSommate.mid(0, kMostrate).join(QStringLiteral(", "));
-        if (nonSommate.size() > kMostrate)
-            t += QStringLiteral(" e altre %1").arg(nonSommate.size() - kMostrate);
+        t += QStringLiteral("; ") + TestoNonSommate(nonSommate.size()) + QStringLiteral(" (")
+            + nonSommate.mid(0, kMostrate).join(QStringLiteral(", "))
+            + (nonSommate.size() > kMostrate ? QStringLiteral(" e altre %1").arg(nonSommate.size() - kMostrate)
+                                             : QString())
+            + u')';
     }
     return t;
 }

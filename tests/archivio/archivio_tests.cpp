@@ -191,6 +191,7 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
             zip + QStringLiteral("/assoluto.xml") + g.arg(QStringLiteral("G3")),
             zip + QStringLiteral("dentro/g.xml") + g.arg(QStringLiteral("G1")),
             zip + QStringLiteral("interno.zip/h.xml") + g.arg(QStringLiteral("H1")),
+            zip + QStringLiteral("rotta.p7m|1|||||||||||||||0|non_valida||busta"),
             QStringLiteral("firmata.xml.p7m||1|FPR12|TD01|fattura|F1|2024-03-05|Rossi S.r.l.|IT01234567890|"
                            "Anna Bianchi|BNCNNA80A41H501X|EUR|80.00|17.60|97.60||0|non_verificata||busta"),
             QStringLiteral("lotto.xml||1|FPR12|TD01|fattura|L1|2024-03-05|Mario Neri|IT01234567890|Anna Bianchi|"
@@ -206,24 +207,28 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
             radice
                 + QStringLiteral("archivio.zip/grande.xml: Voce dell'archivio ZIP oltre 100 MB una volta estratta: "
                                  "non letta"),
-            radice + QStringLiteral("archivio.zip/rotta.p7m: Il file non è una busta firmata (.p7m) leggibile"),
             radice
                 + QStringLiteral("giro: Cartella già elencata (collegamento circolare o ripetuto a %1)")
                       .arg(QDir(dir.path()).canonicalPath()),
             radice + QStringLiteral("manca.xml: Collegamento a un file che non esiste"),
             radice
-                + QStringLiteral("note.txt: ATTENZIONE, XML CON ERRORI (002)! Start tag expected, '<' not found "
-                                 "Line: 1 appunti"),
+                + QStringLiteral("note.txt: Non è un file XML leggibile (riga 1): il testo non comincia con un "
+                                 "elemento XML, nel testo \"appunti\""),
             radice + QStringLiteral("ricevuta.xml: Documento xml non gestito, visualizzazione non possibile!"),
-            radice + QStringLiteral("rotto.zip: Archivio ZIP non leggibile: Not a zip archive"),
+            radice + QStringLiteral("rotto.zip: Archivio ZIP non leggibile: non è un archivio ZIP"),
             radice + QStringLiteral("tubo.xml: Non è un file ordinario (dispositivo, pipe o socket): non letto") }));
     Totali totali;
     for (const RigaArchivio &riga : r.tutte)
         totali.aggiungi(riga);
+    // The envelope that cannot be read and the body with amounts that are not
+    // numbers are left out of every total.
     EXPECT_EQ(totali.testo(),
-        QStringLiteral("9 fatture; EUR: imponibile 310,59, imposta 62,33, totale 372,92; non sommate (importi non "
-                       "numerici): %1lotto.xml (corpo 2)")
+        QStringLiteral("10 fatture; EUR: imponibile 310,59, imposta 62,33, totale 372,92; 2 fatture non sommate: "
+                       "importi non leggibili (%1archivio.zip/rotta.p7m (corpo 1), %1lotto.xml (corpo 2))")
             .arg(radice));
+    EXPECT_EQ(r.tutte[5].illeggibile, QStringLiteral("Il file non è una busta firmata (.p7m) leggibile"));
+    EXPECT_EQ(
+        r.tutte[5].motivoFirma, QStringLiteral("Firma non valida: il file non è una busta firmata (.p7m) leggibile."));
     // Listing wrote nothing.
     EXPECT_EQ(contenuto(dir.path()), prima);
 }
@@ -237,7 +242,7 @@ TEST_F(Archivio, AnyNumberOfWorkersGivesTheSameRowsInTheSameOrder)
     OpzioniArchivio opzioni;
     opzioni.fili = 1;
     const Raccolta uno = leggi({ dir.path() }, opzioni);
-    ASSERT_EQ(uno.tutte.size(), 49u);
+    ASSERT_EQ(uno.tutte.size(), 50u);
     for (const int fili : { 2, 3, 8, 64 }) {
         SCOPED_TRACE(fili);
         opzioni.fili = fili;
