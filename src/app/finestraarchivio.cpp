@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -38,6 +39,19 @@
 #include <QVBoxLayout>
 
 namespace {
+// A file's name loses its middle, not the end that tells it apart.
+class NomeAccorciato final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
+
 // The opening width: every column up to the signature fits in it.
 constexpr int kLarghezza = 1200;
 
@@ -224,6 +238,9 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     tabella_->setSortingEnabled(true);
     for (int c = 0; c < ModelloArchivio::NumeroColonne; ++c)
         tabella_->setColumnWidth(c, ModelloArchivio::definizione(c).larghezza);
+    auto *nome = new NomeAccorciato(tabella_);
+    for (int c : { ModelloArchivio::File, ModelloArchivio::Zip })
+        tabella_->setItemDelegateForColumn(c, nome);
 
     // Below the table, one tab each: the files that are not invoices, the VAT summary.
     scartiLista_ = new QTreeWidget(this);
@@ -620,11 +637,14 @@ FinestraArchivio &AperturaArchivio::mostra()
             elenchi_);
         finestra_->setAttribute(Qt::WA_DeleteOnClose);
         connect(finestra_, &FinestraArchivio::cartellaLetta, this, [this](const QString &c) { ultima_ = c; });
-        // Centred over the main window, inside the screen.
+        // Centred over the main window, inside the screen (and no wider than it).
+        const QScreen *schermo = principale_->screen();
+        const QRect area = schermo != nullptr ? schermo->availableGeometry() : QRect();
+        if (area.isValid())
+            finestra_->resize(finestra_->size().boundedTo(area.size()));
         QRect dove(QPoint(), finestra_->size());
         dove.moveCenter(principale_->frameGeometry().center());
-        if (const QScreen *schermo = principale_->screen()) {
-            const QRect area = schermo->availableGeometry();
+        if (area.isValid()) {
             dove.moveLeft(std::clamp(dove.left(), area.left(), std::max(area.left(), area.right() - dove.width())));
             dove.moveTop(std::clamp(dove.top(), area.top(), std::max(area.top(), area.bottom() - dove.height())));
         }

@@ -19,7 +19,10 @@ struct Colonna {
     bool destra;
 };
 const Colonna kColonne[] = {
-    { "Verso", "Emesse dall'azienda o ricevute da lei (serve la sua partita IVA)", false },
+    { "Verso",
+        "Emesse dall'azienda (è il cedente) o ricevute (è il cessionario); altre: l'azienda non è né l'uno né "
+        "l'altro",
+        false },
     { "Valuta", "La valuta degli importi", false },
     { "Aliquota IVA", "L'aliquota IVA in percentuale", true },
     { "Natura", "Perché l'IVA è zero: N1 escluse, N2 non soggette, N3 non imponibili, N4 esenti...", false },
@@ -89,9 +92,9 @@ void PannelloRiepilogoIva::aggiorna(const std::vector<const RigaArchivio *> &rig
     tabella_->setRowCount(static_cast<int>(voci_.size()));
     for (int i = 0; i < static_cast<int>(voci_.size()); ++i) {
         const VoceRiepilogoIva &v = voci_[static_cast<size_t>(i)];
-        const QString celle[] = { v.verso, v.valuta, NumeroConVirgola(v.aliquota), v.natura, v.esigibilita,
-            FormatoCentesimi(v.imponibile, u',', true), FormatoCentesimi(v.imposta, u',', true),
-            QString::number(v.fatture) };
+        const QString celle[] = { v.verso.isEmpty() ? QStringLiteral("altre") : v.verso, v.valuta,
+            NumeroConVirgola(v.aliquota), v.natura, v.esigibilita, FormatoCentesimi(v.imponibile, u',', true),
+            FormatoCentesimi(v.imposta, u',', true), QString::number(v.fatture) };
         for (int c = 0; c < int(std::size(kColonne)); ++c) {
             auto *cella = new QTableWidgetItem(celle[c]);
             if (kColonne[c].destra)

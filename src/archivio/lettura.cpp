@@ -183,12 +183,15 @@ struct Preventivo {
     // Why the entry that did not fit and those after it are not read.
     QString motivo() const
     {
+        // Whole numbers with the thousands' dots, whatever the system's locale.
+        const auto intero = [](qint64 n) { return FormatoCentesimi(n * 100, u',', true).chopped(3); };
         return voci < 1
-            ? QStringLiteral("Archivio ZIP oltre il limite di %L1 voci: questa voce e le seguenti non sono lette")
-                  .arg(limiteVoci)
-            : QStringLiteral("Archivio ZIP oltre il limite di %L1 MB estratti (possibile bomba ZIP): questa voce e "
-                             "le seguenti non sono lette")
-                  .arg(limiteByte / 1'000'000);
+            ? QStringLiteral("Archivio ZIP oltre il limite di %1 voci: questa voce e le seguenti non sono lette")
+                  .arg(intero(limiteVoci))
+            : QStringLiteral("Archivio ZIP oltre il limite di %1 estratti (possibile bomba ZIP): questa voce e le "
+                             "seguenti non sono lette")
+                  .arg(limiteByte >= 1'000'000 ? intero(limiteByte / 1'000'000) + QStringLiteral(" MB")
+                                               : intero(limiteByte / 1'000) + QStringLiteral(" kB"));
     }
     // A share of what is left, for an archive inside of that size among
     // archives of that total size.

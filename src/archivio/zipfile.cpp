@@ -225,8 +225,9 @@ void ControllaVociZip(const TrattoZip &tratto, qint64 dimensione, qint64 quante)
     if (indice.dimensione > kMassimoIndice)
         throw Exception(QStringLiteral("Archivio ZIP con un indice delle voci oltre 64 MB: non letto"));
     const QByteArray cd = tratto(indice.inizio, indice.dimensione);
-    // Each entry's bytes: its local header (at least the fixed part and the
-    // name) and its compressed data, all before the directory.
+    // Each entry's bytes, at the least: the fixed part of its local header
+    // and its compressed data, all before the directory (its name and extra
+    // field, whose lengths only the local header tells, only add to them).
     std::vector<std::pair<quint64, quint64>> tratti;
     tratti.reserve(static_cast<size_t>(indice.voci));
     qint64 p = 0;
@@ -256,9 +257,9 @@ void ControllaVociZip(const TrattoZip &tratto, qint64 dimensione, qint64 quante)
             e += 4 + lunghezza;
         }
         const quint64 limite = static_cast<quint64>(indice.inizio);
-        if (inizio > limite || compressa > limite || 30 + static_cast<quint64>(nome) + compressa > limite - inizio)
+        if (inizio > limite || compressa > limite || 30 + compressa > limite - inizio)
             throw Exception(kVociFuori);
-        tratti.emplace_back(inizio, inizio + 30 + static_cast<quint64>(nome) + compressa);
+        tratti.emplace_back(inizio, inizio + 30 + compressa);
         p += 46 + nome + extra + commento;
     }
     std::sort(tratti.begin(), tratti.end());
