@@ -156,25 +156,25 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
     nomiNonUtf8(percorso, trovati);
 }
 
-// What a ZIP archive given to the reading may still inflate and list. Its
-// own entries take from it in order at the walk; what is left is shared among
-// the ZIP archives inside it in proportion to their size, and each share is
-// spent in order by the one worker that reads that inner archive: the same
-// entries are read whatever the number of workers.
+// What a ZIP archive given to the reading may still inflate and list. The
+// walk spends it in the list's order over every entry, those of the ZIP
+// archives inside included (which it inflates to see them); the first entry
+// that does not fit is where the reading of that archive stops, so the same
+// entries are read whatever the number of workers, and one reason is given.
 struct Preventivo {
     qint64 byte = 0;
     qint64 voci = 0;
     qint64 limiteByte = 0; // the whole archive's, for the reason
     qint64 limiteVoci = 0;
-    bool esaurito = false;
+    bool oltreVoci = false; // the last entry refused was one too many, not too big
 
     // Takes an entry that claims to inflate to that size (-1: it does not
     // say; over the limit of one entry: refused unread, so it costs nothing).
     bool prendi(qint64 dimensione)
     {
         const qint64 costo = dimensione < 0 ? kMassimoVoce : dimensione > kMassimoVoce ? 0 : dimensione;
-        esaurito = esaurito || voci < 1 || costo > byte;
-        if (esaurito)
+        oltreVoci = voci < 1;
+        if (oltreVoci || costo > byte)
             return false;
         --voci;
         byte -= costo;
@@ -185,7 +185,7 @@ struct Preventivo {
     {
         // Whole numbers with the thousands' dots, whatever the system's locale.
         const auto intero = [](qint64 n) { return FormatoCentesimi(n * 100, u',', true).chopped(3); };
-        return voci < 1
+        return oltreVoci
             ? QStringLiteral("Archivio ZIP oltre il limite di %1 voci: questa voce e le seguenti non sono lette")
                   .arg(intero(limiteVoci))
             : QStringLiteral("Archivio ZIP oltre il limite di %1 estratti (possibile bomba ZIP): questa voce e le "
@@ -193,31 +193,25 @@ struct Preventivo {
                   .arg(limiteByte >= 1'000'000 ? intero(limiteByte / 1'000'000) + QStringLiteral(" MB")
                                                : intero(limiteByte / 1'000) + QStringLiteral(" kB"));
     }
-    // A share of what is left, for an archive inside of that size among
-    // archives of that total size.
-    Preventivo quota(qint64 dimensione, qint64 totale) const
-    {
-        __extension__ using Grande = __int128;
-        Preventivo q = *this;
-        q.esaurito = false;
-        if (totale > 0) {
-            q.byte = static_cast<qint64>(Grande(byte) * dimensione / totale);
-            q.voci = static_cast<qint64>(Grande(voci) * dimensione / totale);
-        }
-        return q;
-    }
+};
+
+// Where the reading of a ZIP archive stops: the entry (at any depth) that did
+// not fit in its budget, and the reason.
+struct Taglio {
+    QStringList voci;
+    QString motivo;
 };
 
 // One source in the list's order: a file, or an entry of a ZIP archive (a
-// ZIP inside it is read whole by the worker that takes it, within its share
-// of the budget), or what the walk has to say about a path it could not
-// follow.
+// ZIP inside it is read whole by the worker that takes it, up to where the
+// walk cut the archive), or what the walk has to say about a path it could
+// not follow.
 struct Fonte {
     QString file;
     QStringList voci;
     zip_uint64_t indice = 0; // of the entry in its archive
     QString motivo;
-    Preventivo preventivo; // for a ZIP inside a ZIP
+    Taglio taglio; // for a ZIP inside a ZIP that the budget cuts
 };
 
 // A source's slot: what the worker that took it found, then ready.
@@ -256,8 +250,10 @@ private:
     void lavora(bool consegna);
     void leggi(const Fonte &f, Posto &p, Attrezzi &a) const;
     void elencaZip(const QString &percorso);
-    void leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
-        Preventivo &preventivo, Posto &p) const;
+    bool spendi(const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Preventivo &resto,
+        Taglio &taglio) const;
+    bool leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
+        const Taglio &taglio, Posto &p) const;
     void consegnaPronti();
     void consegnaEsito(EsitoFile &esito);
 
@@ -320,8 +316,38 @@ void LetturaArchivio::elenca(const QStringList &percorsi)
     }
 }
 
+// The entries of a ZIP archive inside, in order, spent from the budget; the
+// inner archives are inflated to see theirs. False, with the cut, at the
+// first that does not fit. An inner archive that cannot be read costs only
+// its own bytes: the worker that reads it says why.
+bool LetturaArchivio::spendi(const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello,
+    Preventivo &resto, Taglio &taglio) const
+{
+    for (const VoceZip &v : zip.voci()) {
+        const QStringList questa = voci + QStringList { v.nome };
+        if (!voluto(file, questa, eZip(v.nome)))
+            continue;
+        if (!resto.prendi(v.dimensione)) {
+            taglio = { questa, resto.motivo() };
+            return false;
+        }
+        if (!eZip(v.nome) || livello >= opz_.limiti.annidati)
+            continue;
+        try {
+            const QByteArray bytes = zip.leggi(v);
+            const ArchivioZip interno(bytes);
+            ControllaVociZip(bytes, interno.quante());
+            if (!spendi(file, questa, interno, livello + 1, resto, taglio))
+                return false;
+        } catch (const Exception &) {
+        } catch (const std::bad_alloc &) {
+        }
+    }
+    return true;
+}
+
 // A ZIP archive's entries, checked before anything is inflated, within the
-// archive's budget; the inner archives get their shares of what is left.
+// archive's budget, which also counts what the ZIP archives inside it hold.
 void LetturaArchivio::elencaZip(const QString &percorso)
 {
     const size_t primo = fonti_.size();
@@ -331,30 +357,35 @@ void LetturaArchivio::elencaZip(const QString &percorso)
         const LimitiArchivio &l = opz_.limiti;
         const qint64 dimensione = QFileInfo(percorso).size();
         Preventivo resto;
-        resto.byte = std::max(l.byteMinimi,
-            dimensione > l.byteMassimi / std::max<qint64>(1, l.volteDimensione) ? l.byteMassimi
-                                                                                : dimensione * l.volteDimensione);
-        resto.byte = std::min(resto.byte, l.byteMassimi);
+        resto.byte = dimensione > l.byteMassimi / std::max<qint64>(1, l.volteDimensione)
+            ? l.byteMassimi
+            : std::min(l.byteMassimi, std::max(l.byteMinimi, dimensione * l.volteDimensione));
         resto.voci = l.vociMassime;
         resto.limiteByte = resto.byte;
         resto.limiteVoci = resto.voci;
-        std::vector<std::pair<size_t, qint64>> interni; // the inner archives' sources, with their sizes
-        qint64 totaleInterni = 0;
         for (const VoceZip &v : zip.voci()) {
             if (!voluto(percorso, { v.nome }, eZip(v.nome)))
                 continue;
+            Taglio taglio;
             if (!resto.prendi(v.dimensione)) {
                 fonti_.push_back({ percorso, { v.nome }, 0, resto.motivo(), {} });
-                break;
+                return;
             }
-            if (eZip(v.nome) && v.dimensione > 0 && v.dimensione <= kMassimoVoce) {
-                interni.emplace_back(fonti_.size(), v.dimensione);
-                totaleInterni += v.dimensione;
+            bool avanti = true;
+            if (eZip(v.nome) && l.annidati > 1) {
+                try {
+                    const QByteArray bytes = zip.leggi(v);
+                    const ArchivioZip interno(bytes);
+                    ControllaVociZip(bytes, interno.quante());
+                    avanti = spendi(percorso, { v.nome }, interno, 2, resto, taglio);
+                } catch (const Exception &) {
+                } catch (const std::bad_alloc &) {
+                }
             }
-            fonti_.push_back({ percorso, { v.nome }, v.indice, {}, {} });
+            fonti_.push_back({ percorso, { v.nome }, v.indice, {}, std::move(taglio) });
+            if (!avanti)
+                return;
         }
-        for (const auto &[fonte, dimensioneInterno] : interni)
-            fonti_[fonte].preventivo = resto.quota(dimensioneInterno, totaleInterni);
     } catch (const Exception &e) {
         fonti_.resize(primo);
         fonti_.push_back({ percorso, {}, 0, MotivoInUnaRiga(e.message()), {} });
@@ -383,8 +414,7 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
             AnalizzaFile(bytes, f.file, f.voci, opz_, p.esito);
             return;
         }
-        Preventivo quota = f.preventivo;
-        leggiZip(f.file, f.voci, bytes, 2, quota, p);
+        leggiZip(f.file, f.voci, bytes, 2, f.taglio, p);
     } catch (const Exception &e) {
         p.esito.nonFatture.push_back({ f.file, f.voci, MotivoInUnaRiga(e.message()) });
     } catch (const std::bad_alloc &) {
@@ -395,10 +425,10 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
 }
 
 // A ZIP inside a ZIP, read from memory by the worker that took it, entry by
-// entry in order, within its share of the budget. Throws Exception when the
-// archive itself cannot be read.
-void LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
-    Preventivo &preventivo, Posto &p) const
+// entry in order, up to where the walk cut the archive (then false). Throws
+// Exception when the archive itself cannot be read.
+bool LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
+    const Taglio &taglio, Posto &p) const
 {
     const ArchivioZip zip(bytes);
     ControllaVociZip(bytes, zip.quante());
@@ -406,12 +436,12 @@ void LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, con
         const QStringList questa = voci + QStringList { v.nome };
         if (!voluto(file, questa, eZip(v.nome)))
             continue;
-        if (opz_.stop.stop_requested() || preventivo.esaurito)
-            return;
+        if (opz_.stop.stop_requested())
+            return false;
         ++p.dentro;
-        if (!preventivo.prendi(v.dimensione)) {
-            p.esito.nonFatture.push_back({ file, questa, preventivo.motivo() });
-            return;
+        if (questa == taglio.voci) {
+            p.esito.nonFatture.push_back({ file, questa, taglio.motivo });
+            return false;
         }
         try {
             const QByteArray dentro = zip.leggi(v);
@@ -421,13 +451,15 @@ void LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, con
             }
             if (livello >= opz_.limiti.annidati)
                 throw Exception(QStringLiteral("Troppi archivi ZIP uno dentro l'altro: non letto"));
-            leggiZip(file, questa, dentro, livello + 1, preventivo, p);
+            if (!leggiZip(file, questa, dentro, livello + 1, taglio, p))
+                return false;
         } catch (const Exception &e) {
             p.esito.nonFatture.push_back({ file, questa, MotivoInUnaRiga(e.message()) });
         } catch (const std::bad_alloc &) {
             p.esito.nonFatture.push_back({ file, questa, QStringLiteral("Memoria insufficiente per leggere la voce") });
         }
     }
+    return true;
 }
 
 void LetturaArchivio::lavora(bool consegna)
