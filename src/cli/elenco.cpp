@@ -94,10 +94,12 @@ public:
         }
         aggiungi(intestazione);
     }
+    // The first cell is a name, kept whole; in the others several values
+    // (a body's, joined by CR LF) show as "a | b".
     void aggiungi(QStringList celle)
     {
-        for (QString &c : celle)
-            c = ValorePerTerminale(c);
+        for (qsizetype i = 0; i < celle.size(); ++i)
+            celle[i] = i == 0 ? PerTerminale(celle[i]) : ValorePerTerminale(celle[i]);
         larghezze_.resize(celle.size());
         for (qsizetype i = 0; i < celle.size(); ++i)
             larghezze_[i] = std::max(larghezze_[i], celle[i].size());

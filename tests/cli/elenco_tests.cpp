@@ -239,6 +239,10 @@ TEST(Elenco, ControlCharactersFromFilesAreEscapedForTheTerminal)
     EXPECT_TRUE(json.out.contains("\"numero\":\"1\\r2\",") && json.out.contains("\"cedente\":\"Rossi\\tx\""))
         << json.out.toStdString();
     EXPECT_EQ(json.err, err);
+    // Every command's errors: on one line, the name escaped.
+    EXPECT_EQ(lentiva({ QStringLiteral("info"), d + QStringLiteral("/b\r\n.txt") }).err,
+        d.toUtf8() + "/b\\x0d\\x0a.txt: ATTENZIONE, XML CON ERRORI (002)! Start tag expected, '<' not found Line: 1 x\n"
+            + d.toUtf8() + "/b\\x0d\\x0a.txt: Documento xml non gestito, visualizzazione non possibile!\n");
 }
 
 // The VAT summary of two credit notes (TD04) of the company: with its sign,
