@@ -3,7 +3,8 @@
 // Prints both times in milliseconds for each path given, and the rows.
 //
 // Usage: archivio_bench PATH... [--resta SECONDS]  (under QT_QPA_PLATFORM=offscreen,
-// or on a screen; --resta keeps the last window open to look at it)
+// or on a screen; --resta keeps the last window open to look at it, at the
+// size it opens with)
 #include "app/dialoghi.h"
 #include "app/finestraarchivio.h"
 #include "firma/elenco.h"
@@ -31,7 +32,8 @@ int main(int argc, char *argv[])
     for (const QString &percorso : percorsi) {
         FinestraArchivio finestra(
             nullptr, dialoghi, QString(), [](const RigaArchivio &) {}, elenchi);
-        finestra.resize(1400, 800);
+        if (resta == 0)
+            finestra.resize(1400, 800);
         finestra.show();
         QCoreApplication::processEvents();
         QAbstractItemModel *tabella = finestra.findChild<QTableView *>(QStringLiteral("tabella"))->model();

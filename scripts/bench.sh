@@ -154,3 +154,6 @@ EOF
 echo "== Archivio: 10.000 fatture di circa 5,8 kB (una su dieci firmata), in una cartella e in uno ZIP"
 python3 scripts/genera_archivio_bench.py "$D" >/dev/null
 python3 scripts/bench_archivio.py "$B" "$D"
+
+echo "== Bombe ZIP: 200 voci sullo stesso blocco di 99 MB, e ZIP annidati 16 x 16 x 16 (405 GB)"
+python3 scripts/bench_bombe.py "$B" "$D"

@@ -6,6 +6,7 @@
 
 #include "app/dialoghi.h"
 #include "app/modelloarchivio.h"
+#include "app/riepilogoiva.h"
 #include "archivio/csv.h"
 #include "common/errors.h"
 #include "common/fileio.h"
@@ -26,7 +27,11 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -34,6 +39,22 @@
 #include <QVBoxLayout>
 
 namespace {
+// A file's name loses its middle, not the end that tells it apart.
+class NomeAccorciato final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
+
+// The opening width: every column up to the signature fits in it.
+constexpr int kLarghezza = 1200;
+
 const QString kFiltroArchivi
     = QStringLiteral("archivi ZIP (.zip)|*.zip|fatture (.xml, .p7m)|*.xml;*.p7m|tutti i file (*.*)|*.*");
 
@@ -132,6 +153,8 @@ struct FinestraArchivio::Esportazione {
     int generazione = 0;
     QStringList scarti;
     QString errore;
+    QString file;
+    qsizetype linee = 0;
 };
 
 namespace {
@@ -180,7 +203,7 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     setObjectName(QStringLiteral("FinestraArchivio"));
     setWindowTitle(QStringLiteral("Archivio fatture"));
     setAcceptDrops(true);
-    resize(1200, 700);
+    resize(kLarghezza, 700);
 
     auto *btnCartella = new QPushButton(QStringLiteral("Apri cartella..."), this);
     btnCartella->setObjectName(QStringLiteral("btnCartella"));
@@ -213,31 +236,43 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     // Kept in the order of the reading (by path, then body) until a column is chosen.
     tabella_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tabella_->setSortingEnabled(true);
-    const int larghezze[]
-        = { 260, 140, 50, 60, 50, 140, 110, 80, 220, 120, 200, 120, 50, 100, 90, 100, 100, 60, 90, 110 };
     for (int c = 0; c < ModelloArchivio::NumeroColonne; ++c)
-        tabella_->setColumnWidth(c, larghezze[c]);
+        tabella_->setColumnWidth(c, ModelloArchivio::definizione(c).larghezza);
+    auto *nome = new NomeAccorciato(tabella_);
+    for (int c : { ModelloArchivio::File, ModelloArchivio::Zip })
+        tabella_->setItemDelegateForColumn(c, nome);
 
-    titoloScarti_ = new QLabel(this);
+    // Below the table, one tab each: the files that are not invoices, the VAT summary.
     scartiLista_ = new QTreeWidget(this);
     scartiLista_->setObjectName(QStringLiteral("scarti"));
     scartiLista_->setHeaderLabels({ QStringLiteral("File"), QStringLiteral("Motivo") });
     scartiLista_->setRootIsDecorated(false);
     scartiLista_->setColumnWidth(0, 360);
-    auto *sotto = new QWidget(this);
-    auto *sottoLayout = new QVBoxLayout(sotto);
-    sottoLayout->setContentsMargins(0, 0, 0, 0);
-    sottoLayout->addWidget(titoloScarti_);
-    sottoLayout->addWidget(scartiLista_);
+    riepilogo_ = new PannelloRiepilogoIva(this);
+    schede_ = new QTabWidget(this);
+    schede_->setObjectName(QStringLiteral("schede"));
+    schede_->addTab(scartiLista_, QString());
+    schede_->addTab(riepilogo_, QStringLiteral("Riepilogo IVA"));
+    schede_->setTabToolTip(
+        1, QStringLiteral("Imponibile e imposta delle fatture mostrate, per aliquota, natura ed esigibilità"));
     auto *divisore = new QSplitter(Qt::Vertical, this);
     divisore->addWidget(tabella_);
-    divisore->addWidget(sotto);
-    divisore->setStretchFactor(0, 4);
+    divisore->addWidget(schede_);
+    divisore->setStretchFactor(0, 3);
     divisore->setStretchFactor(1, 1);
 
     totali_ = new QLabel(this);
     totali_->setObjectName(QStringLiteral("totali"));
     totali_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // However long the totals (many currencies), the window keeps its width.
+    totali_->setWordWrap(true);
+    totali_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    esito_ = new QLabel(this);
+    esito_->setObjectName(QStringLiteral("esito"));
+    esito_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    esito_->setWordWrap(true);
+    esito_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    esito_->hide();
     avanzamento_ = new QProgressBar(this);
     avanzamento_->setObjectName(QStringLiteral("avanzamento"));
     avanzamento_->setFormat(QStringLiteral("%v di %m"));
@@ -260,12 +295,18 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     layout->addLayout(alto);
     layout->addWidget(divisore, 1);
     layout->addLayout(basso);
+    layout->addWidget(esito_);
 
     connect(btnCartella, &QPushButton::clicked, this, &FinestraArchivio::btnCartellaClick);
     connect(btnZip, &QPushButton::clicked, this, &FinestraArchivio::btnZipClick);
     connect(btnEsportaCsv_, &QPushButton::clicked, this, &FinestraArchivio::btnEsportaCsvClick);
     connect(btnEsportaLinee_, &QPushButton::clicked, this, &FinestraArchivio::btnEsportaLineeClick);
     connect(btnChiudi, &QPushButton::clicked, this, &QWidget::close);
+    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(esc, &QShortcut::activated, this, &QWidget::close);
+    connect(riepilogo_, &PannelloRiepilogoIva::partitaCambiata, this, &FinestraArchivio::aggiornaRiepilogo);
+    connect(riepilogo_, &PannelloRiepilogoIva::esportaRichiesto, this, &FinestraArchivio::btnEsportaRiepilogoClick);
+    connect(schede_, &QTabWidget::currentChanged, this, &FinestraArchivio::aggiornaRiepilogo);
     connect(cerca_, &QLineEdit::textChanged, filtro_, &FiltroArchivio::cerca);
     // Double click, and Enter, on a row.
     connect(tabella_, &QTableView::activated, this, &FinestraArchivio::apriRiga);
@@ -317,8 +358,13 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
     radice_ = percorsi.size() == 1 ? QDir::cleanPath(primo.isDir() ? primo.filePath() : primo.path()) : QString();
     modello_->svuota(radice_);
     scartiLista_->clear();
-    titoloScarti_->setText(QStringLiteral("File che non sono fatture: 0"));
+    schede_->setTabText(0, QStringLiteral("File che non sono fatture (0)"));
+    esito_->hide();
     setWindowTitle(QStringLiteral("Archivio fatture - ") + percorsi.join(QStringLiteral(", ")));
+    if (!primo.filePath().isEmpty()) {
+        cartella_ = QDir::cleanPath(primo.isDir() ? primo.absoluteFilePath() : primo.absolutePath());
+        emit cartellaLetta(cartella_);
+    }
     occupata(true);
     const int generazione = generazione_;
     lettore_ = std::jthread([this, percorsi, generazione, elenchi = elenchi_](std::stop_token stop) {
@@ -326,6 +372,7 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
         opzioni.stop = stop;
         opzioni.elenchi = elenchi.get();
         opzioni.adesso = QDateTime::currentDateTimeUtc();
+        opzioni.aliquote = true;
         Ponte ponte(*this, generazione);
         LeggiArchivio(percorsi, opzioni, ponte);
         ponte.invia(true);
@@ -345,7 +392,7 @@ void FinestraArchivio::ricevi(Pacchetto &p)
         voce->setToolTip(1, f.motivo);
         ++scarti_;
     }
-    titoloScarti_->setText(QStringLiteral("File che non sono fatture: %1").arg(scarti_));
+    schede_->setTabText(0, QStringLiteral("File che non sono fatture (%1)").arg(scarti_));
     if (p.trovati > 0) {
         avanzamento_->setRange(0, static_cast<int>(p.trovati));
         avanzamento_->setValue(static_cast<int>(p.fatti));
@@ -377,11 +424,19 @@ void FinestraArchivio::aggiornaTotali()
                              FormatoCentesimi(v.imponibile, u',', true), FormatoCentesimi(v.imposta, u',', true),
                              FormatoCentesimi(v.totale, u',', true));
         if (!t.nonSommate.isEmpty())
-            testo += QStringLiteral("   (%1 non sommate: importi non numerici)").arg(t.nonSommate.size());
+            testo += QStringLiteral("   (") + TestoNonSommate(t.nonSommate.size()) + u')';
         totali_->setText(testo);
         totali_->setToolTip(
             t.nonSommate.isEmpty() ? QString() : QStringLiteral("Non sommate:\n") + t.nonSommate.join(u'\n'));
+        aggiornaRiepilogo();
     });
+}
+
+// Summed only while its tab is shown: the rows come in bunches.
+void FinestraArchivio::aggiornaRiepilogo()
+{
+    if (schede_->currentWidget() == riepilogo_)
+        riepilogo_->aggiorna(righeMostrate());
 }
 
 void FinestraArchivio::apriRiga(const QModelIndex &indice)
@@ -398,7 +453,8 @@ std::vector<const RigaArchivio *> FinestraArchivio::righeMostrate() const
     return righe;
 }
 
-void FinestraArchivio::esporta(const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv)
+void FinestraArchivio::esporta(
+    const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv, const QString &cosa)
 {
     const ImpostazioniDialogo impostazioni { radice_.isEmpty() ? cartella_ : radice_, QStringLiteral("csv"),
         QStringLiteral("CSV (.csv)|*.csv"), titolo };
@@ -407,14 +463,33 @@ void FinestraArchivio::esporta(const QString &titolo, const QString &nome, const
         return;
     try {
         writeFileAtomically(scelto, csv());
+        esportato(cosa, scelto);
     } catch (const Exception &e) {
         dialoghi_.errore(this, testoErrore(e.message()));
     }
 }
 
+// A short word under the buttons: what was written, and where.
+void FinestraArchivio::esportato(const QString &cosa, const QString &file)
+{
+    esito_->setText(QStringLiteral("Esportato: %1 in %2").arg(cosa, QDir::toNativeSeparators(file)));
+    esito_->show();
+}
+
 void FinestraArchivio::btnEsportaCsvClick()
 {
-    esporta(QStringLiteral("Esporta CSV"), QStringLiteral("fatture.csv"), [this] { return CsvRighe(righeMostrate()); });
+    const std::vector<const RigaArchivio *> righe = righeMostrate();
+    esporta(
+        QStringLiteral("Esporta CSV"), QStringLiteral("fatture.csv"), [&righe] { return CsvRighe(righe); },
+        righe.size() == 1 ? QStringLiteral("1 fattura") : QStringLiteral("%1 fatture").arg(righe.size()));
+}
+
+void FinestraArchivio::btnEsportaRiepilogoClick()
+{
+    riepilogo_->aggiorna(righeMostrate());
+    esporta(
+        QStringLiteral("Esporta riepilogo IVA"), QStringLiteral("riepilogo-iva.csv"),
+        [this] { return CsvRiepilogoIva(riepilogo_->voci()); }, QStringLiteral("il riepilogo IVA"));
 }
 
 void FinestraArchivio::btnEsportaLineeClick()
@@ -458,6 +533,9 @@ void FinestraArchivio::btnEsportaLineeClick()
                 conLinee.push_back(letta);
         auto esito = std::make_shared<Esportazione>();
         esito->generazione = generazione;
+        esito->file = scelto;
+        for (const RigaArchivio *r : conLinee)
+            esito->linee += static_cast<qsizetype>(r->linee.size());
         for (const FileNonFattura &f : raccolta.nonFatture)
             esito->scarti << NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo;
         try {
@@ -482,21 +560,23 @@ void FinestraArchivio::esportata(const Esportazione &esito)
                 + esito.scarti.join(u'\n'));
     if (!esito.errore.isEmpty())
         dialoghi_.errore(this, esito.errore);
+    else
+        esportato(
+            esito.linee == 1 ? QStringLiteral("1 riga") : QStringLiteral("%1 righe").arg(esito.linee), esito.file);
     emit esportazioneFinita();
 }
 
 void FinestraArchivio::btnCartellaClick()
 {
-    const QString scelta = dialoghi_.scegliCartella(
-        this, radice_.isEmpty() ? cartella_ : radice_, QStringLiteral("Cartella di fatture"));
+    const QString scelta = dialoghi_.scegliCartella(this, cartella_, QStringLiteral("Cartella di fatture"));
     if (!trimControls(scelta).isEmpty())
         leggi({ scelta });
 }
 
 void FinestraArchivio::btnZipClick()
 {
-    const ImpostazioniDialogo impostazioni { radice_.isEmpty() ? cartella_ : radice_, QStringLiteral("zip"),
-        kFiltroArchivi, QStringLiteral("Archivio ZIP di fatture") };
+    const ImpostazioniDialogo impostazioni { cartella_, QStringLiteral("zip"), kFiltroArchivi,
+        QStringLiteral("Archivio ZIP di fatture") };
     const QString scelto = dialoghi_.scegliFile(this, impostazioni);
     if (!trimControls(scelto).isEmpty())
         leggi({ scelto });
@@ -553,8 +633,22 @@ FinestraArchivio &AperturaArchivio::mostra()
 {
     if (!finestra_) {
         finestra_ = new FinestraArchivio(
-            principale_, dialoghi_, cartella_, [this](const RigaArchivio &r) { apri(r); }, elenchi_);
+            principale_, dialoghi_, ultima_.isEmpty() ? cartella_ : ultima_, [this](const RigaArchivio &r) { apri(r); },
+            elenchi_);
         finestra_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(finestra_, &FinestraArchivio::cartellaLetta, this, [this](const QString &c) { ultima_ = c; });
+        // Centred over the main window, inside the screen (and no wider than it).
+        const QScreen *schermo = principale_->screen();
+        const QRect area = schermo != nullptr ? schermo->availableGeometry() : QRect();
+        if (area.isValid())
+            finestra_->resize(finestra_->size().boundedTo(area.size()));
+        QRect dove(QPoint(), finestra_->size());
+        dove.moveCenter(principale_->frameGeometry().center());
+        if (area.isValid()) {
+            dove.moveLeft(std::clamp(dove.left(), area.left(), std::max(area.left(), area.right() - dove.width())));
+            dove.moveTop(std::clamp(dove.top(), area.top(), std::max(area.top(), area.bottom() - dove.height())));
+        }
+        finestra_->move(dove.topLeft());
     }
     finestra_->show();
     finestra_->raise();

@@ -1,7 +1,8 @@
 // The second window, "Archivio fatture": a folder or ZIP archive of invoices
-// as one table with search, totals, the files that are not invoices and the
-// CSV exports; and what the main window hooks into it (its button, drops, and
-// opening a row through the main window's open flow).
+// as one table with search, totals, the files that are not invoices, the VAT
+// summary and the CSV exports; and what the main window hooks into it (its
+// button, drops, opening a row through the main window's open flow, and the
+// folder last read, offered again while the program runs).
 #pragma once
 
 #include "archivio/archivio.h"
@@ -16,11 +17,13 @@ class Dialoghi;
 class ElencoPigro;
 class FiltroArchivio;
 class ModelloArchivio;
+class PannelloRiepilogoIva;
 class QLabel;
 class QLineEdit;
 class QMimeData;
 class QProgressBar;
 class QPushButton;
+class QTabWidget;
 class QTableView;
 class QTemporaryDir;
 class QTreeWidget;
@@ -50,12 +53,19 @@ public:
     // The invoice lines of the rows shown, read again on the archive's workers
     // while the window goes on (the lines are not kept with the rows).
     void btnEsportaLineeClick();
+    // The VAT summary shown, as CSV.
+    void btnEsportaRiepilogoClick();
+
+    // Where the choosers start: the folder read last, else the one given.
+    const QString &cartella() const { return cartella_; }
 
 signals:
     // The reading has handed out everything (or was stopped).
     void letturaFinita();
     // The invoice lines are written (or could not be).
     void esportazioneFinita();
+    // A reading started: the folder it reads, or the one holding its file.
+    void cartellaLetta(const QString &cartella);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -71,9 +81,12 @@ private:
     void occupata(bool occupata);
     void ferma();
     void aggiornaTotali();
+    void aggiornaRiepilogo();
     void apriRiga(const QModelIndex &indice);
     std::vector<const RigaArchivio *> righeMostrate() const;
-    void esporta(const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv);
+    void esporta(
+        const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv, const QString &cosa);
+    void esportato(const QString &cosa, const QString &file);
 
     Dialoghi &dialoghi_;
     QString cartella_;
@@ -90,8 +103,10 @@ private:
     QLineEdit *cerca_ = nullptr;
     QLabel *totali_ = nullptr;
     QProgressBar *avanzamento_ = nullptr;
-    QLabel *titoloScarti_ = nullptr;
+    QTabWidget *schede_ = nullptr;
     QTreeWidget *scartiLista_ = nullptr;
+    PannelloRiepilogoIva *riepilogo_ = nullptr;
+    QLabel *esito_ = nullptr; // what the last export wrote, and where
     QPushButton *btnEsportaCsv_ = nullptr;
     QPushButton *btnEsportaLinee_ = nullptr;
     bool totaliInAttesa_ = false;
@@ -114,7 +129,8 @@ public:
         std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi = nullptr);
     ~AperturaArchivio() override;
 
-    // Shows the archive window (made on first use) and brings it to the front.
+    // Shows the archive window (made on first use, centred over the main
+    // window, starting at the folder read last) and brings it to the front.
     FinestraArchivio &mostra();
     void leggi(const QStringList &percorsi) { mostra().leggi(percorsi); }
     FinestraArchivio *finestra() const { return finestra_; }
@@ -128,6 +144,7 @@ private:
     std::function<void(const QString &)> apriFile_;
     std::shared_ptr<ElencoPigro> elenchi_;
     std::unique_ptr<QTemporaryDir> privata_;
+    QString ultima_; // the folder read last in this run
     int aperte_ = 0;
     QPointer<FinestraArchivio> finestra_;
 };

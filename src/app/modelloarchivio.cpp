@@ -1,25 +1,78 @@
 // The archive's rows as a sortable, searchable table.
 #include "app/modelloarchivio.h"
 
-#include <QDir>
+#include "invoice/rendering.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
 #include <limits>
 
 namespace {
-const char *const kIntestazioni[] = { "File", "Voce", "Corpo", "Formato", "Tipo", "Descrizione tipo", "Numero", "Data",
-    "Cedente/Prestatore", "P.IVA/C.F. cedente", "Cessionario/Committente", "P.IVA/C.F. cessionario", "Valuta",
-    "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI" };
-static_assert(std::size(kIntestazioni) == ModelloArchivio::NumeroColonne);
+using M = ModelloArchivio;
+
+// Every column, in the order of the enumeration.
+constexpr M::DefinizioneColonna kColonne[] = {
+    { M::File, "File",
+        "Il file della fattura, nella cartella aperta; per una fattura dentro un archivio ZIP, il suo nome "
+        "nell'archivio. Il percorso completo è nel suggerimento della cella.",
+        190, false },
+    { M::Tipo, "Tipo", "Il tipo di documento: TD01 fattura, TD04 nota di credito, TD05 nota di debito e così via.", 50,
+        false },
+    { M::Numero, "Numero", "Il numero del documento, come lo scrive chi lo ha emesso.", 90, false },
+    { M::Data, "Data", "La data del documento.", 80, false },
+    { M::Cedente, "Cedente/Prestatore", "Chi ha emesso la fattura: il fornitore.", 170, false },
+    { M::Cessionario, "Cessionario/Committente", "A chi è intestata la fattura: il cliente.", 160, false },
+    { M::Imponibile, "Imponibile", "La somma degli imponibili del riepilogo IVA della fattura.", 95, true },
+    { M::Imposta, "Imposta", "L'IVA della fattura: la somma delle imposte del suo riepilogo.", 85, true },
+    { M::Totale, "Totale", "Il totale del documento; quando manca, imponibile più imposta.", 95, true },
+    { M::Firma, "Firma",
+        "La verifica della firma: Valida (verde), Non verificata (ambra: integra, ma il certificato o il "
+        "certificatore non si possono confermare), Non valida (rosso: alterata o illeggibile), Assente (senza "
+        "firma). Il motivo è nel suggerimento della cella.",
+        105, false },
+    { M::DaPagare, "Da pagare", "La somma dei pagamenti indicati nella fattura.", 95, true },
+    { M::Valuta, "Valuta", "La valuta degli importi, per esempio EUR.", 50, false },
+    { M::CedenteId, "P.IVA/C.F. cedente", "La partita IVA (con la sigla del paese) o il codice fiscale del fornitore.",
+        120, false },
+    { M::CessionarioId, "P.IVA/C.F. cessionario",
+        "La partita IVA (con la sigla del paese) o il codice fiscale del cliente.", 120, false },
+    { M::Zip, "Archivio ZIP", "L'archivio ZIP che contiene la fattura; vuoto per un file della cartella.", 160, false },
+    { M::Corpo, "Corpo",
+        "Quale documento del file: un file può contenerne più d'uno (un lotto), uno per corpo, e ognuno è una riga.",
+        50, true },
+    { M::Formato, "Formato",
+        "Il formato di trasmissione: FPR12 fattura tra privati, FPA12 verso la pubblica amministrazione, FSM10 "
+        "fattura semplificata.",
+        60, false },
+    { M::DescrizioneTipo, "Descrizione tipo", "Il tipo di documento a parole.", 140, false },
+    { M::Allegati, "Allegati", "Quanti file sono allegati alla fattura.", 60, true },
+    { M::Sdi, "Identificativo SdI",
+        "Il numero che il Sistema di Interscambio ha dato alla fattura, preso dal file di metadati (_MT_) che la "
+        "accompagna.",
+        110, false },
+};
+static_assert(std::size(kColonne) == M::NumeroColonne);
+
+constexpr bool inOrdine()
+{
+    for (int i = 0; i < M::NumeroColonne; ++i)
+        if (kColonne[i].colonna != i)
+            return false;
+    return true;
+}
+static_assert(inOrdine(), "the columns' table follows the enumeration");
 
 const Importo *importo(const RigaArchivio &r, int colonna)
 {
     switch (colonna) {
-    case ModelloArchivio::Imponibile:
+    case M::Imponibile:
         return &r.imponibile;
-    case ModelloArchivio::Imposta:
+    case M::Imposta:
         return &r.imposta;
-    case ModelloArchivio::Totale:
+    case M::Totale:
         return &r.totale;
-    case ModelloArchivio::DaPagare:
+    case M::DaPagare:
         return &r.daPagare;
     default:
         return nullptr;
@@ -32,7 +85,34 @@ QString suUnaRiga(QString testo)
 {
     return testo.replace(QLatin1String("\r\n"), QLatin1String(" | "));
 }
+
+// The colours of the main window's signature panel: background and text.
+std::pair<QColor, QColor> coloriEsito(const QString &parola)
+{
+    if (parola == QLatin1String("valida"))
+        return { QColor(0x2e, 0x7d, 0x32), Qt::white };
+    if (parola == QLatin1String("non_verificata"))
+        return { QColor(0xff, 0xb3, 0x00), Qt::black };
+    if (parola == QLatin1String("non_valida"))
+        return { QColor(0xc6, 0x28, 0x28), Qt::white };
+    return { QColor(), QColor(0x75, 0x75, 0x75) };
+}
 } // namespace
+
+const ModelloArchivio::DefinizioneColonna &ModelloArchivio::definizione(int colonna)
+{
+    return kColonne[colonna];
+}
+
+QString EsitoInParole(const QString &parola)
+{
+    if (parola.isEmpty())
+        return QString();
+    QString t = parola;
+    t.replace(u'_', u' ');
+    t[0] = t[0].toUpper();
+    return t;
+}
 
 ModelloArchivio::ModelloArchivio(QObject *parent)
     : QAbstractTableModel(parent)
@@ -81,15 +161,20 @@ int ModelloArchivio::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : NumeroColonne;
 }
 
+QString ModelloArchivio::relativo(const QString &file) const
+{
+    return !radice_.isEmpty() && file.startsWith(radice_ + u'/') ? file.mid(radice_.size() + 1) : file;
+}
+
 QString ModelloArchivio::testo(const RigaArchivio &r, int colonna) const
 {
     switch (colonna) {
     case File:
-        return !radice_.isEmpty() && r.file.startsWith(radice_ + u'/') ? r.file.mid(radice_.size() + 1) : r.file;
-    case Voce:
-        return r.voce();
+        return r.voci.isEmpty() ? relativo(r.file) : r.voce();
+    case Zip:
+        return r.voci.isEmpty() ? QString() : relativo(r.file);
     case Corpo:
-        return QString::number(r.corpo);
+        return r.illeggibile.isEmpty() ? QString::number(r.corpo) : QString();
     case Formato:
         return r.formato;
     case Tipo:
@@ -111,9 +196,9 @@ QString ModelloArchivio::testo(const RigaArchivio &r, int colonna) const
     case Valuta:
         return r.valuta;
     case Allegati:
-        return QString::number(r.allegati);
+        return r.illeggibile.isEmpty() ? QString::number(r.allegati) : QString();
     case Firma:
-        return r.firma;
+        return EsitoInParole(r.firma);
     case Sdi:
         return r.sdi;
     default:
@@ -132,10 +217,12 @@ const QString &ModelloArchivio::testoRicerca(int r) const
 QString ModelloArchivio::ricercaDi(const RigaArchivio &r) const
 {
     QString t;
-    for (int c : { File, Voce, Formato, Tipo, DescrizioneTipo, Numero, Data, Cedente, CedenteId, Cessionario,
-             CessionarioId, Valuta, Firma, Sdi })
+    for (int c = 0; c < NumeroColonne; ++c)
         t += testo(r, c) + u'\n';
-    return (t + r.data).toLower();
+    for (const Importo *i : { &r.imponibile, &r.imposta, &r.totale, &r.daPagare })
+        if (i->numero() && (i->valore() >= 100000 || i->valore() <= -100000))
+            t += i->conVirgola() + u'\n';
+    return PiegaPerRicerca(t + r.data);
 }
 
 QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
@@ -148,10 +235,31 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return testo(r, c);
-    case Qt::ToolTipRole:
-        return c == File ? QVariant(r.file) : QVariant();
+    case Qt::ToolTipRole: {
+        QStringList righe;
+        if (c == File || c == Zip)
+            righe << NomeOrigine(r.file, r.voci);
+        if (c == Firma && !r.motivoFirma.isEmpty())
+            righe << r.motivoFirma;
+        if (!r.illeggibile.isEmpty())
+            righe << r.illeggibile;
+        return righe.isEmpty() ? QVariant() : QVariant(righe.join(u'\n'));
+    }
     case Qt::TextAlignmentRole:
-        return i != nullptr || c == Corpo || c == Allegati ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        return kColonne[c].destra ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    case Qt::BackgroundRole:
+        if (c == Firma && coloriEsito(r.firma).first.isValid())
+            return QBrush(coloriEsito(r.firma).first);
+        return QVariant();
+    case Qt::ForegroundRole:
+        return c == Firma && !r.firma.isEmpty() ? QVariant(QBrush(coloriEsito(r.firma).second)) : QVariant();
+    case Qt::FontRole:
+        if (!r.illeggibile.isEmpty()) {
+            QFont f;
+            f.setItalic(true);
+            return f;
+        }
+        return QVariant();
     case RuoloOrdine:
         if (i != nullptr) // amounts that are not numbers come first
             return i->numero() ? i->valore() : std::numeric_limits<qint64>::min();
@@ -169,8 +277,12 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
 
 QVariant ModelloArchivio::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < NumeroColonne)
-        return QString::fromUtf8(kIntestazioni[section]);
+    if (orientation == Qt::Horizontal && section >= 0 && section < NumeroColonne) {
+        if (role == Qt::DisplayRole)
+            return QString::fromUtf8(kColonne[section].intestazione);
+        if (role == Qt::ToolTipRole)
+            return QString::fromUtf8(kColonne[section].suggerimento);
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -184,7 +296,7 @@ FiltroArchivio::FiltroArchivio(QObject *parent)
 
 void FiltroArchivio::cerca(const QString &testo)
 {
-    parole_ = testo.toLower().split(u' ', Qt::SkipEmptyParts);
+    parole_ = PiegaPerRicerca(testo).split(u' ', Qt::SkipEmptyParts);
     invalidateFilter();
 }
 

@@ -1,6 +1,9 @@
 // The rows of the archive window: a table model over the archive's rows
-// (Italian numbers and dates, amounts to the right, typed values for sorting)
-// and the proxy that sorts them and filters them over every text column.
+// (Italian numbers and dates, amounts to the right, the signature's outcome in
+// words and colours, typed values for sorting) and the proxy that sorts them
+// and filters them over every column as the user reads it. The columns are
+// one table: each is a row with its header, its tooltip, its width and its
+// alignment.
 #pragma once
 
 #include "archivio/archivio.h"
@@ -13,29 +16,40 @@ class ModelloArchivio final : public QAbstractTableModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ModelloArchivio)
 public:
+    // In the order they show: what the eye looks for first (name, kind,
+    // number, date, parties, amounts, signature) fits the window's width.
     enum Colonna {
-        File,
-        Voce,
-        Corpo,
-        Formato,
+        File, // the file; for an entry of a ZIP archive, its name inside it
         Tipo,
-        DescrizioneTipo,
         Numero,
         Data,
         Cedente,
-        CedenteId,
         Cessionario,
-        CessionarioId,
-        Valuta,
         Imponibile,
         Imposta,
         Totale,
-        DaPagare,
-        Allegati,
         Firma,
+        DaPagare,
+        Valuta,
+        CedenteId,
+        CessionarioId,
+        Zip, // the ZIP archive an entry lies in
+        Corpo,
+        Formato,
+        DescrizioneTipo,
+        Allegati,
         Sdi,
         NumeroColonne
     };
+    struct DefinizioneColonna {
+        Colonna colonna;
+        const char *intestazione;
+        const char *suggerimento; // the header's tooltip, in plain words
+        int larghezza; // at the window's opening
+        bool destra; // numbers
+    };
+    static const DefinizioneColonna &definizione(int colonna);
+
     // Numbers, cents and dates as written, for sorting.
     static constexpr int RuoloOrdine = Qt::UserRole + 1;
 
@@ -46,8 +60,9 @@ public:
     void aggiungi(std::vector<RigaArchivio> &&righe);
     void impostaSdi(qsizetype riga, const QString &sdi);
     const RigaArchivio &riga(int r) const { return righe_[static_cast<size_t>(r)]; }
-    // Every text column of the row in lower case, for the search; made at the
-    // first search, not while the rows come.
+    // Every column of the row as shown, folded as the search folds (and the
+    // amounts also without thousands' dots); made at the first search, not
+    // while the rows come.
     const QString &testoRicerca(int r) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -57,6 +72,7 @@ public:
 
 private:
     QString testo(const RigaArchivio &r, int colonna) const;
+    QString relativo(const QString &file) const;
     QString ricercaDi(const RigaArchivio &r) const;
 
     QString radice_;
@@ -64,12 +80,18 @@ private:
     mutable std::vector<QString> ricerca_; // empty: not made yet
 };
 
+// The signature's outcome in words: "Valida", "Non verificata", "Non valida",
+// "Assente" (empty when not checked).
+QString EsitoInParole(const QString &parola);
+
 class FiltroArchivio final : public QSortFilterProxyModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FiltroArchivio)
 public:
     explicit FiltroArchivio(QObject *parent = nullptr);
-    // Rows whose text columns hold every word of the text, in any letter case.
+    // Rows that hold every word of the text in some column, folded as the
+    // page's find bar folds: letter case, accents and apostrophes (società,
+    // societa', SOCIETA' are one word); amounts as shown ("30,50").
     void cerca(const QString &testo);
     const RigaArchivio &riga(int rigaMostrata) const;
 

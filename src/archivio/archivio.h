@@ -30,6 +30,16 @@ struct LineaFattura {
     QString aliquotaONatura; // the nature code when given, else the VAT rate
 };
 
+// One VAT summary of an invoice body (DatiRiepilogo; for a simplified
+// invoice, each DatiBeniServizi with its tax taken out), as written.
+struct AliquotaFattura {
+    QString aliquota; // the VAT rate, "22.00"
+    QString natura; // the nature code of a rate of zero, "N2.2"
+    QString esigibilita; // EsigibilitaIVA: I, D or S; empty when not given
+    Importo imponibile;
+    Importo imposta;
+};
+
 // One invoice body.
 struct RigaArchivio {
     QString file; // the file on disk; for an entry, the ZIP archive
@@ -54,6 +64,11 @@ struct RigaArchivio {
     QString sdi; // the SDI identifier from the metadata file
     bool busta = false; // read from a signed envelope
     std::vector<LineaFattura> linee; // only when asked for
+    QString motivoFirma; // the signature's sentence, when it is checked and present
+    // Why the fields are empty: a signed envelope that cannot be opened, or
+    // whose content does not read as an invoice; empty for the other rows.
+    QString illeggibile;
+    std::vector<AliquotaFattura> aliquote; // the VAT summary, only when asked for
 
     // The entry as one text: the names joined by "/", empty for a plain file.
     QString voce() const { return voci.join(QLatin1Char('/')); }
@@ -71,12 +86,25 @@ QString NomeOrigine(const QString &file, const QStringList &voci);
 
 class ElencoPigro;
 
+// What one path given to the reading that is a ZIP archive (with the ZIP
+// archives inside it) may cost; past it, the rest of that archive is refused
+// with one reason and the reading goes on with the other paths.
+struct LimitiArchivio {
+    qint64 byteMassimi = 2'000'000'000; // inflated bytes at most...
+    qint64 volteDimensione = 200; // ...and at most this many times the archive's size...
+    qint64 byteMinimi = 16'000'000; // ...but never less than this
+    qint64 vociMassime = 100'000; // entries, those inside inner archives included
+    int annidati = 4; // ZIP archives inside ZIP archives, at most this deep
+};
+
 struct OpzioniArchivio {
     // The trusted lists each file's signatures are checked against (read at
     // the first check, shared by the workers); null: no check, firma stays empty.
     ElencoPigro *elenchi = nullptr;
     QDateTime adesso; // the time signatures are judged at when no time-stamp proves one
     bool linee = false; // also read every invoice line (the user's "righe")
+    bool aliquote = false; // also read the VAT summary of every body
+    LimitiArchivio limiti;
     int fili = 0; // workers, the calling thread included; 0 = one per core
     // Once stopped, no more files are started and nothing more is handed out.
     std::stop_token stop;
@@ -118,8 +146,8 @@ void LeggiArchivio(const QStringList &percorsi, const OpzioniArchivio &opzioni, 
 // the same limits as the reading. Throws Exception with the reason.
 QByteArray LeggiOrigine(const QString &file, const QStringList &voci);
 
-// The exact totals of some rows, per currency, and the rows whose amounts are
-// not numbers (which the totals leave out).
+// The exact totals of some rows, per currency. A row with an amount that is
+// given but is not a number is left out of every total, and named.
 struct Totali {
     struct PerValuta {
         qint64 imponibile = 0;
@@ -135,3 +163,6 @@ struct Totali {
     // then the rows left out.
     QString testo() const;
 };
+
+// "3 fatture non sommate: importi non leggibili"; empty for none.
+QString TestoNonSommate(qsizetype quante);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archivio/archivio.h"
+#include "archivio/riepilogo.h"
 
 #include <QByteArray>
 #include <QStringView>
@@ -13,6 +14,10 @@
 QByteArray CsvRighe(const std::vector<const RigaArchivio *> &righe);
 // One row per invoice line of those bodies (their lines must have been read).
 QByteArray CsvLinee(const std::vector<const RigaArchivio *> &righe);
+
+// The VAT summary, one row per direction, currency, rate, nature and
+// chargeability.
+QByteArray CsvRiepilogoIva(const std::vector<VoceRiepilogoIva> &voci);
 
 // The same a row at a time, for callers that write as rows come: the byte
 // order mark and the header; a body's row without its last field (the SDI

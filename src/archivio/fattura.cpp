@@ -13,6 +13,7 @@
 #include "invoice/documento.h"
 #include "invoice/header.h"
 #include "invoice/openflow.h"
+#include "invoice/xmlquery.h"
 
 #include <QRegularExpression>
 
@@ -33,8 +34,9 @@ struct PercorsiSoggetto {
 // Every path the rows are read with, split once, with what is read of each;
 // the invoice lines' own only when they are asked for.
 struct PercorsiArchivio {
-    explicit PercorsiArchivio(bool conLinee)
+    PercorsiArchivio(bool conLinee, bool conAliquote)
         : linee(conLinee)
+        , aliquote(conAliquote)
     {
     }
     PercorsiSoggetto soggetto(const QByteArray &anagrafica, const QByteArray &identificativi)
@@ -86,13 +88,26 @@ struct PercorsiArchivio {
     const Percorso prezzoUnitario = linea("PrezzoUnitario");
     const Percorso prezzoTotale = linea("PrezzoTotale");
     const Percorso aliquotaIva = linea("AliquotaIVA");
+    // The VAT summary's own, only when it is asked for.
+    const bool aliquote;
+    Percorso riepilogo(const char *percorso) { return aliquote ? tutti.testi(percorso) : Percorso(); }
+    const Percorso riepiloghi = aliquote ? tutti.elementi("DatiBeniServizi.DatiRiepilogo") : Percorso();
+    const Percorso aliquotaRiepilogo = riepilogo("AliquotaIVA");
+    const Percorso naturaRiepilogo = riepilogo("Natura");
+    const Percorso imponibileRiepilogo = riepilogo("ImponibileImporto");
+    const Percorso impostaRiepilogo = riepilogo("Imposta");
+    const Percorso esigibilita = riepilogo("EsigibilitaIVA");
 };
 
-const PercorsiArchivio &percorsi(bool linee)
+// The paths for each choice of what is read besides the rows: a plain
+// reading asks for nothing more than it did.
+const PercorsiArchivio &percorsi(bool linee, bool aliquote)
 {
-    static const PercorsiArchivio conLinee(true);
-    static const PercorsiArchivio senzaLinee(false);
-    return linee ? conLinee : senzaLinee;
+    static const PercorsiArchivio soloRighe(false, false);
+    static const PercorsiArchivio conLinee(true, false);
+    static const PercorsiArchivio conAliquote(false, true);
+    static const PercorsiArchivio conTutto(true, true);
+    return linee ? (aliquote ? conTutto : conLinee) : (aliquote ? conAliquote : soloRighe);
 }
 
 // Every value at the path, joined and trimmed as the header joins them.
@@ -138,6 +153,11 @@ Importo impostaScorporata(const Importo &importo, const Importo &aliquota)
 
 void importiOrdinari(const DocumentoFattura &doc, const PercorsiArchivio &p, Elemento corpo, RigaArchivio &riga)
 {
+    if (p.aliquote)
+        for (Elemento r : doc.elementi(p.riepiloghi, corpo))
+            riga.aliquote.push_back({ doc.testo(p.aliquotaRiepilogo, r), doc.testo(p.naturaRiepilogo, r),
+                doc.testo(p.esigibilita, r), Importo::scritto(doc.testo(p.imponibileRiepilogo, r)),
+                Importo::scritto(doc.testo(p.impostaRiepilogo, r)) });
     riga.imponibile = Importo::somma(doc.testi(p.imponibili, corpo));
     riga.imposta = Importo::somma(doc.testi(p.imposte, corpo));
     const QString totale = doc.testo(p.totaleDocumento, corpo);
@@ -156,10 +176,14 @@ void importiSemplificati(const DocumentoFattura &doc, const PercorsiArchivio &p,
         const QString importo = doc.testo(p.importo, beni);
         importi << importo;
         const QString imposta = doc.testo(p.impostaBeni, beni);
+        const QString aliquota = doc.testo(p.aliquotaBeni, beni);
         const Importo questa = !imposta.isEmpty()
             ? Importo::scritto(imposta)
-            : impostaScorporata(Importo::scritto(importo), Importo::scritto(doc.testo(p.aliquotaBeni, beni)));
+            : impostaScorporata(Importo::scritto(importo), Importo::scritto(aliquota));
         riga.imposta = riga.imposta.dato() ? riga.imposta.piu(questa) : questa;
+        if (p.aliquote)
+            riga.aliquote.push_back(
+                { aliquota, doc.testo(p.natura, beni), QString(), Importo::scritto(importo).meno(questa), questa });
     }
     riga.totale = Importo::somma(importi);
     if (riga.totale.dato())
@@ -217,6 +241,18 @@ void metadati(const DocumentoFattura &doc, const PercorsiArchivio &p, const QStr
         { file, voci, QStringLiteral("File di metadati SDI senza la sua fattura: ") + fattura } });
 }
 
+// A signature's outcome as a row carries it: the word and, unless there is
+// no signature, the sentence.
+struct EsitoRiga {
+    QString parola;
+    QString motivo;
+};
+
+EsitoRiga esitoRiga(const EsitoVerifica &e)
+{
+    return { ParolaEsito(e.esito), e.esito == EsitoFirma::Assente ? QString() : e.motivo };
+}
+
 // An invoice: one row per body. firma gives the signature outcome (empty
 // when not checked); asked once the document is known to be an invoice.
 template <typename Firma>
@@ -240,7 +276,9 @@ void fattura(const DocumentoFattura &doc, const PercorsiArchivio &p, const QStri
     const Elemento testata = testate.empty() ? radice : testate.front();
     soggetto(doc, p.cedente, testata, base.cedente, base.cedenteId);
     soggetto(doc, p.cessionario, testata, base.cessionario, base.cessionarioId);
-    base.firma = firma();
+    const EsitoRiga esitoFirma = firma();
+    base.firma = esitoFirma.parola;
+    base.motivoFirma = esitoFirma.motivo;
     const bool semplificata
         = formato == u"FSM10" || equalsIgnoreAsciiCase(doc.nomeRadice(), "FatturaElettronicaSemplificata");
 
@@ -276,11 +314,27 @@ void fattura(const DocumentoFattura &doc, const PercorsiArchivio &p, const QStri
 
 // Parsed fine and never naming a Signature element, a plain invoice has none:
 // most of an archive is told so without a second parse.
-QString esitoFirmaXml(QByteArrayView bytes, const OpzioniArchivio &opzioni)
+EsitoRiga esitoFirmaXml(QByteArrayView bytes, const OpzioniArchivio &opzioni)
 {
     if (SenzaFirmaXml(bytes))
-        return ParolaEsito(EsitoFirma::Assente);
-    return ParolaEsito(VerificaFirma(bytes, FormaFile::Xml, opzioni.elenchi->elenco().get(), opzioni.adesso).esito);
+        return { ParolaEsito(EsitoFirma::Assente), QString() };
+    return esitoRiga(VerificaFirma(bytes, FormaFile::Xml, opzioni.elenchi->elenco().get(), opzioni.adesso));
+}
+
+// A signed envelope that gives no invoice (it cannot be opened, or what it
+// holds cannot be read) is still a row, with its outcome and empty fields,
+// so that a damaged signed invoice stands among the others in red.
+void rigaIlleggibile(
+    const QString &file, const QStringList &voci, const EsitoRiga &firma, const QString &motivo, EsitoFile &esito)
+{
+    RigaArchivio r;
+    r.file = file;
+    r.voci = voci;
+    r.busta = true;
+    r.firma = firma.parola;
+    r.motivoFirma = firma.motivo;
+    r.illeggibile = motivo;
+    esito.righe.push_back(std::move(r));
 }
 
 // The file read once: an envelope opened (and its signature checked in the
@@ -291,25 +345,100 @@ void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci
     const QString nome = voci.isEmpty() ? extractFileName(file) : extractFileName(voci.last(), PathRules::Posix);
     const bool busta = hasExtension(nome, u".p7m");
     BustaAperta aperta;
-    QString firma;
+    EsitoRiga firma;
     if (busta && opzioni.elenchi != nullptr) // checked and opened in one parse
-        firma = ParolaEsito(
-            VerificaFirma(bytes, FormaFile::Busta, opzioni.elenchi->elenco().get(), opzioni.adesso, &aperta.contenuto)
-                .esito);
-    if (busta && aperta.contenuto.isNull())
-        aperta = ApriBusta(bytes); // unchecked, or unreadable: its message
-    const QByteArrayView xml = busta ? QByteArrayView(aperta.contenuto) : bytes;
-    const PercorsiArchivio &p = percorsi(opzioni.linee);
-    const DocumentoFattura doc(xml, p.tutti);
-    if (equalsIgnoreAsciiCase(doc.nomeRadice(), "FileMetadati")) {
-        metadati(doc, p, nome, file, voci, esito);
-        return;
+        firma = esitoRiga(
+            VerificaFirma(bytes, FormaFile::Busta, opzioni.elenchi->elenco().get(), opzioni.adesso, &aperta.contenuto));
+    if (busta && aperta.contenuto.isNull()) {
+        try {
+            aperta = ApriBusta(bytes); // unchecked, or unreadable: its message
+        } catch (const Exception &e) {
+            // An envelope that cannot be read is one whose signature is not valid.
+            if (firma.parola.isEmpty())
+                firma = esitoRiga(EsitoIlleggibile(MotivoInUnaRiga(e.message())));
+            rigaIlleggibile(file, voci, firma, MotivoLettura(e.message()), esito);
+            return;
+        }
     }
-    fattura(
-        doc, p, file, voci, busta,
-        [&] { return busta || opzioni.elenchi == nullptr ? firma : esitoFirmaXml(bytes, opzioni); }, esito);
+    const QByteArrayView xml = busta ? QByteArrayView(aperta.contenuto) : bytes;
+    const PercorsiArchivio &p = percorsi(opzioni.linee, opzioni.aliquote);
+    try {
+        const DocumentoFattura doc(xml, p.tutti);
+        if (equalsIgnoreAsciiCase(doc.nomeRadice(), "FileMetadati")) {
+            metadati(doc, p, nome, file, voci, esito);
+            return;
+        }
+        fattura(
+            doc, p, file, voci, busta,
+            [&] { return busta || opzioni.elenchi == nullptr ? firma : esitoFirmaXml(bytes, opzioni); }, esito);
+    } catch (const Exception &e) {
+        if (!busta || firma.parola != ParolaEsito(EsitoFirma::NonValida))
+            throw;
+        rigaIlleggibile(file, voci, firma, MotivoLettura(e.message()), esito);
+    }
 }
+
+// libxml2's words for the usual faults, and what they mean to a reader.
+constexpr std::pair<const char *, const char *> kErroriXml[] = {
+    { "Document is empty", "il file è vuoto o non contiene testo XML" },
+    { "Start tag expected", "il testo non comincia con un elemento XML" },
+    { "Premature end of data", "il file si interrompe prima della fine del documento" },
+    { "Opening and ending tag mismatch", "un elemento si chiude con un nome diverso da quello con cui si apre" },
+    { "Extra content at the end of the document", "c'è altro testo dopo la fine del documento" },
+    { "Input is not proper UTF-8", "contiene caratteri non validi in UTF-8 (la codifica dichiarata è sbagliata?)" },
+    { "Document labelled UTF-16 but has UTF-8 content", "dichiara la codifica UTF-16 ma è scritto in UTF-8" },
+    { "Unsupported encoding", "dichiara una codifica sconosciuta" },
+    { "Char 0x", "contiene un carattere non ammesso in XML" },
+    { "PCDATA invalid Char value", "contiene un carattere non ammesso in XML" },
+    { "invalid character in attribute value", "contiene un carattere non ammesso in XML" },
+    { "xmlParseCharRef: invalid xmlChar value", "contiene un riferimento a un carattere non ammesso in XML" },
+    { "EntityRef: expecting ';'", "contiene una & che non apre un riferimento (va scritta &amp;)" },
+    { "xmlParseEntityRef: no name", "contiene una & che non apre un riferimento (va scritta &amp;)" },
+    { "Entity '", "usa un'entità non definita" },
+    { "Entity declarations are not allowed", "dichiara entità, che per sicurezza non si leggono" },
+    { "Couldn't find end of Start Tag", "un tag di apertura non è chiuso" },
+    { "StartTag: invalid element name", "un nome di elemento non è valido" },
+    { "expected '>'", "un tag non è chiuso da >" },
+    { "attributes construct error", "un attributo è scritto male" },
+    { "AttValue: \" or ' expected", "il valore di un attributo non è tra virgolette" },
+    { "Specification mandates value for attribute", "un attributo non ha valore" },
+    { "Attribute ", "un attributo è ripetuto o scritto male" },
+    { "Comment not terminated", "un commento non è chiuso" },
+    { "Sequence ']]>' not allowed in content", "contiene ]]> fuori da una sezione CDATA" },
+    { "CData section not finished", "una sezione CDATA non è chiusa" },
+    { "Excessive depth in document", "ha troppi elementi uno dentro l'altro" },
+    { "Document is not well-formed", "non è un XML ben formato" },
+};
 } // namespace
+
+QString MotivoLettura(const QString &messaggio)
+{
+    if (!messaggio.startsWith(PrefissoXmlConErrori))
+        return MotivoInUnaRiga(messaggio);
+    // The prefix, libxml2's reason, "Line: N" and the start of that line.
+    const QString resto = messaggio.mid(PrefissoXmlConErrori.size());
+    const qsizetype riga = resto.lastIndexOf(QLatin1String("\r\nLine: "));
+    if (riga < 0)
+        return MotivoInUnaRiga(resto);
+    const QString motivo = MotivoInUnaRiga(resto.left(riga));
+    const qsizetype fineNumero = resto.indexOf(QLatin1String("\r\n"), riga + 8);
+    const QString numero = resto.mid(riga + 8, fineNumero < 0 ? -1 : fineNumero - riga - 8);
+    QString testo = fineNumero < 0 ? QString() : MotivoInUnaRiga(resto.mid(fineNumero + 2));
+    constexpr qsizetype kTesto = 60;
+    if (testo.size() > kTesto)
+        testo = testo.left(kTesto) + QStringLiteral("...");
+    QString italiano;
+    for (const auto &[inglese, frase] : kErroriXml)
+        if (italiano.isEmpty() && motivo.startsWith(QLatin1String(inglese)))
+            italiano = QString::fromUtf8(frase);
+    QString t = QStringLiteral("Non è un file XML leggibile");
+    if (numero != u"0")
+        t += QStringLiteral(" (riga %1)").arg(numero);
+    t += QStringLiteral(": ") + (italiano.isEmpty() ? QStringLiteral("errore \"%1\"").arg(motivo) : italiano);
+    if (!testo.isEmpty())
+        t += QStringLiteral(", nel testo \"%1\"").arg(testo);
+    return t;
+}
 
 void AnalizzaFile(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
     EsitoFile &esito)
@@ -317,7 +446,7 @@ void AnalizzaFile(QByteArrayView bytes, const QString &file, const QStringList &
     try {
         analizza(bytes, file, voci, opzioni, esito);
     } catch (const Exception &e) {
-        esito.nonFatture.push_back({ file, voci, MotivoInUnaRiga(e.message()) });
+        esito.nonFatture.push_back({ file, voci, MotivoLettura(e.message()) });
     } catch (const std::bad_alloc &) {
         esito.nonFatture.push_back({ file, voci, QStringLiteral("Memoria insufficiente per leggere il file") });
     }

@@ -30,3 +30,8 @@ QString ChiaveFattura(const QString &nome);
 
 // A message on one line: its lines joined by blanks.
 QString MotivoInUnaRiga(const QString &messaggio);
+
+// Why a file is not read, as the list shows it: on one line, and for a
+// document that is not well-formed an Italian sentence with the line and the
+// start of its text instead of the parser's own words.
+QString MotivoLettura(const QString &messaggio);

@@ -138,7 +138,7 @@ QString DataItaliana(const QString &data)
     return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : data;
 }
 
-QString NumeroConVirgola(const QString &testo)
+bool NumeroScritto(const QString &testo)
 {
     qsizetype i = testo.startsWith(u'-') ? 1 : 0;
     const qsizetype punto = testo.indexOf(u'.');
@@ -147,13 +147,18 @@ QString NumeroConVirgola(const QString &testo)
         if (i == punto)
             continue;
         if (testo[i] < u'0' || testo[i] > u'9')
-            return testo;
+            return false;
         cifre = true;
     }
-    if (!cifre || punto == 0 || punto == testo.size() - 1)
+    return cifre && punto != 0 && punto != testo.size() - 1;
+}
+
+QString NumeroConVirgola(const QString &testo)
+{
+    if (!NumeroScritto(testo))
         return testo;
     QString r = testo;
-    if (punto > 0)
+    if (const qsizetype punto = r.indexOf(u'.'); punto > 0)
         r[punto] = u',';
     return r;
 }

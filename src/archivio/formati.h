@@ -50,3 +50,5 @@ QString DataItaliana(const QString &data);
 // A number as written (a quantity, a price, a rate) with a decimal comma; any
 // other text as it is.
 QString NumeroConVirgola(const QString &testo);
+// Whether NumeroConVirgola takes the text for a number ("-12", "3.50").
+bool NumeroScritto(const QString &testo);

@@ -15,9 +15,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QStringDecoder>
 #include <QThread>
 #include <atomic>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
@@ -75,6 +77,40 @@ struct Trovato {
     QString motivo;
 };
 
+bool utf8Valido(QByteArrayView testo)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decodificato = utf8.decode(testo);
+    return !utf8.hasError();
+}
+
+// Names that are not UTF-8, which the folder's iterator passes over in
+// silence: each is said, its odd bytes written as \xff.
+void nomiNonUtf8(const QString &cartella, std::vector<Trovato> &trovati)
+{
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(QFile::encodeName(cartella).constData()), ::closedir);
+    if (!dir)
+        return;
+    while (const dirent *voce = ::readdir(dir.get())) {
+        const QByteArrayView nome(voce->d_name);
+        if (utf8Valido(nome))
+            continue;
+        QString leggibile;
+        for (qsizetype i = 0; i < nome.size();) {
+            const auto primo = static_cast<uchar>(nome[i]);
+            const qsizetype n = primo < 0x80 ? 1 : primo >= 0xF0 ? 4 : primo >= 0xE0 ? 3 : 2;
+            if (i + n <= nome.size() && utf8Valido(nome.sliced(i, n))) {
+                leggibile += QString::fromUtf8(nome.sliced(i, n));
+                i += n;
+            } else {
+                leggibile += QStringLiteral("\\x%1").arg(primo, 2, 16, QLatin1Char('0'));
+                ++i;
+            }
+        }
+        trovati.push_back({ cartella + u'/' + leggibile, QStringLiteral("Nome di file non in UTF-8: non letto") });
+    }
+}
+
 // Every file below the path. Each real folder and file is taken once, so a
 // link that leads back into a folder already walked ends there, with a note.
 // Only links need resolving: anything else lies in its folder's real path. A
@@ -117,16 +153,65 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
     std::sort(voci.begin(), voci.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &[nome, figlio] : voci)
         esplora(figlio, percorso + u'/' + nome, vero + u'/' + nome, visti, trovati);
+    nomiNonUtf8(percorso, trovati);
 }
 
+// What a ZIP archive given to the reading may still inflate and list. The
+// walk spends it in the list's order over every entry, those of the ZIP
+// archives inside included (which it inflates to see them); the first entry
+// that does not fit is where the reading of that archive stops, so the same
+// entries are read whatever the number of workers, and one reason is given.
+struct Preventivo {
+    qint64 byte = 0;
+    qint64 voci = 0;
+    qint64 limiteByte = 0; // the whole archive's, for the reason
+    qint64 limiteVoci = 0;
+    bool oltreVoci = false; // the last entry refused was one too many, not too big
+
+    // Takes an entry that claims to inflate to that size (-1: it does not
+    // say; over the limit of one entry: refused unread, so it costs nothing).
+    bool prendi(qint64 dimensione)
+    {
+        const qint64 costo = dimensione < 0 ? kMassimoVoce : dimensione > kMassimoVoce ? 0 : dimensione;
+        oltreVoci = voci < 1;
+        if (oltreVoci || costo > byte)
+            return false;
+        --voci;
+        byte -= costo;
+        return true;
+    }
+    // Why the entry that did not fit and those after it are not read.
+    QString motivo() const
+    {
+        // Whole numbers with the thousands' dots, whatever the system's locale.
+        const auto intero = [](qint64 n) { return FormatoCentesimi(n * 100, u',', true).chopped(3); };
+        return oltreVoci
+            ? QStringLiteral("Archivio ZIP oltre il limite di %1 voci: questa voce e le seguenti non sono lette")
+                  .arg(intero(limiteVoci))
+            : QStringLiteral("Archivio ZIP oltre il limite di %1 estratti (possibile bomba ZIP): questa voce e le "
+                             "seguenti non sono lette")
+                  .arg(limiteByte >= 1'000'000 ? intero(limiteByte / 1'000'000) + QStringLiteral(" MB")
+                                               : intero(limiteByte / 1'000) + QStringLiteral(" kB"));
+    }
+};
+
+// Where the reading of a ZIP archive stops: the entry (at any depth) that did
+// not fit in its budget, and the reason.
+struct Taglio {
+    QStringList voci;
+    QString motivo;
+};
+
 // One source in the list's order: a file, or an entry of a ZIP archive (a
-// ZIP inside it is read whole by the worker that takes it), or what the walk
-// has to say about a path it could not follow.
+// ZIP inside it is read whole by the worker that takes it, up to where the
+// walk cut the archive), or what the walk has to say about a path it could
+// not follow.
 struct Fonte {
     QString file;
     QStringList voci;
     zip_uint64_t indice = 0; // of the entry in its archive
     QString motivo;
+    Taglio taglio; // for a ZIP inside a ZIP that the budget cuts
 };
 
 // A source's slot: what the worker that took it found, then ready.
@@ -164,7 +249,11 @@ private:
     void elenca(const QStringList &percorsi);
     void lavora(bool consegna);
     void leggi(const Fonte &f, Posto &p, Attrezzi &a) const;
-    void leggiZip(const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Posto &p) const;
+    void elencaZip(const QString &percorso);
+    bool spendi(const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Preventivo &resto,
+        Taglio &taglio) const;
+    bool leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
+        const Taglio &taglio, Posto &p) const;
     void consegnaPronti();
     void consegnaEsito(EsitoFile &esito);
 
@@ -214,23 +303,92 @@ void LetturaArchivio::elenca(const QStringList &percorsi)
     fonti_.reserve(trovati.size());
     for (Trovato &t : trovati) {
         if (!t.motivo.isEmpty()) {
-            fonti_.push_back({ std::move(t.percorso), {}, 0, std::move(t.motivo) });
+            fonti_.push_back({ std::move(t.percorso), {}, 0, std::move(t.motivo), {} });
             continue;
         }
         if (!voluto(t.percorso, {}, eZip(t.percorso)))
             continue;
         if (!eZip(t.percorso)) {
-            fonti_.push_back({ std::move(t.percorso), {}, 0, {} });
+            fonti_.push_back({ std::move(t.percorso), {}, 0, {}, {} });
             continue;
         }
-        try {
-            const ArchivioZip zip(t.percorso);
-            for (const VoceZip &v : zip.voci())
-                if (voluto(t.percorso, { v.nome }, eZip(v.nome)))
-                    fonti_.push_back({ t.percorso, { v.nome }, v.indice, {} });
-        } catch (const Exception &e) {
-            fonti_.push_back({ std::move(t.percorso), {}, 0, MotivoInUnaRiga(e.message()) });
+        elencaZip(t.percorso);
+    }
+}
+
+// The entries of a ZIP archive inside, in order, spent from the budget; the
+// inner archives are inflated to see theirs. False, with the cut, at the
+// first that does not fit. An inner archive that cannot be read costs only
+// its own bytes: the worker that reads it says why.
+bool LetturaArchivio::spendi(const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello,
+    Preventivo &resto, Taglio &taglio) const
+{
+    for (const VoceZip &v : zip.voci()) {
+        const QStringList questa = voci + QStringList { v.nome };
+        if (!voluto(file, questa, eZip(v.nome)))
+            continue;
+        if (!resto.prendi(v.dimensione)) {
+            taglio = { questa, resto.motivo() };
+            return false;
         }
+        if (!eZip(v.nome) || livello >= opz_.limiti.annidati)
+            continue;
+        try {
+            const QByteArray bytes = zip.leggi(v);
+            const ArchivioZip interno(bytes);
+            ControllaVociZip(bytes, interno.quante());
+            if (!spendi(file, questa, interno, livello + 1, resto, taglio))
+                return false;
+        } catch (const Exception &) {
+        } catch (const std::bad_alloc &) {
+        }
+    }
+    return true;
+}
+
+// A ZIP archive's entries, checked before anything is inflated, within the
+// archive's budget, which also counts what the ZIP archives inside it hold.
+void LetturaArchivio::elencaZip(const QString &percorso)
+{
+    const size_t primo = fonti_.size();
+    try {
+        const ArchivioZip zip(percorso);
+        ControllaVociZip(percorso, zip.quante());
+        const LimitiArchivio &l = opz_.limiti;
+        const qint64 dimensione = QFileInfo(percorso).size();
+        Preventivo resto;
+        resto.byte = dimensione > l.byteMassimi / std::max<qint64>(1, l.volteDimensione)
+            ? l.byteMassimi
+            : std::min(l.byteMassimi, std::max(l.byteMinimi, dimensione * l.volteDimensione));
+        resto.voci = l.vociMassime;
+        resto.limiteByte = resto.byte;
+        resto.limiteVoci = resto.voci;
+        for (const VoceZip &v : zip.voci()) {
+            if (!voluto(percorso, { v.nome }, eZip(v.nome)))
+                continue;
+            Taglio taglio;
+            if (!resto.prendi(v.dimensione)) {
+                fonti_.push_back({ percorso, { v.nome }, 0, resto.motivo(), {} });
+                return;
+            }
+            bool avanti = true;
+            if (eZip(v.nome) && l.annidati > 1) {
+                try {
+                    const QByteArray bytes = zip.leggi(v);
+                    const ArchivioZip interno(bytes);
+                    ControllaVociZip(bytes, interno.quante());
+                    avanti = spendi(percorso, { v.nome }, interno, 2, resto, taglio);
+                } catch (const Exception &) {
+                } catch (const std::bad_alloc &) {
+                }
+            }
+            fonti_.push_back({ percorso, { v.nome }, v.indice, {}, std::move(taglio) });
+            if (!avanti)
+                return;
+        }
+    } catch (const Exception &e) {
+        fonti_.resize(primo);
+        fonti_.push_back({ percorso, {}, 0, MotivoInUnaRiga(e.message()), {} });
     }
 }
 
@@ -251,13 +409,12 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
             a.zip.emplace(f.file);
             a.zipAperto = f.file;
         }
-        const QByteArray bytes = a.zip->leggi({ f.voci.last(), f.indice });
+        const QByteArray bytes = a.zip->leggi({ f.voci.last(), f.indice, -1 });
         if (!eZip(f.voci.last())) {
             AnalizzaFile(bytes, f.file, f.voci, opz_, p.esito);
             return;
         }
-        const ArchivioZip interno(bytes);
-        leggiZip(f.file, f.voci, interno, 2, p);
+        leggiZip(f.file, f.voci, bytes, 2, f.taglio, p);
     } catch (const Exception &e) {
         p.esito.nonFatture.push_back({ f.file, f.voci, MotivoInUnaRiga(e.message()) });
     } catch (const std::bad_alloc &) {
@@ -268,33 +425,41 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
 }
 
 // A ZIP inside a ZIP, read from memory by the worker that took it, entry by
-// entry in order.
-void LetturaArchivio::leggiZip(
-    const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Posto &p) const
+// entry in order, up to where the walk cut the archive (then false). Throws
+// Exception when the archive itself cannot be read.
+bool LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
+    const Taglio &taglio, Posto &p) const
 {
+    const ArchivioZip zip(bytes);
+    ControllaVociZip(bytes, zip.quante());
     for (const VoceZip &v : zip.voci()) {
         const QStringList questa = voci + QStringList { v.nome };
         if (!voluto(file, questa, eZip(v.nome)))
             continue;
         if (opz_.stop.stop_requested())
-            return;
+            return false;
         ++p.dentro;
+        if (questa == taglio.voci) {
+            p.esito.nonFatture.push_back({ file, questa, taglio.motivo });
+            return false;
+        }
         try {
-            const QByteArray bytes = zip.leggi(v);
+            const QByteArray dentro = zip.leggi(v);
             if (!eZip(v.nome)) {
-                AnalizzaFile(bytes, file, questa, opz_, p.esito);
+                AnalizzaFile(dentro, file, questa, opz_, p.esito);
                 continue;
             }
-            if (livello >= kMassimoAnnidati)
+            if (livello >= opz_.limiti.annidati)
                 throw Exception(QStringLiteral("Troppi archivi ZIP uno dentro l'altro: non letto"));
-            const ArchivioZip interno(bytes);
-            leggiZip(file, questa, interno, livello + 1, p);
+            if (!leggiZip(file, questa, dentro, livello + 1, taglio, p))
+                return false;
         } catch (const Exception &e) {
             p.esito.nonFatture.push_back({ file, questa, MotivoInUnaRiga(e.message()) });
         } catch (const std::bad_alloc &) {
             p.esito.nonFatture.push_back({ file, questa, QStringLiteral("Memoria insufficiente per leggere la voce") });
         }
     }
+    return true;
 }
 
 void LetturaArchivio::lavora(bool consegna)
@@ -407,22 +572,26 @@ QByteArray LeggiOrigine(const QString &file, const QStringList &voci)
 void Totali::aggiungi(const RigaArchivio &riga)
 {
     ++righe;
-    PerValuta &v = valute[riga.valuta];
-    bool lasciata = false;
-    const auto somma = [&lasciata](qint64 &totale, const Importo &importo) {
-        qint64 r = 0;
-        if (!importo.dato())
-            return;
-        if (!importo.numero() || __builtin_add_overflow(totale, importo.valore(), &r))
-            lasciata = true;
-        else
-            totale = r;
-    };
-    somma(v.imponibile, riga.imponibile);
-    somma(v.imposta, riga.imposta);
-    somma(v.totale, riga.totale);
-    if (lasciata)
+    const auto trovata = valute.find(riga.valuta);
+    PerValuta somma = trovata == valute.end() ? PerValuta() : trovata->second;
+    // A row with empty fields (an envelope that cannot be read) has no amounts to sum.
+    bool leggibili = riga.illeggibile.isEmpty();
+    for (const auto &[totale, importo] : { std::pair { &somma.imponibile, &riga.imponibile },
+             std::pair { &somma.imposta, &riga.imposta }, std::pair { &somma.totale, &riga.totale } })
+        if (importo->dato())
+            leggibili = leggibili && importo->numero() && !__builtin_add_overflow(*totale, importo->valore(), totale);
+    if (leggibili)
+        valute[riga.valuta] = somma;
+    else
         nonSommate << QStringLiteral("%1 (corpo %2)").arg(NomeOrigine(riga.file, riga.voci)).arg(riga.corpo);
+}
+
+QString TestoNonSommate(qsizetype quante)
+{
+    if (quante == 0)
+        return QString();
+    return quante == 1 ? QStringLiteral("1 fattura non sommata: importi non leggibili")
+                       : QStringLiteral("%1 fatture non sommate: importi non leggibili").arg(quante);
 }
 
 QString Totali::testo() const
@@ -435,10 +604,11 @@ QString Totali::testo() const
                      FormatoCentesimi(v.totale, u',', true));
     if (!nonSommate.isEmpty()) {
         constexpr qsizetype kMostrate = 10;
-        t += QStringLiteral("; non sommate (importi non numerici): ")
-            + nonSommate.mid(0, kMostrate).join(QStringLiteral(", "));
-        if (nonSommate.size() > kMostrate)
-            t += QStringLiteral(" e altre %1").arg(nonSommate.size() - kMostrate);
+        t += QStringLiteral("; ") + TestoNonSommate(nonSommate.size()) + QStringLiteral(" (")
+            + nonSommate.mid(0, kMostrate).join(QStringLiteral(", "))
+            + (nonSommate.size() > kMostrate ? QStringLiteral(" e altre %1").arg(nonSommate.size() - kMostrate)
+                                             : QString())
+            + u')';
     }
     return t;
 }

@@ -6,6 +6,7 @@
 #include "cli/elenco.h"
 #include "cli/json.h"
 #include "cli/rigacomando.h"
+#include "cli/terminale.h"
 
 #include "attachments/allegati.h"
 #include "attachments/codifica.h"
@@ -53,9 +54,10 @@ public:
             fallito = true;
     }
     void scrivi(const QString &testo) { scrivi(testo.toUtf8()); }
+    // "FILE: message" on one line, whatever either holds.
     void errore(const QString &file, const QString &messaggio)
     {
-        err_.write((file + QStringLiteral(": ") + messaggio + QLatin1Char('\n')).toUtf8());
+        avviso(file, messaggio);
         fallito = true;
     }
     QIODevice &uscita() { return out_; }
@@ -63,7 +65,7 @@ public:
     // A note on standard error that is no failure.
     void avviso(const QString &file, const QString &messaggio)
     {
-        err_.write((file + QStringLiteral(": ") + messaggio + QLatin1Char('\n')).toUtf8());
+        err_.write((PerTerminale(file) + QStringLiteral(": ") + RigaPerTerminale(messaggio) + u'\n').toUtf8());
     }
 
     const QString dir;
@@ -161,7 +163,8 @@ void intestazione(Sessione &s, const RigaLetta &riga, const QString &file, bool 
 {
     if (riga.operandi.size() < 2)
         return;
-    s.scrivi(QString((primo ? QString() : QStringLiteral("\n")) + QStringLiteral("File: ") + file + QLatin1Char('\n')));
+    s.scrivi(QString((primo ? QString() : QStringLiteral("\n")) + QStringLiteral("File: ") + PerTerminale(file)
+        + QLatin1Char('\n')));
 }
 
 // The page's name in the -d folder: the input's less its last extension (so
@@ -271,7 +274,7 @@ int comandoInfo(const RigaLetta &riga, AmbienteComando &ambiente)
         } else {
             intestazione(s, riga, file, primo);
             for (const auto &c : campi)
-                testo += QByteArray(c.etichetta) + ": " + c.valore.toUtf8() + '\n';
+                testo += QByteArray(c.etichetta) + ": " + ValorePerTerminale(c.valore).toUtf8() + '\n';
         }
         s.scrivi(testo);
         primo = false;
@@ -295,7 +298,7 @@ int comandoAllegati(const RigaLetta &riga, AmbienteComando &ambiente)
             protetto(s, file, [&] {
                 const qsizetype dimensione
                     = TDecoderMIME::DecodeText<TDecoderMIME>(TestoBase64Allegato(item.Contenuto, nome)).size();
-                s.scrivi(QString::number(dimensione) + QLatin1Char('\t') + nome + QLatin1Char('\n'));
+                s.scrivi(QString::number(dimensione) + QLatin1Char('\t') + PerTerminale(nome) + QLatin1Char('\n'));
             });
         }
     }
@@ -317,10 +320,10 @@ int comandoEstrai(const RigaLetta &riga, AmbienteComando &ambiente)
             QString messaggio;
             const qint32 quanti = EstraiAllegati(xml, cartella, messaggio);
             s.scrivi(QStringLiteral("%1: %2 %3 in %4\n")
-                         .arg(file)
+                         .arg(PerTerminale(file))
                          .arg(quanti)
                          .arg(quanti == 1 ? QStringLiteral("allegato estratto") : QStringLiteral("allegati estratti"),
-                             cartella));
+                             PerTerminale(cartella)));
             if (!messaggio.isEmpty())
                 s.errore(file, testoErrore(messaggio));
         });
@@ -356,7 +359,7 @@ int comandoP7m(const RigaLetta &riga, AmbienteComando &ambiente)
         protetto(s, busta, [&] {
             QString xml;
             EstraiXmlDaP7m(busta, xml, s.dir);
-            s.scrivi(xml + QLatin1Char('\n'));
+            s.scrivi(PerTerminale(xml) + QLatin1Char('\n'));
         });
     }
     return s.codice();
@@ -406,15 +409,24 @@ const std::vector<ComandoRiga> &comandi()
             "Codice di uscita 0 se ogni file è valida o assente, 1 altrimenti. La revoca\n"
             "dei certificati non è verificata.",
             ComandoFirma },
-        { "elenco", "PERCORSO...", { { { "--json" }, { "--csv" } }, { { "--righe" } } },
+        { "elenco", "PERCORSO...",
+            { { { "--json" }, { "--csv" } }, { { "--righe" }, { "--riepilogo-iva" } },
+                { { "--partita-iva", "IT", true, "--riepilogo-iva" } } },
             "file, cartelle (con le sottocartelle) e archivi .zip: una riga per fattura\n"
             "(per corpo) con file, tipo, numero, data, cedente, cessionario, importi,\n"
             "allegati, esito della firma; in fondo il numero e i totali. Con --json un\n"
             "oggetto per riga con le chiavi file, voce, corpo, formato, tipo_documento,\n"
             "numero, data, cedente, cedente_id, cessionario, cessionario_id, valuta,\n"
             "imponibile, imposta, totale, da_pagare, allegati, firma, sdi; con --csv il\n"
-            "CSV di \"Esporta CSV\"; con --righe una riga per linea di fattura. I file\n"
-            "che non sono fatture vanno sullo standard error, uno per riga.",
+            "CSV di \"Esporta CSV\"; con --righe una riga per linea di fattura. Con\n"
+            "--riepilogo-iva imponibile e imposta per valuta, aliquota, natura ed\n"
+            "esigibilità, con il numero di fatture (le note di credito TD04 e TD08 col\n"
+            "segno meno); con --partita-iva, una o più volte, divisi in fatture emesse e\n"
+            "ricevute da quella partita IVA. Con --json un oggetto per riga con le chiavi\n"
+            "verso, valuta, aliquota, natura, esigibilita, imponibile, imposta, fatture.\n"
+            "I file che non sono fatture, e le buste firmate che non si leggono, vanno\n"
+            "sullo standard error, uno per riga; i caratteri di controllo dei file si\n"
+            "scrivono come \\x1b.",
             ComandoElenco },
     };
     return tabella;
@@ -456,7 +468,8 @@ int EseguiComando(
     try {
         riga = LeggiRiga(argomenti, comandi());
     } catch (const ErroreUso &e) {
-        err.write(QStringLiteral("lentiva-cli: %1\nPer l'aiuto: lentiva-cli --help\n").arg(e.testo).toUtf8());
+        err.write(
+            QStringLiteral("lentiva-cli: %1\nPer l'aiuto: lentiva-cli --help\n").arg(PerTerminale(e.testo)).toUtf8());
         return UscitaUso;
     }
     AmbienteComando ambiente { dirProgramma, out, err, inPdf };

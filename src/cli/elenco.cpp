@@ -1,11 +1,15 @@
-// lentiva-cli elenco PATH... [--json | --csv] [--righe]: the archive's rows
-// (or its invoice lines, the user's "righe") on standard output, the files
-// that are not invoices on standard error, one line each.
+// lentiva-cli elenco PATH... [--json | --csv] [--righe | --riepilogo-iva
+// [--partita-iva IT...]]: the archive's rows (or its invoice lines, the
+// user's "righe", or its VAT summary) on standard output, the files that are
+// not invoices on standard error, one line each. Whatever comes from a file
+// is escaped for the terminal (the table, standard error) or for JSON.
 #include "cli/elenco.h"
 
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
+#include "archivio/riepilogo.h"
 #include "cli/json.h"
+#include "cli/terminale.h"
 #include "common/folders.h"
 #include "firma/elenco.h"
 
@@ -15,6 +19,7 @@
 
 namespace {
 enum class Forma { Tabella, Json, Csv };
+enum class Cosa { Righe, Linee, RiepilogoIva };
 
 // The JSON object of a row without its last key, the SDI identifier.
 QByteArray jsonRigaSenzaSdi(const RigaArchivio &r)
@@ -62,10 +67,25 @@ QByteArray jsonLinea(const RigaArchivio &r, const LineaFattura &l)
         .fine(true);
 }
 
-// Columns padded to their widest cell; numbers to the right.
+QByteArray jsonRiepilogo(const VoceRiepilogoIva &v)
+{
+    return OggettoJson()
+        .testo("verso", v.verso)
+        .testo("valuta", v.valuta)
+        .testo("aliquota", v.aliquota)
+        .testo("natura", v.natura)
+        .testo("esigibilita", v.esigibilita)
+        .testo("imponibile", FormatoCentesimi(v.imponibile, u'.', false))
+        .testo("imposta", FormatoCentesimi(v.imposta, u'.', false))
+        .numero("fatture", v.fatture)
+        .fine(true);
+}
+
+// Columns padded to their widest cell; numbers to the right. Cells are
+// escaped for the terminal.
 class Tabella final {
 public:
-    explicit Tabella(std::initializer_list<std::pair<const char *, bool>> colonne)
+    explicit Tabella(const std::vector<std::pair<const char *, bool>> &colonne)
     {
         QStringList intestazione;
         for (const auto &[nome, destra] : colonne) {
@@ -74,10 +94,12 @@ public:
         }
         aggiungi(intestazione);
     }
+    // The first cell is a name, kept whole; in the others several values
+    // (a body's, joined by CR LF) show as "a | b".
     void aggiungi(QStringList celle)
     {
-        for (QString &c : celle)
-            c.replace(QLatin1String("\r\n"), QLatin1String(" | "));
+        for (qsizetype i = 0; i < celle.size(); ++i)
+            celle[i] = i == 0 ? PerTerminale(celle[i]) : ValorePerTerminale(celle[i]);
         larghezze_.resize(celle.size());
         for (qsizetype i = 0; i < celle.size(); ++i)
             larghezze_[i] = std::max(larghezze_[i], celle[i].size());
@@ -105,30 +127,47 @@ private:
     QList<QStringList> righe_;
 };
 
+const std::vector<std::pair<const char *, bool>> kColonneRighe
+    = { { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false }, { "Data", false },
+          { "Cedente/Prestatore", false }, { "Imponibile", true }, { "Imposta", true }, { "Totale", true } };
+const std::vector<std::pair<const char *, bool>> kColonneLinee
+    = { { "File", false }, { "Corpo", true }, { "Numero", false }, { "Linea", true }, { "Descrizione", false },
+          { "Quantità", true }, { "Prezzo unitario", true }, { "Prezzo totale", true }, { "IVA", true } };
+const std::vector<std::pair<const char *, bool>> kColonneRiepilogo
+    = { { "Verso", false }, { "Valuta", false }, { "Aliquota", true }, { "Natura", false }, { "Esigibilità", false },
+          { "Imponibile", true }, { "Imposta", true }, { "Fatture", true } };
+
 // The rows as they come, kept as what will be written: the text of each
 // (without the SDI identifier, the last field of both row forms, which a
-// metadata file read later may still bring) or the table's cells. Memory
-// grows with the rows, never with the files read.
+// metadata file read later may still bring) or the table's cells; for the
+// VAT summary only its sums. Memory grows with the rows, never with the files
+// read.
 class Uscita final : public Ricevitore {
 public:
-    Uscita(Forma forma, bool linee)
+    Uscita(Forma forma, Cosa cosa, const QStringList &partiteIva)
         : forma_(forma)
-        , linee_(linee)
-        , tabella_(linee ? Tabella({ { "File", false }, { "Corpo", true }, { "Numero", false }, { "Linea", true },
-                       { "Descrizione", false }, { "Quantità", true }, { "Prezzo unitario", true },
-                       { "Prezzo totale", true }, { "IVA", true } })
-                         : Tabella({ { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false },
-                             { "Data", false }, { "Cedente/Prestatore", false }, { "Imponibile", true },
-                             { "Imposta", true }, { "Totale", true } }))
+        , cosa_(cosa)
+        , tabella_(cosa == Cosa::Linee ? kColonneLinee
+                  : cosa == Cosa::Righe
+                  ? kColonneRighe
+                  : std::vector(kColonneRiepilogo.begin() + (partiteIva.isEmpty() ? 1 : 0), kColonneRiepilogo.end()))
+        , riepilogo_(partiteIva)
+        , conVerso_(!partiteIva.isEmpty())
     {
-        if (forma == Forma::Csv)
-            intestazione_ = linee ? CsvIntestazioneLinee() : CsvIntestazioneRighe();
+        if (forma == Forma::Csv && cosa != Cosa::RiepilogoIva)
+            intestazione_ = cosa == Cosa::Linee ? CsvIntestazioneLinee() : CsvIntestazioneRighe();
     }
 
     void righe(std::vector<RigaArchivio> &&nuove) override
     {
         for (const RigaArchivio &r : nuove) {
-            if (linee_) {
+            // A signed envelope that cannot be read is a row, and an error.
+            if (!r.illeggibile.isEmpty())
+                nonFatture.push_back({ r.file, r.voci, r.illeggibile });
+            ++lette_;
+            if (cosa_ == Cosa::RiepilogoIva) {
+                riepilogo_.aggiungi(r);
+            } else if (cosa_ == Cosa::Linee) {
                 for (const LineaFattura &l : r.linee) {
                     if (forma_ == Forma::Json)
                         pezzo() += jsonLinea(r, l);
@@ -165,16 +204,18 @@ public:
     void nonFattura(FileNonFattura &&file) override { nonFatture.push_back(std::move(file)); }
 
     // Written in pieces: the rows' text is not copied whole once more.
-    bool scrivi(QIODevice &out) const
+    bool scrivi(QIODevice &out, QIODevice &err)
     {
         const auto scrivi = [&out](const QByteArray &t) { return out.write(t) == t.size(); };
+        if (cosa_ == Cosa::RiepilogoIva)
+            return scrivi(riepilogo(err));
         if (forma_ == Forma::Tabella)
             return scrivi(tabella_.testo()
-                + (!linee_           ? totali_.testo().toUtf8() + '\n'
-                        : linee == 1 ? QByteArray("1 riga di fattura\n")
-                                     : QByteArray::number(linee) + " righe di fattura\n"));
+                + (cosa_ == Cosa::Righe ? PerTerminale(totali_.testo()).toUtf8() + '\n'
+                        : linee == 1    ? QByteArray("1 riga di fattura\n")
+                                        : QByteArray::number(linee) + " righe di fattura\n"));
         bool scritto = scrivi(intestazione_);
-        if (linee_) {
+        if (cosa_ == Cosa::Linee) {
             for (const QByteArray &p : pezzi_)
                 scritto = scrivi(p) && scritto;
             return scritto;
@@ -202,6 +243,39 @@ public:
     qsizetype linee = 0;
 
 private:
+    // The VAT summary in the form asked for; the rows left out are told in
+    // the table's last line, or on standard error beside JSON and CSV.
+    QByteArray riepilogo(QIODevice &err)
+    {
+        const std::vector<VoceRiepilogoIva> voci = riepilogo_.voci();
+        const QString nonSommate = riepilogo_.testoNonSommate();
+        if (forma_ != Forma::Tabella && !nonSommate.isEmpty())
+            err.write((nonSommate + QStringLiteral(": ") + PerTerminale(riepilogo_.nonSommate().join(u", ")) + u'\n')
+                          .toUtf8());
+        if (forma_ == Forma::Csv)
+            return CsvRiepilogoIva(voci);
+        QByteArray testo;
+        for (const VoceRiepilogoIva &v : voci) {
+            if (forma_ == Forma::Json) {
+                testo += jsonRiepilogo(v);
+                continue;
+            }
+            QStringList celle { v.valuta, NumeroConVirgola(v.aliquota), v.natura, v.esigibilita,
+                FormatoCentesimi(v.imponibile, u',', true), FormatoCentesimi(v.imposta, u',', true),
+                QString::number(v.fatture) };
+            if (conVerso_)
+                celle.prepend(v.verso);
+            tabella_.aggiungi(celle);
+        }
+        if (forma_ == Forma::Json)
+            return testo;
+        QString fine = lette_ == 1 ? QStringLiteral("1 fattura") : QStringLiteral("%1 fatture").arg(lette_);
+        if (!nonSommate.isEmpty())
+            fine += QStringLiteral("; ") + nonSommate + QStringLiteral(" (")
+                + riepilogo_.nonSommate().join(QStringLiteral(", ")) + u')';
+        return tabella_.testo() + PerTerminale(fine).toUtf8() + '\n';
+    }
+
     // Text kept in pieces of about a megabyte: one growing block would, while
     // it is copied into a bigger one, need twice the room.
     static constexpr qsizetype kPezzo = 1024 * 1024;
@@ -220,31 +294,37 @@ private:
     };
 
     const Forma forma_;
-    const bool linee_;
+    const Cosa cosa_;
     QByteArray intestazione_; // the CSV's
     std::vector<QByteArray> pezzi_;
     std::vector<Posizione> righe_; // each row's text, without its SDI identifier
     std::vector<QString> sdi_;
     Tabella tabella_;
     Totali totali_;
+    RiepilogoIva riepilogo_;
+    const bool conVerso_;
+    qsizetype lette_ = 0;
 };
 } // namespace
 
 int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
 {
     const Forma forma = riga.ha("--json") ? Forma::Json : riga.ha("--csv") ? Forma::Csv : Forma::Tabella;
-    const bool linee = riga.ha("--righe");
+    const Cosa cosa = riga.ha("--righe") ? Cosa::Linee : riga.ha("--riepilogo-iva") ? Cosa::RiepilogoIva : Cosa::Righe;
     ElencoPigro elenchi(CartelleCertificatori(
         ambiente.dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     OpzioniArchivio opzioni;
-    opzioni.linee = linee;
+    opzioni.linee = cosa == Cosa::Linee;
+    opzioni.aliquote = cosa == Cosa::RiepilogoIva;
     opzioni.elenchi = &elenchi;
     opzioni.adesso = QDateTime::currentDateTimeUtc();
-    Uscita uscita(forma, linee);
+    Uscita uscita(forma, cosa, riga.valori("--partita-iva"));
     LeggiArchivio(riga.operandi, opzioni, uscita);
 
-    const bool scritto = uscita.scrivi(ambiente.out);
+    const bool scritto = uscita.scrivi(ambiente.out, ambiente.err);
     for (const FileNonFattura &f : uscita.nonFatture)
-        ambiente.err.write((NomeOrigine(f.file, f.voci) + QStringLiteral(": ") + f.motivo + u'\n').toUtf8());
+        ambiente.err.write(
+            (PerTerminale(NomeOrigine(f.file, f.voci)) + QStringLiteral(": ") + PerTerminale(f.motivo) + u'\n')
+                .toUtf8());
     return uscita.nonFatture.empty() && scritto ? UscitaOk : UscitaErrori;
 }

@@ -2,6 +2,7 @@
 // lists, written as the window's details or as JSON.
 #include "cli/firma.h"
 #include "cli/json.h"
+#include "cli/terminale.h"
 
 #include "common/errors.h"
 #include "common/fileio.h"
@@ -100,11 +101,13 @@ int ComandoFirma(const RigaLetta &riga, AmbienteComando &ambiente)
             const EsitoVerifica e = verifica(file[i], elenchi);
             tuttoBene = tuttoBene && (e.esito == EsitoFirma::Valida || e.esito == EsitoFirma::Assente);
             out.write(comeJson ? jsonEsito(file[i], e)
-                               : ((i > 0 ? QStringLiteral("\nFile: ") : QStringLiteral("File: ")) + file[i]
-                                   + QLatin1Char('\n') + TestoDettagli(e))
+                               : ((i > 0 ? QStringLiteral("\nFile: ") : QStringLiteral("File: "))
+                                   + PerTerminale(file[i]) + QLatin1Char('\n') + RighePerTerminale(TestoDettagli(e)))
                                      .toUtf8());
         } catch (const Exception &e) {
-            err.write((file[i] + QStringLiteral(": ") + testoErrore(e.message()) + QLatin1Char('\n')).toUtf8());
+            err.write((PerTerminale(file[i]) + QStringLiteral(": ") + RigaPerTerminale(testoErrore(e.message()))
+                + QLatin1Char('\n'))
+                          .toUtf8());
             tuttoBene = false;
         }
     }

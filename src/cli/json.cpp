@@ -1,4 +1,5 @@
-// JSON strings written straight from UTF-16, plain ASCII at once.
+// JSON strings written straight from UTF-16, plain ASCII at once; DEL and the
+// C1 controls escaped too, as no terminal should see them raw.
 #include "cli/json.h"
 
 void AggiungiTestoJson(QByteArray &out, QStringView testo)
@@ -13,9 +14,9 @@ void AggiungiTestoJson(QByteArray &out, QStringView testo)
     const qsizetype n = testo.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = u[i];
-        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
             *p++ = static_cast<char>(c);
-        } else if (c < 0x80) {
+        } else if (c < 0xA0) {
             *p++ = '\\';
             switch (c) {
             case '"':

@@ -291,6 +291,27 @@ void TraslitteraHtml(QString &html)
         html = fromWindows1252(bytes);
 }
 
+QString PiegaPerRicerca(QStringView testo)
+{
+    QString r;
+    r.reserve(testo.size() + 8);
+    for (const QChar c : testo) {
+        const char16_t u = c.unicode();
+        if (u == u'`' || u == 0x00B4 || u == 0x2018 || u == 0x2019) {
+            r += u'\'';
+        } else if (u < 0x80) {
+            r += QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u);
+        } else if (const auto *riga = std::find_if(std::begin(kTraslitterazioni), std::end(kTraslitterazioni),
+                       [u](const Riga &t) { return t.carattere == u; });
+                   riga != std::end(kTraslitterazioni)) {
+            r += QString::fromLatin1(riga->sostituto).toLower();
+        } else {
+            r += c.toLower();
+        }
+    }
+    return r;
+}
+
 QByteArray TestoPerPannello(QString html)
 {
     bool applied = false;

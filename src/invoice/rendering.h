@@ -45,5 +45,10 @@ QString TrasformaDocumentoXsl(_xmlDoc *doc, const QString &foglioStile, FogliCom
 // 1252, so characters it lacks are replaced as the conversion does.
 void TraslitteraHtml(QString &html);
 
+// Text folded for a search that finds what the page shows: lower case, the
+// accented vowels in the page's plain form (à, a' and A' all read a'), every
+// apostrophe (’ ‘ ` ´) as '.
+QString PiegaPerRicerca(QStringView testo);
+
 // The page as the pane receives it: transliterated, then code page 1252.
 QByteArray TestoPerPannello(QString html);

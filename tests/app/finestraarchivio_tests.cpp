@@ -11,12 +11,16 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -75,10 +79,19 @@ TEST(ModelloArchivio, SearchesEveryTextColumnAndSortsByValue)
         QStringList attesi;
     } ricerche[] = {
         { "", { QStringLiteral("F-10"), QStringLiteral("F-9"), QStringLiteral("X-1") } },
-        { "rossi", { QStringLiteral("F-10") } }, { "CITTÀ", { QStringLiteral("F-9") } },
-        { "f- 2023", { QStringLiteral("F-9") } }, { "15/01/2024", { QStringLiteral("X-1") } },
-        { "2024-03", { QStringLiteral("F-10") } }, { "tre.xml", { QStringLiteral("X-1") } },
-        { "1.234", {} }, // amounts are not text columns
+        { "rossi", { QStringLiteral("F-10") } },
+        { "CITTÀ", { QStringLiteral("F-9") } },
+        { "f- 2023", { QStringLiteral("F-9") } },
+        { "15/01/2024", { QStringLiteral("X-1") } },
+        { "2024-03", { QStringLiteral("F-10") } },
+        { "tre.xml", { QStringLiteral("X-1") } },
+        // Accents and apostrophes folded as the page's find bar folds them.
+        { "CITTA'", { QStringLiteral("F-9") } },
+        { "Citta’ figli", { QStringLiteral("F-9") } },
+        // Amounts as shown, and without the thousands' dot.
+        { "1.234,50", { QStringLiteral("F-10") } },
+        { "1234,5", { QStringLiteral("F-10") } },
+        { "-2,00", { QStringLiteral("F-9") } },
     };
     for (const auto &r : ricerche) {
         filtro.cerca(QString::fromUtf8(r.cerca));
@@ -229,4 +242,78 @@ TEST_F(FinestraArchivioTest, TheButtonAndItsShortcutOpenTheWindowWhichClosesWhil
     EXPECT_TRUE(f.isNull());
     pulsante->click();
     EXPECT_FALSE(archivio().inLettura());
+}
+
+// As a user meets it: the opening width shows every column up to the
+// signature, ZIP rows by their entry's name, outcomes in words and colours (a
+// damaged envelope among the rows, red), the search folded, the VAT summary,
+// a word after an export, Esc, and the folder offered again.
+TEST_F(FinestraArchivioTest, ReadableAtAGlanceAndEasyToLeaveAndComeBackTo)
+{
+    start();
+    const QString cartella = programFolder + QStringLiteral("aprile");
+    QDir().mkpath(cartella);
+    writeBytes(cartella + QStringLiteral("/a.xml"),
+        QByteArray(conImporti("A-1", "30.50")).replace("Rossi S.r.l.", "Societ\xC3\xA0 Alfa"));
+    writeBytes(cartella + QStringLiteral("/rotta.xml.p7m"), "non una busta");
+    scriviZip(cartella + QStringLiteral("/b.zip"), { { QStringLiteral("c.xml"), conImporti("C-3", "0.20") } });
+    window->findChild<QPushButton *>(QStringLiteral("btnArchivio"))->click();
+    // Centred over the main window, as far as the screen allows.
+    const QRect schermo = window->screen()->availableGeometry();
+    EXPECT_EQ(archivio().width(), std::min(1200, schermo.width()));
+    QRect centrata(QPoint(), archivio().frameGeometry().size());
+    centrata.moveCenter(window->frameGeometry().center());
+    if (schermo.contains(centrata))
+        EXPECT_LE((archivio().frameGeometry().center() - centrata.center()).manhattanLength(), 2);
+    else
+        EXPECT_TRUE(schermo.contains(archivio().frameGeometry().topLeft()));
+    dialogs.answers << cartella;
+    archivio().btnCartellaClick();
+    attendiLettura();
+
+    const FiltroArchivio &filtro = archivio().filtro();
+    ASSERT_EQ(filtro.rowCount(), 3);
+    const auto cella = [&](int r, int c, int ruolo = Qt::DisplayRole) { return filtro.index(r, c).data(ruolo); };
+    EXPECT_EQ(cella(1, ModelloArchivio::File).toString(), QStringLiteral("c.xml"));
+    EXPECT_EQ(cella(1, ModelloArchivio::Zip).toString(), QStringLiteral("b.zip"));
+    EXPECT_EQ(cella(1, ModelloArchivio::File, Qt::ToolTipRole).toString(), cartella + QStringLiteral("/b.zip/c.xml"));
+    EXPECT_EQ(cella(2, ModelloArchivio::Firma).toString(), QStringLiteral("Non valida"));
+    EXPECT_EQ(cella(2, ModelloArchivio::Firma, Qt::BackgroundRole).value<QBrush>().color(), QColor(0xc6, 0x28, 0x28));
+    EXPECT_EQ(cella(0, ModelloArchivio::Firma).toString(), QStringLiteral("Assente"));
+    EXPECT_EQ(filtro.headerData(ModelloArchivio::Corpo, Qt::Horizontal, Qt::ToolTipRole).toString(),
+        QStringLiteral("Quale documento del file: un file può contenerne più d'uno (un lotto), uno per corpo, e ognuno "
+                       "è una riga."));
+    // At the opening width of a screen wide enough.
+    archivio().resize(1200, archivio().height());
+    QCoreApplication::processEvents();
+    auto *tabella = archivio().findChild<QTableView *>(QStringLiteral("tabella"));
+    for (int c = 0; c <= ModelloArchivio::Firma; ++c)
+        EXPECT_LE(tabella->horizontalHeader()->sectionViewportPosition(c) + tabella->columnWidth(c),
+            tabella->viewport()->width())
+            << c;
+
+    QTest::keyClicks(archivio().findChild<QLineEdit *>(QStringLiteral("cerca")), QStringLiteral("SOCIETA' 30,50"));
+    EXPECT_EQ(numeri(filtro), QStringList { QStringLiteral("A-1") });
+    archivio().findChild<QTabWidget *>(QStringLiteral("schede"))->setCurrentIndex(1);
+    auto *riepilogo = archivio().findChild<QTableWidget *>(QStringLiteral("tabellaRiepilogo"));
+    ASSERT_EQ(riepilogo->rowCount(), 1);
+    EXPECT_EQ(riepilogo->item(0, 5)->text(), QStringLiteral("30,50"));
+    const QString csv = programFolder + QStringLiteral("fatture.csv");
+    dialogs.answers << csv;
+    archivio().btnEsportaCsvClick();
+    EXPECT_EQ(archivio().findChild<QLabel *>(QStringLiteral("esito"))->text(),
+        QStringLiteral("Esportato: 1 fattura in ") + csv);
+
+    // The width holds at another reading; Esc closes; the folder is offered again.
+    const int larghezza = archivio().width();
+    archivio().leggi({ cartella });
+    attendiLettura();
+    EXPECT_EQ(archivio().width(), larghezza);
+    QPointer<FinestraArchivio> f = &archivio();
+    QTest::keyClick(f, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(f.isNull());
+    window->findChild<QPushButton *>(QStringLiteral("btnArchivio"))->click();
+    archivio().btnCartellaClick();
+    EXPECT_EQ(dialogs.folders.last(), cartella);
 }

@@ -27,8 +27,10 @@ struct ScriptedDialogs final : Dialoghi {
     QString scegliFile(QWidget *, const ImpostazioniDialogo &impostazioni) override;
     QString scegliFileDaSalvare(
         QWidget *, const ImpostazioniDialogo &impostazioni, const QString &nomeProposto) override;
-    QString scegliCartella(QWidget *, const QString &, const QString &) override
+    QStringList folders; // where each folder chooser started
+    QString scegliCartella(QWidget *, const QString &cartella, const QString &) override
     {
+        folders << cartella;
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
     void stampa(QWidget *, QWebEngineView *view) override { printed << view; }

@@ -12,7 +12,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 #include <stop_token>
 #include <sys/inotify.h>
@@ -191,6 +193,7 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
             zip + QStringLiteral("/assoluto.xml") + g.arg(QStringLiteral("G3")),
             zip + QStringLiteral("dentro/g.xml") + g.arg(QStringLiteral("G1")),
             zip + QStringLiteral("interno.zip/h.xml") + g.arg(QStringLiteral("H1")),
+            zip + QStringLiteral("rotta.p7m|1|||||||||||||||0|non_valida||busta"),
             QStringLiteral("firmata.xml.p7m||1|FPR12|TD01|fattura|F1|2024-03-05|Rossi S.r.l.|IT01234567890|"
                            "Anna Bianchi|BNCNNA80A41H501X|EUR|80.00|17.60|97.60||0|non_verificata||busta"),
             QStringLiteral("lotto.xml||1|FPR12|TD01|fattura|L1|2024-03-05|Mario Neri|IT01234567890|Anna Bianchi|"
@@ -206,24 +209,28 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
             radice
                 + QStringLiteral("archivio.zip/grande.xml: Voce dell'archivio ZIP oltre 100 MB una volta estratta: "
                                  "non letta"),
-            radice + QStringLiteral("archivio.zip/rotta.p7m: Il file non è una busta firmata (.p7m) leggibile"),
             radice
                 + QStringLiteral("giro: Cartella già elencata (collegamento circolare o ripetuto a %1)")
                       .arg(QDir(dir.path()).canonicalPath()),
             radice + QStringLiteral("manca.xml: Collegamento a un file che non esiste"),
             radice
-                + QStringLiteral("note.txt: ATTENZIONE, XML CON ERRORI (002)! Start tag expected, '<' not found "
-                                 "Line: 1 appunti"),
+                + QStringLiteral("note.txt: Non è un file XML leggibile (riga 1): il testo non comincia con un "
+                                 "elemento XML, nel testo \"appunti\""),
             radice + QStringLiteral("ricevuta.xml: Documento xml non gestito, visualizzazione non possibile!"),
-            radice + QStringLiteral("rotto.zip: Archivio ZIP non leggibile: Not a zip archive"),
+            radice + QStringLiteral("rotto.zip: Archivio ZIP non leggibile: non è un archivio ZIP"),
             radice + QStringLiteral("tubo.xml: Non è un file ordinario (dispositivo, pipe o socket): non letto") }));
     Totali totali;
     for (const RigaArchivio &riga : r.tutte)
         totali.aggiungi(riga);
+    // The envelope that cannot be read and the body with amounts that are not
+    // numbers are left out of every total.
     EXPECT_EQ(totali.testo(),
-        QStringLiteral("9 fatture; EUR: imponibile 310,59, imposta 62,33, totale 372,92; non sommate (importi non "
-                       "numerici): %1lotto.xml (corpo 2)")
+        QStringLiteral("10 fatture; EUR: imponibile 310,59, imposta 62,33, totale 372,92; 2 fatture non sommate: "
+                       "importi non leggibili (%1archivio.zip/rotta.p7m (corpo 1), %1lotto.xml (corpo 2))")
             .arg(radice));
+    EXPECT_EQ(r.tutte[5].illeggibile, QStringLiteral("Il file non è una busta firmata (.p7m) leggibile"));
+    EXPECT_EQ(
+        r.tutte[5].motivoFirma, QStringLiteral("Firma non valida: il file non è una busta firmata (.p7m) leggibile."));
     // Listing wrote nothing.
     EXPECT_EQ(contenuto(dir.path()), prima);
 }
@@ -237,7 +244,7 @@ TEST_F(Archivio, AnyNumberOfWorkersGivesTheSameRowsInTheSameOrder)
     OpzioniArchivio opzioni;
     opzioni.fili = 1;
     const Raccolta uno = leggi({ dir.path() }, opzioni);
-    ASSERT_EQ(uno.tutte.size(), 49u);
+    ASSERT_EQ(uno.tutte.size(), 50u);
     for (const int fili : { 2, 3, 8, 64 }) {
         SCOPED_TRACE(fili);
         opzioni.fili = fili;
@@ -395,4 +402,239 @@ TEST(Importo, WrittenAmountsAreExactToTheCentOrNotNumbers)
     EXPECT_FALSE(Importo::centesimi(std::numeric_limits<qint64>::max()).piu(Importo::centesimi(1)).numero());
     EXPECT_EQ(DataItaliana(QStringLiteral("2024-02-29")), QStringLiteral("29/02/2024"));
     EXPECT_EQ(DataItaliana(QStringLiteral("2023-02-29")), QStringLiteral("2023-02-29"));
+}
+
+namespace {
+// An invoice padded to about 100 kB (blanks after its root are allowed),
+// which deflates to almost nothing: the bricks of the bombs.
+QByteArray imbottita(const QByteArray &numero)
+{
+    return fattura(corpo(numero, riepilogo("1.00", "0.22"))) + QByteArray(100'000, ' ');
+}
+
+VociZip imbottite(const char *prefisso, int quante)
+{
+    VociZip voci;
+    for (int i = 1; i <= quante; ++i)
+        voci.push_back({ QStringLiteral("%1%2.xml").arg(QLatin1String(prefisso)).arg(i),
+            imbottita(prefisso + QByteArray::number(i)) });
+    return voci;
+}
+} // namespace
+
+// Small bombs of every kind, made here, each refused with its one reason
+// before anything past it is inflated, whatever the number of workers; the
+// file after the archive is read all the same.
+TEST_F(Archivio, BombsAreRefusedWithOneReasonAndTheRestIsRead)
+{
+    const auto zip = [&](const QString &nome, const VociZip &voci) { return scriviZip(chiavi.filePath(nome), voci); };
+    QByteArray fuori = zip(QStringLiteral("f.zip"), imbottite("F", 1));
+    qToLittleEndian(quint32(1'000'000), fuori.data() + fuori.indexOf("PK\x01\x02") + 20); // compressed size
+    const QByteArray interni = zip(QStringLiteral("n.zip"),
+        { { QStringLiteral("a.zip"), zip(QStringLiteral("a.zip"), imbottite("A", 3)) },
+            { QStringLiteral("b.zip"), zip(QStringLiteral("b.zip"), imbottite("B", 3)) } });
+    const QByteArray profonda = zip(QStringLiteral("p.zip"),
+        { { QStringLiteral("1.zip"),
+            zip(QStringLiteral("1.zip"),
+                { { QStringLiteral("2.zip"), zip(QStringLiteral("2.zip"), imbottite("P", 1)) } }) } });
+    const QString limiteByte = QStringLiteral("Archivio ZIP oltre il limite di 250 kB estratti (possibile bomba ZIP): "
+                                              "questa voce e le seguenti non sono lette");
+    const struct {
+        const char *nome;
+        QByteArray zip;
+        LimitiArchivio limiti;
+        QStringList numeri;
+        QStringList scarti;
+    } casi[] = {
+        { "overlapping entries", vociSovrapposte(zip(QStringLiteral("s.zip"), imbottite("S", 1)), 200), {}, {},
+            { QStringLiteral(": Archivio ZIP con voci che condividono gli stessi byte (possibile bomba ZIP): non "
+                             "letto") } },
+        { "entry beyond the archive", fuori, {}, {},
+            { QStringLiteral(": Archivio ZIP con voci fuori dai suoi limiti: non letto") } },
+        { "bytes past the budget", zip(QStringLiteral("t.zip"), imbottite("T", 5)), { 250'000, 200, 0, 100, 4 },
+            { QStringLiteral("T1"), QStringLiteral("T2") }, { QStringLiteral("/T3.xml: ") + limiteByte } },
+        { "entries past the budget", zip(QStringLiteral("v.zip"), imbottite("V", 5)), { 2'000'000, 200, 0, 3, 4 },
+            { QStringLiteral("V1"), QStringLiteral("V2"), QStringLiteral("V3") },
+            { QStringLiteral("/V4.xml: Archivio ZIP oltre il limite di 3 voci: questa voce e le seguenti non sono "
+                             "lette") } },
+        // The inner archives' entries spend the one budget of the archive, in order.
+        { "inner archives past the budget", interni, { 450'000, 200, 0, 100, 4 },
+            { QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("B1") },
+            { QStringLiteral("/b.zip/B2.xml: ")
+                + QString(limiteByte).replace(QStringLiteral("250"), QStringLiteral("450")) } },
+        { "too deep", profonda, { 2'000'000, 200, 0, 100, 2 }, {},
+            { QStringLiteral("/1.zip/2.zip: Troppi archivi ZIP uno dentro l'altro: non letto") } },
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.nome);
+        const QString percorso = radice + QStringLiteral("bomba.zip");
+        writeBytes(percorso, c.zip);
+        for (const int fili : { 1, 3 }) {
+            OpzioniArchivio opzioni;
+            opzioni.fili = fili;
+            opzioni.limiti = c.limiti;
+            // The archive, and a file after it that is read all the same.
+            const Raccolta r = leggi({ percorso, radice + QStringLiteral("semplificata.xml") }, opzioni);
+            QStringList numeri;
+            for (const RigaArchivio &riga : r.tutte)
+                numeri << riga.numero;
+            EXPECT_EQ(numeri, c.numeri + QStringList { QStringLiteral("S1") });
+            EXPECT_EQ(
+                r.scarti, QStringList(c.scarti).replaceInStrings(QRegularExpression(QStringLiteral("^")), percorso));
+        }
+    }
+}
+
+// A row with one amount that is not a number is left out of every total,
+// and counted once.
+TEST(Totali, ARowWithAnUnreadableAmountIsLeftOutOfEveryTotal)
+{
+    const auto riga = [](const char *numero, const char *imponibile, const char *imposta) {
+        RigaArchivio r;
+        r.file = QString::fromLatin1(numero);
+        r.valuta = QStringLiteral("EUR");
+        r.imponibile = Importo::scritto(QString::fromLatin1(imponibile));
+        r.imposta = Importo::scritto(QString::fromLatin1(imposta));
+        r.totale = r.imponibile.piu(r.imposta);
+        return r;
+    };
+    Totali t;
+    for (const RigaArchivio &r : { riga("a", "100.00", "22.00"), riga("b", "50.00", "=2+5"), riga("c", "1,5", "0.33"),
+             riga("d", "10.00", "1.00") })
+        t.aggiungi(r);
+    EXPECT_EQ(t.testo(),
+        QStringLiteral(
+            "4 fatture; EUR: imponibile 110,00, imposta 23,00, totale 133,00; 2 fatture non sommate: importi "
+            "non leggibili (b (corpo 1), c (corpo 1))"));
+}
+
+// What a spreadsheet would take for a formula starts with an apostrophe;
+// the numbers the program writes stay numbers. The exact cell of each.
+TEST(Csv, HostileValuesAreNeutralisedAndNumbersStayNumbers)
+{
+    RigaArchivio base;
+    base.file = QStringLiteral("/a/f.xml");
+    base.formato = QStringLiteral("FPR12");
+    base.numero = QStringLiteral("1");
+    base.cedente = QStringLiteral("Rossi");
+    base.imponibile = Importo::scritto(QStringLiteral("10.00"));
+    const QByteArrayList campi = QByteArray("/a/f.xml;;1;FPR12;;;1;;Rossi;;;;;10,00;;;;0;;").split(';');
+    const struct {
+        const char *nome;
+        std::function<void(RigaArchivio &)> cambia;
+        int campo;
+        QByteArray cella;
+    } casi[] = {
+        { "a link formula in a name",
+            [](RigaArchivio &r) {
+                r.cedente = QStringLiteral("=HYPERLINK(\"http://evil.example/paga\";\"Clicca per pagare\")");
+            },
+            8, "\"'=HYPERLINK(\"\"http://evil.example/paga\"\";\"\"Clicca per pagare\"\")\"" },
+        { "a formula as an amount", [](RigaArchivio &r) { r.imponibile = Importo::scritto(QStringLiteral("=2+5")); },
+            13, "'=2+5" },
+        { "a negative amount", [](RigaArchivio &r) { r.imponibile = Importo::scritto(QStringLiteral("-12.5")); }, 13,
+            "-12,50" },
+        { "plus", [](RigaArchivio &r) { r.numero = QStringLiteral("+39 02 1234"); }, 6, "'+39 02 1234" },
+        { "minus", [](RigaArchivio &r) { r.numero = QStringLiteral("-x"); }, 6, "'-x" },
+        { "at", [](RigaArchivio &r) { r.cessionario = QStringLiteral("@SUM(A1)"); }, 10, "'@SUM(A1)" },
+        { "tab", [](RigaArchivio &r) { r.numero = QStringLiteral("\tx"); }, 6, "'\tx" },
+        { "carriage return", [](RigaArchivio &r) { r.numero = QStringLiteral("\rx"); }, 6, "\"'\rx\"" },
+        { "a ZIP entry's name", [](RigaArchivio &r) { r.voci = QStringList { QStringLiteral("=cmd.xml") }; }, 1,
+            "'=cmd.xml" },
+        { "a date that is not one", [](RigaArchivio &r) { r.data = QStringLiteral("=1"); }, 7, "'=1" },
+    };
+    for (const auto &c : casi) {
+        RigaArchivio r = base;
+        c.cambia(r);
+        QByteArrayList attesi = campi;
+        attesi[c.campo] = c.cella;
+        EXPECT_EQ(CsvRighe({ &r }), CsvIntestazioneRighe() + attesi.join(';') + "\r\n") << c.nome;
+    }
+    RigaArchivio conLinee = base;
+    conLinee.linee.push_back(
+        { QStringLiteral("1"), QStringLiteral("-A"), QStringLiteral("=1+1"), QStringLiteral("-2.00"),
+            QStringLiteral("pz"), QStringLiteral("=3"), QStringLiteral("-6.00"), QStringLiteral("22.00") });
+    EXPECT_EQ(CsvLinee({ &conLinee }),
+        CsvIntestazioneLinee() + "/a/f.xml;;1;1;;Rossi;1;'-A;'=1+1;-2,00;pz;'=3;-6,00;22,00\r\n");
+}
+
+namespace {
+QByteArray fatturaIva(const QByteArray &cedente, const QByteArray &cessionario, const QByteArray &tipo,
+    const QByteArray &valuta, const QByteArray &riepiloghi)
+{
+    const auto soggetto = [](const QByteArray &id) {
+        return "<DatiAnagrafici><IdFiscaleIVA><IdPaese>" + id.left(2) + "</IdPaese><IdCodice>" + id.mid(2)
+            + "</IdCodice></IdFiscaleIVA><Anagrafica><Denominazione>" + id + "</Denominazione></Anagrafica>"
+            + "</DatiAnagrafici>";
+    };
+    return "<p:FatturaElettronica xmlns:p='urn:x'><FatturaElettronicaHeader><DatiTrasmissione><FormatoTrasmissione>"
+           "FPR12</FormatoTrasmissione></DatiTrasmissione><CedentePrestatore>"
+        + soggetto(cedente) + "</CedentePrestatore><CessionarioCommittente>" + soggetto(cessionario)
+        + "</CessionarioCommittente></FatturaElettronicaHeader><FatturaElettronicaBody><DatiGenerali>"
+          "<DatiGeneraliDocumento><TipoDocumento>"
+        + tipo + "</TipoDocumento><Divisa>" + valuta
+        + "</Divisa><Numero>1</Numero></DatiGeneraliDocumento></DatiGenerali><DatiBeniServizi>" + riepiloghi
+        + "</DatiBeniServizi></FatturaElettronicaBody></p:FatturaElettronica>";
+}
+
+QByteArray aliquota(const QByteArray &aliquota, const QByteArray &imponibile, const QByteArray &imposta,
+    const QByteArray &altro = QByteArray())
+{
+    return "<DatiRiepilogo><AliquotaIVA>" + aliquota + "</AliquotaIVA>" + altro + "<ImponibileImporto>" + imponibile
+        + "</ImponibileImporto><Imposta>" + imposta + "</Imposta></DatiRiepilogo>";
+}
+} // namespace
+
+// Generated invoices with known sums: issued and received by the company's
+// number, credit notes (an ordinary TD04, a simplified TD08) with their sign,
+// two currencies, a nature, split payment, a row left out.
+TEST_F(Archivio, TheVatSummaryIsExactPerDirectionCurrencyRateNatureAndChargeability)
+{
+    const QString cartella = radice + QStringLiteral("iva");
+    QDir().mkpath(cartella);
+    const auto file
+        = [&](const char *nome, const QByteArray &xml) { writeBytes(cartella + u'/' + QLatin1String(nome), xml); };
+    const QByteArray noi = "IT01234567890", loro = "IT09876543210";
+    file("a.xml",
+        fatturaIva(
+            noi, loro, "TD01", "EUR", aliquota("22.00", "100.00", "22.00") + aliquota("10.00", "50.00", "5.00")));
+    file("b.xml", fatturaIva(noi, loro, "TD04", "EUR", aliquota("22.00", "20.00", "4.40")));
+    file("c.xml",
+        fatturaIva(loro, noi, "TD01", "EUR",
+            aliquota("22.00", "10.10", "2.22", "").replace("</Imposta>", "</Imposta><EsigibilitaIVA>S</EsigibilitaIVA>")
+                + aliquota("0.00", "5.00", "0.00", "<Natura>N2.2</Natura>")));
+    file("d.xml", fatturaIva(noi, loro, "TD01", "USD", aliquota("22.00", "1.00", "0.22")));
+    file("e.xml", fatturaIva(noi, loro, "TD01", "EUR", aliquota("22.00", "abc", "1.00")));
+    // The company's fiscal code is its VAT number without the country.
+    file("s.xml",
+        QByteArray(kSemplificata)
+            .replace("<CodiceFiscale>VRDLGU70A01F205X</CodiceFiscale>", "<CodiceFiscale>01234567890</CodiceFiscale>")
+            .replace("TD07", "TD08")
+            .replace("<DatiBeniServizi><Descrizione>Latte</Descrizione><Importo>12.20</Importo><DatiIVA><Imposta>2.20"
+                     "</Imposta></DatiIVA></DatiBeniServizi>",
+                ""));
+    OpzioniArchivio opzioni;
+    opzioni.aliquote = true;
+    const Raccolta r = leggi({ cartella }, opzioni);
+    ASSERT_TRUE(r.scarti.isEmpty()) << r.scarti.join(u'\n').toStdString();
+    RiepilogoIva riepilogo({ QStringLiteral("it 01234567890") });
+    for (const RigaArchivio &riga : r.tutte)
+        riepilogo.aggiungi(riga);
+    QStringList voci;
+    for (const VoceRiepilogoIva &v : riepilogo.voci())
+        voci << QStringList { v.verso, v.valuta, v.aliquota, v.natura, v.esigibilita,
+            FormatoCentesimi(v.imponibile, u'.', false), FormatoCentesimi(v.imposta, u'.', false),
+            QString::number(v.fatture) }
+                    .join(u'|');
+    // 100.00 - 20.00 - (25.00 less the 4.51 inside it at 22%) and 22.00 - 4.40 - 4.51.
+    EXPECT_EQ(voci,
+        QStringList(
+            { QStringLiteral("emesse|EUR|22.00|||59.51|13.09|3"), QStringLiteral("emesse|EUR|10.00|||50.00|5.00|1"),
+                QStringLiteral("emesse|USD|22.00|||1.00|0.22|1"), QStringLiteral("ricevute|EUR|22.00||S|10.10|2.22|1"),
+                QStringLiteral("ricevute|EUR|0.00|N2.2||5.00|0.00|1") }));
+    EXPECT_EQ(riepilogo.testoNonSommate(), QStringLiteral("1 fattura non sommata: importi non leggibili"));
+    EXPECT_EQ(riepilogo.nonSommate(), QStringList { cartella + QStringLiteral("/e.xml (corpo 1)") });
+    EXPECT_EQ(CsvRiepilogoIva(riepilogo.voci()).split('\n').mid(0, 2).join('\n'),
+        "\xEF\xBB\xBFVerso;Valuta;Aliquota IVA;Natura;Esigibilità IVA;Imponibile;Imposta;Fatture\r\n"
+        "emesse;EUR;22,00;;;59,51;13,09;3\r");
 }

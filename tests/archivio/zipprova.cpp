@@ -34,3 +34,24 @@ QByteArray dimensioneDichiarata(QByteArray zip, const QByteArray &nome, quint32 
     }
     return zip;
 }
+
+QByteArray vociSovrapposte(const QByteArray &zip, int volte)
+{
+    const qsizetype centrale = zip.indexOf("PK\x01\x02"), fine = zip.indexOf("PK\x05\x06");
+    const QByteArray voce = zip.mid(centrale, fine - centrale);
+    const auto n = qFromLittleEndian<quint16>(voce.constData() + 28);
+    const QByteArray nome = voce.mid(46, n);
+    QByteArray indice;
+    for (int i = 0; i < volte; ++i) {
+        const QByteArray altro = nome.first(nome.lastIndexOf('.')) + QByteArray::number(i).rightJustified(3, '0')
+            + nome.mid(nome.lastIndexOf('.'));
+        QByteArray copia = voce;
+        qToLittleEndian(quint16(altro.size()), copia.data() + 28);
+        indice += copia.replace(46, n, altro);
+    }
+    QByteArray eocd = zip.mid(fine, 22);
+    qToLittleEndian(quint16(volte), eocd.data() + 8);
+    qToLittleEndian(quint16(volte), eocd.data() + 10);
+    qToLittleEndian(quint32(indice.size()), eocd.data() + 12);
+    return zip.first(centrale) + indice + eocd;
+}

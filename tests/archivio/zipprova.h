@@ -14,3 +14,8 @@ QByteArray scriviZip(const QString &percorso, const VociZip &voci);
 
 // The archive with the size the entry claims (in both of its headers) changed.
 QByteArray dimensioneDichiarata(QByteArray zip, const QByteArray &nome, quint32 dimensione);
+
+// An archive of one entry whose central directory lists it that many times,
+// each under a name of its own ("a.xml" gives "a000.xml"...), all pointing
+// at the same bytes: the shape of an overlapping bomb.
+QByteArray vociSovrapposte(const QByteArray &zip, int volte);

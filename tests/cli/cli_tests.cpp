@@ -98,13 +98,12 @@ QString testoPdf(const QString &pdf)
 }
 } // namespace
 
-// Standard error for a file holding just "<r>": the load message, then the
-// flow's own, each after the file's name.
+// Standard error for a file holding just "<r>": the load message on one
+// line, then the flow's own, each after the file's name.
 static QString erroriFileRotto(const QString &rotto)
 {
     return rotto
-        + QStringLiteral(": ATTENZIONE, XML CON ERRORI (002)! \r\n\r\nPremature end of data in tag r line 1\r\n"
-                         "Line: 1\r\n<r>\n")
+        + QStringLiteral(": ATTENZIONE, XML CON ERRORI (002)! Premature end of data in tag r line 1 Line: 1 <r>\n")
         + rotto + QStringLiteral(": Documento xml non gestito, visualizzazione non possibile!\n");
 }
 
@@ -217,7 +216,7 @@ TEST_F(Cli, InfoPrintsTheHeaderFieldsAsTextOrJson)
     const Esito testo = esegui({ QStringLiteral("info"), due });
     EXPECT_EQ(testo.codice, 0);
     EXPECT_EQ(testo.out,
-        "Formato: FPR12\nTipo documento: \nNumero: A/1\r\nA/2\nData: 2024-05-06\r\n2024-05-06\n"
+        "Formato: FPR12\nTipo documento: \nNumero: A/1 | A/2\nData: 2024-05-06 | 2024-05-06\n"
         "Cedente/Prestatore: Societ\xc3\xa0 \xe2\x82\xac\n");
 
     const Esito json = esegui({ QStringLiteral("info"), QStringLiteral("--json"), due, ignoto });

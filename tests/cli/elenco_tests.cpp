@@ -1,6 +1,7 @@
 // lentiva-cli elenco run as a program: its command line, its three output
 // forms with their exact bytes and exit codes, and the header values of the
 // real invoices, which must be those of "info".
+#include "archivio/zipprova.h"
 #include "invoice/header.h"
 
 #include <QDir>
@@ -68,6 +69,15 @@ TEST(Elenco, UsageErrorsExitTwo)
             "opzione ripetuta: --righe" },
         { "another command's option", { QStringLiteral("elenco"), QStringLiteral("-o"), QStringLiteral("x") },
             "opzione non valida per elenco: -o" },
+        { "lines and the summary",
+            { QStringLiteral("elenco"), QStringLiteral("--righe"), QStringLiteral("--riepilogo-iva"),
+                QStringLiteral("x") },
+            "--righe e --riepilogo-iva non vanno insieme" },
+        { "a VAT number without the summary",
+            { QStringLiteral("elenco"), QStringLiteral("--partita-iva"), QStringLiteral("IT1"), QStringLiteral("x") },
+            "--partita-iva vale solo con --riepilogo-iva" },
+        { "an escape in an option", { QStringLiteral("elenco"), QStringLiteral("--\x1b[2J"), QStringLiteral("x") },
+            "opzione non valida per elenco: --\\x1b[2J" },
     };
     for (const auto &c : casi) {
         const Uscita u = lentiva(c.argomenti);
@@ -84,7 +94,7 @@ TEST(Elenco, TableJsonAndCsvOfAFolderWithOneFileThatIsNotAnInvoice)
     writeBytes(d + QStringLiteral("/b.txt"), "x");
     const QByteArray a = (d + QStringLiteral("/a.xml")).toUtf8();
     const QByteArray scarto = (d + QStringLiteral("/b.txt")).toUtf8()
-        + ": ATTENZIONE, XML CON ERRORI (002)! Start tag expected, '<' not found Line: 1 x\n";
+        + ": Non \xC3\xA8 un file XML leggibile (riga 1): il testo non comincia con un elemento XML, nel testo \"x\"\n";
     const QByteArray comune = "\"formato\":\"FPR12\",\"tipo_documento\":\"TD04\",";
     const QByteArray parti = "\"data\":\"2024-05-06\",\"cedente\":\"Città S.p.A.\",\"cedente_id\":\"IT01234567890\","
                              "\"cessionario\":\"\",\"cessionario_id\":\"\",\"valuta\":\"EUR\",";
@@ -156,8 +166,15 @@ TEST(Elenco, RealInvoicesGiveTheHeaderValuesOfInfo)
         const Uscita info = lentiva({ QStringLiteral("info"), QStringLiteral("--json"), file });
         const Uscita elenco = lentiva({ QStringLiteral("elenco"), QStringLiteral("--json"), file });
         if (info.codice != 0) {
+            // Not an invoice; or a signed envelope that cannot be read, listed
+            // with its red outcome and empty fields.
             EXPECT_EQ(elenco.codice, 1);
-            EXPECT_TRUE(elenco.out.isEmpty());
+            for (const QByteArray &riga : elenco.out.split('\n')) {
+                const QJsonObject r = QJsonDocument::fromJson(riga).object();
+                EXPECT_TRUE(riga.isEmpty()
+                    || (r.value(QStringLiteral("firma")) == QStringLiteral("non_valida")
+                        && r.value(QStringLiteral("numero")).toString().isEmpty()));
+            }
             continue;
         }
         ASSERT_EQ(elenco.codice, 0) << elenco.err.toStdString();
@@ -186,4 +203,68 @@ TEST(Elenco, RealInvoicesGiveTheHeaderValuesOfInfo)
         ++confrontati;
     }
     EXPECT_GE(confrontati, 30);
+}
+
+// Names and values with control characters (ESC, CR, LF, tab, DEL, C1) from
+// files and ZIP entries: the exact bytes of the table and of standard
+// error, where nothing can move the cursor or rewrite a line.
+TEST(Elenco, ControlCharactersFromFilesAreEscapedForTheTerminal)
+{
+    QTemporaryDir dir;
+    const QString d = QDir(dir.path()).canonicalPath();
+    const QString fattura1 = d + QStringLiteral("/a\x1b[2J.xml");
+    writeBytes(fattura1, fattura(corpo("1&#13;2", "1234.5")).replace("Città S.p.A.", "Rossi&#9;x"));
+    writeBytes(d + QStringLiteral("/b\r\n.txt"), "x");
+    writeBytes(d + QString::fromUtf8("/c\x7f\xc2\x85.txt"), "x");
+    // libzip reads a name with ESC or BEL as code page 437 (graphic signs),
+    // but CR, LF, tab, DEL and C1 come through.
+    scriviZip(d + QStringLiteral("/z.zip"), { { QStringLiteral("e\r\n\t\x7f\u009b2J.txt"), "x" } });
+
+    const QByteArray a = d.toUtf8() + "/a\\x1b[2J.xml";
+    const QByteArray motivo = ": Non \xC3\xA8 un file XML leggibile (riga 1): il testo non comincia con un elemento "
+                              "XML, nel testo \"x\"\n";
+    const QByteArray err = d.toUtf8() + "/b\\x0d\\x0a.txt" + motivo + d.toUtf8() + "/c\\x7f\\x85.txt" + motivo
+        + d.toUtf8() + "/z.zip/e\\x0d\\x0a\\x09\\x7f\\x9b2J.txt" + motivo;
+    const Uscita tabella = lentiva({ QStringLiteral("elenco"), d });
+    EXPECT_EQ(tabella.codice, 1);
+    EXPECT_EQ(tabella.out,
+        "File" + QByteArray(a.size() - 4, ' ')
+            + "  Corpo  Tipo  Numero  Data        Cedente/Prestatore  Imponibile  Imposta    Totale\n" + a
+            + "      1  TD04  1\\x0d2  06/05/2024  Rossi\\x09x            1.234,50     0,00  1.234,50\n"
+              "1 fattura; EUR: imponibile 1.234,50, imposta 0,00, totale 1.234,50\n");
+    EXPECT_EQ(tabella.err, err);
+    // JSON escapes them its own way: C1 and DEL too.
+    const Uscita json = lentiva({ QStringLiteral("elenco"), d, QStringLiteral("--json") });
+    EXPECT_TRUE(json.out.startsWith("{\"file\":\"" + d.toUtf8() + "/a\\u001b[2J.xml\""));
+    EXPECT_TRUE(json.out.contains("\"numero\":\"1\\r2\",") && json.out.contains("\"cedente\":\"Rossi\\tx\""))
+        << json.out.toStdString();
+    EXPECT_EQ(json.err, err);
+    // Every command's errors: on one line, the name escaped.
+    EXPECT_EQ(lentiva({ QStringLiteral("info"), d + QStringLiteral("/b\r\n.txt") }).err,
+        d.toUtf8() + "/b\\x0d\\x0a.txt: ATTENZIONE, XML CON ERRORI (002)! Start tag expected, '<' not found Line: 1 x\n"
+            + d.toUtf8() + "/b\\x0d\\x0a.txt: Documento xml non gestito, visualizzazione non possibile!\n");
+}
+
+// The VAT summary of two credit notes (TD04) of the company: with its sign,
+// in the table, as JSON lines and as CSV.
+TEST(Elenco, TheVatSummaryInItsThreeForms)
+{
+    QTemporaryDir dir;
+    writeBytes(dir.filePath(QStringLiteral("a.xml")), fattura(corpo("A/1", "1234.5") + corpo("A/2", "0.50")));
+    const QStringList riepilogo { QStringLiteral("elenco"), dir.path(), QStringLiteral("--riepilogo-iva") };
+    const Uscita tabella = lentiva(riepilogo);
+    EXPECT_EQ(tabella.codice, 0);
+    EXPECT_EQ(tabella.out,
+        "Valuta  Aliquota  Natura  Esigibilit\xC3\xA0  Imponibile  Imposta  Fatture\n"
+        "EUR                                     -1.235,00     0,00        2\n2 fatture\n");
+    const Uscita json = lentiva(riepilogo
+        + QStringList { QStringLiteral("--json"), QStringLiteral("--partita-iva"), QStringLiteral("01234567890"),
+            QStringLiteral("--partita-iva"), QStringLiteral("IT999") });
+    EXPECT_EQ(json.out,
+        "{\"verso\":\"emesse\",\"valuta\":\"EUR\",\"aliquota\":\"\",\"natura\":\"\",\"esigibilita\":\"\","
+        "\"imponibile\":\"-1235.00\",\"imposta\":\"0.00\",\"fatture\":2}\n");
+    const Uscita csv = lentiva(riepilogo + QStringList { QStringLiteral("--csv") });
+    EXPECT_EQ(csv.out,
+        "\xEF\xBB\xBFVerso;Valuta;Aliquota IVA;Natura;Esigibilit\xC3\xA0 IVA;Imponibile;Imposta;Fatture\r\n"
+        ";EUR;;;;-1235,00;0,00;2\r\n");
 }
