@@ -36,7 +36,7 @@ void controllaMessaggio(const MessaggioSdI &m, const QByteArray &bytes)
         FUZZ_CHECK(!SpiegazioneErrore(e.codice).isEmpty(), e.codice);
 
     // The info object is JSON that reads back with its errors.
-    const QByteArray json = OggettoJson(InfoMessaggio(QStringLiteral("f.xml"), m));
+    const QByteArray json = OggettoJsonInfo(InfoMessaggio(QStringLiteral("f.xml"), m));
     QJsonParseError errore;
     const QJsonDocument letto = QJsonDocument::fromJson(json, &errore);
     FUZZ_CHECK(errore.error == QJsonParseError::NoError && letto.isObject(), QString::fromUtf8(json));

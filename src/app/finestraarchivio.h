@@ -1,6 +1,6 @@
 // The second window, "Archivio fatture": a folder or ZIP archive of invoices
-// as one table with search, totals, the files that are not invoices and the
-// CSV exports; and what the main window hooks into it (its button, drops, and
+// as one table with search, totals, the exchange system's messages, the files
+// that are not invoices and the CSV exports; and what the main window hooks into it (its button, drops, and
 // opening a row through the main window's open flow).
 #pragma once
 
@@ -72,6 +72,7 @@ private:
     void ferma();
     void aggiornaTotali();
     void apriRiga(const QModelIndex &indice);
+    void aggiungiMessaggi(const std::vector<MessaggioArchivio> &messaggi);
     std::vector<const RigaArchivio *> righeMostrate() const;
     void esporta(const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv);
 
@@ -92,6 +93,8 @@ private:
     QProgressBar *avanzamento_ = nullptr;
     QLabel *titoloScarti_ = nullptr;
     QTreeWidget *scartiLista_ = nullptr;
+    QLabel *titoloMessaggi_ = nullptr;
+    QTreeWidget *messaggiLista_ = nullptr; // each item's data: the source to open
     QPushButton *btnEsportaCsv_ = nullptr;
     QPushButton *btnEsportaLinee_ = nullptr;
     bool totaliInAttesa_ = false;

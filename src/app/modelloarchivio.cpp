@@ -1,13 +1,14 @@
 // The archive's rows as a sortable, searchable table.
 #include "app/modelloarchivio.h"
 
+#include <QColor>
 #include <QDir>
 #include <limits>
 
 namespace {
 const char *const kIntestazioni[] = { "File", "Voce", "Corpo", "Formato", "Tipo", "Descrizione tipo", "Numero", "Data",
     "Cedente/Prestatore", "P.IVA/C.F. cedente", "Cessionario/Committente", "P.IVA/C.F. cessionario", "Valuta",
-    "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI" };
+    "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI", "Stato SdI" };
 static_assert(std::size(kIntestazioni) == ModelloArchivio::NumeroColonne);
 
 const Importo *importo(const RigaArchivio &r, int colonna)
@@ -24,6 +25,35 @@ const Importo *importo(const RigaArchivio &r, int colonna)
     default:
         return nullptr;
     }
+}
+
+// The fate in words, and its colours (the signature panel's: green, amber,
+// red, grey).
+struct AspettoStato {
+    const char *parola;
+    QColor sfondo;
+    QColor scritta;
+};
+
+AspettoStato aspetto(const QString &stato)
+{
+    const QColor verde(0x2e, 0x7d, 0x32), ambra(0xff, 0xb3, 0x00), rosso(0xc6, 0x28, 0x28), grigio(0xbd, 0xbd, 0xbd);
+    const struct {
+        const char *stato;
+        AspettoStato aspetto;
+    } tabella[] = {
+        { "consegnata", { "Consegnata", verde, Qt::white } },
+        { "accettata", { "Accettata", verde, Qt::white } },
+        { "scartata", { "Scartata", rosso, Qt::white } },
+        { "rifiutata", { "Rifiutata", rosso, Qt::white } },
+        { "mancata_consegna", { "Mancata consegna", ambra, Qt::black } },
+        { "non_recapitabile", { "Non recapitabile", ambra, Qt::black } },
+        { "decorrenza_termini", { "Decorrenza termini", grigio, Qt::black } },
+    };
+    for (const auto &t : tabella)
+        if (stato == QLatin1String(t.stato))
+            return t.aspetto;
+    return { "", QColor(), QColor() };
 }
 
 // Several values of one body (joined by CR LF) on one line, as the main
@@ -68,6 +98,18 @@ void ModelloArchivio::impostaSdi(qsizetype riga, const QString &sdi)
     r.sdi = sdi;
     ricerca_[static_cast<size_t>(riga)].clear();
     const QModelIndex cella = index(static_cast<int>(riga), Sdi);
+    emit dataChanged(cella, cella);
+}
+
+void ModelloArchivio::impostaStatoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi)
+{
+    if (riga < 0 || riga >= rowCount())
+        return;
+    RigaArchivio &r = righe_[static_cast<size_t>(riga)];
+    r.statoSdi = stato;
+    r.messaggi = messaggi;
+    ricerca_[static_cast<size_t>(riga)].clear();
+    const QModelIndex cella = index(static_cast<int>(riga), StatoSdi);
     emit dataChanged(cella, cella);
 }
 
@@ -116,6 +158,8 @@ QString ModelloArchivio::testo(const RigaArchivio &r, int colonna) const
         return r.firma;
     case Sdi:
         return r.sdi;
+    case StatoSdi:
+        return QString::fromUtf8(aspetto(r.statoSdi).parola);
     default:
         return importo(r, colonna)->italiano();
     }
@@ -133,7 +177,7 @@ QString ModelloArchivio::ricercaDi(const RigaArchivio &r) const
 {
     QString t;
     for (int c : { File, Voce, Formato, Tipo, DescrizioneTipo, Numero, Data, Cedente, CedenteId, Cessionario,
-             CessionarioId, Valuta, Firma, Sdi })
+             CessionarioId, Valuta, Firma, Sdi, StatoSdi })
         t += testo(r, c) + u'\n';
     return (t + r.data).toLower();
 }
@@ -149,7 +193,14 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return testo(r, c);
     case Qt::ToolTipRole:
+        if (c == StatoSdi && !r.messaggi.isEmpty())
+            return QStringLiteral("Messaggi SdI: ") + r.messaggi.join(QStringLiteral(", "));
         return c == File ? QVariant(r.file) : QVariant();
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole:
+        if (c != StatoSdi || r.statoSdi.isEmpty())
+            return QVariant();
+        return role == Qt::BackgroundRole ? aspetto(r.statoSdi).sfondo : aspetto(r.statoSdi).scritta;
     case Qt::TextAlignmentRole:
         return i != nullptr || c == Corpo || c == Allegati ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     case RuoloOrdine:
@@ -188,6 +239,12 @@ void FiltroArchivio::cerca(const QString &testo)
     invalidateFilter();
 }
 
+void FiltroArchivio::soloScartate(bool solo)
+{
+    soloScartate_ = solo;
+    invalidateFilter();
+}
+
 const RigaArchivio &FiltroArchivio::riga(int rigaMostrata) const
 {
     return static_cast<const ModelloArchivio *>(sourceModel())->riga(mapToSource(index(rigaMostrata, 0)).row());
@@ -195,6 +252,9 @@ const RigaArchivio &FiltroArchivio::riga(int rigaMostrata) const
 
 bool FiltroArchivio::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
+    const auto *modello = static_cast<const ModelloArchivio *>(sourceModel());
+    if (soloScartate_ && modello->riga(sourceRow).statoSdi != QLatin1String("scartata"))
+        return false;
     const QString &testo = static_cast<const ModelloArchivio *>(sourceModel())->testoRicerca(sourceRow);
     for (const QString &parola : parole_)
         if (!testo.contains(parola))

@@ -34,6 +34,7 @@ public:
         Allegati,
         Firma,
         Sdi,
+        StatoSdi,
         NumeroColonne
     };
     // Numbers, cents and dates as written, for sorting.
@@ -45,6 +46,7 @@ public:
     void svuota(const QString &radice);
     void aggiungi(std::vector<RigaArchivio> &&righe);
     void impostaSdi(qsizetype riga, const QString &sdi);
+    void impostaStatoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi);
     const RigaArchivio &riga(int r) const { return righe_[static_cast<size_t>(r)]; }
     // Every text column of the row in lower case, for the search; made at the
     // first search, not while the rows come.
@@ -71,6 +73,8 @@ public:
     explicit FiltroArchivio(QObject *parent = nullptr);
     // Rows whose text columns hold every word of the text, in any letter case.
     void cerca(const QString &testo);
+    // Only the invoices the exchange system rejected.
+    void soloScartate(bool solo);
     const RigaArchivio &riga(int rigaMostrata) const;
 
 protected:
@@ -78,4 +82,5 @@ protected:
 
 private:
     QStringList parole_;
+    bool soloScartate_ = false;
 };

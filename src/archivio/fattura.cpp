@@ -1,7 +1,8 @@
 // One file's bytes made into the archive's rows: the envelope opened in
 // memory, the document read once, then what kind of document it is decides
-// what the file gives (an invoice's rows, a metadata file's identifier). The
-// type, number, date and supplier are the values the header shows.
+// what the file gives (an invoice's rows, a message of the exchange system, a
+// metadata file's identifier). The type, number, date and supplier are the
+// values the header shows.
 #include "archivio/fattura_p.h"
 
 #include "common/errors.h"
@@ -13,8 +14,10 @@
 #include "invoice/documento.h"
 #include "invoice/header.h"
 #include "invoice/openflow.h"
+#include "invoice/xmlsicuro.h"
 
 #include <QRegularExpression>
+#include <libxml/tree.h>
 
 namespace {
 using Elemento = DocumentoFattura::Elemento;
@@ -283,6 +286,56 @@ QString esitoFirmaXml(QByteArrayView bytes, const OpzioniArchivio &opzioni)
     return ParolaEsito(VerificaFirma(bytes, FormaFile::Xml, opzioni.elenchi->elenco().get(), opzioni.adesso).esito);
 }
 
+// Whether an element of the document is named FormatoTrasmissione (local
+// name, ASCII case folded), as the open of a file looks for it: such a
+// document is an invoice first, whatever its root.
+bool conFormato(const xmlDoc *doc)
+{
+    const xmlNode *radice = xmlDocGetRootElement(doc);
+    for (const xmlNode *n = radice; n != nullptr;) {
+        if (n->type == XML_ELEMENT_NODE && n->name != nullptr
+            && equalsIgnoreAsciiCase(QByteArrayView(reinterpret_cast<const char *>(n->name)), "FormatoTrasmissione"))
+            return true;
+        if (n->type == XML_ELEMENT_NODE && n->children != nullptr) {
+            n = n->children;
+            continue;
+        }
+        while (n != radice && n->next == nullptr)
+            n = n->parent;
+        n = n == radice ? nullptr : n->next;
+    }
+    return false;
+}
+
+// A message of the exchange system: read from one parse and kept apart; a
+// metadata file also gives its invoice's identifier, as it always did. False
+// when the bytes are no message (or not well-formed: the invoice's reading
+// then says why).
+bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, const QString &file,
+    const QStringList &voci, const QString &firmaBusta, const OpzioniArchivio &opzioni, EsitoFile &esito)
+{
+    QString motivo;
+    const DocumentoXml doc = CaricaXmlSicuro(QByteArray::fromRawData(xml.data(), xml.size()), motivo);
+    if (!doc || RiconosciMessaggio(doc.get()) == TipoMessaggio::Nessuno || conFormato(doc.get()))
+        return false;
+    std::optional<MessaggioSdI> m = LeggiMessaggio(doc.get());
+    MessaggioArchivio trovato { file, voci, std::move(*m), firmaBusta, -1 };
+    if (opzioni.firmaMessaggi && opzioni.elenchi != nullptr && firmaBusta.isEmpty())
+        trovato.firma = esitoFirmaXml(bytes, opzioni);
+    if (trovato.messaggio.tipo == TipoMessaggio::MT) {
+        // The system names it after the invoice: NAME_MT_001.xml.
+        QString fattura = trovato.messaggio.nomeFile;
+        const qsizetype mt = nome.lastIndexOf(QLatin1String("_MT_"), -1, Qt::CaseInsensitive);
+        if (fattura.isEmpty() && mt > 0)
+            fattura = nome.left(mt);
+        if (!fattura.isEmpty())
+            esito.metadati.push_back(
+                { ChiaveFattura(fattura), trovato.messaggio.identificativoSdI, { file, voci, QString() }, true });
+    }
+    esito.messaggi.push_back(std::move(trovato));
+    return true;
+}
+
 // The file read once: an envelope opened (and its signature checked in the
 // same parse), the document parsed once, then its kind decides the outcome.
 void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
@@ -299,6 +352,9 @@ void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci
     if (busta && aperta.contenuto.isNull())
         aperta = ApriBusta(bytes); // unchecked, or unreadable: its message
     const QByteArrayView xml = busta ? QByteArrayView(aperta.contenuto) : bytes;
+    // Most files are told from a message by their first tag, unparsed.
+    if (ForseMessaggio(xml) && messaggio(xml, bytes, nome, file, voci, firma, opzioni, esito))
+        return;
     const PercorsiArchivio &p = percorsi(opzioni.linee);
     const DocumentoFattura doc(xml, p.tutti);
     if (equalsIgnoreAsciiCase(doc.nomeRadice(), "FileMetadati")) {

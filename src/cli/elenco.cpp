@@ -1,10 +1,12 @@
-// lentiva-cli elenco PATH... [--json | --csv] [--righe]: the archive's rows
-// (or its invoice lines, the user's "righe") on standard output, the files
-// that are not invoices on standard error, one line each.
+// lentiva-cli elenco PATH... [--json | --csv] [--righe | --messaggi]: the
+// archive's rows (or its invoice lines, the user's "righe", or the exchange
+// system's messages) on standard output, the files that are neither invoices
+// nor messages on standard error, one line each.
 #include "cli/elenco.h"
 
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
+#include "cli/infomessaggio.h"
 #include "cli/json.h"
 #include "common/folders.h"
 #include "firma/elenco.h"
@@ -15,6 +17,7 @@
 
 namespace {
 enum class Forma { Tabella, Json, Csv };
+enum class Cosa { Fatture, Linee, Messaggi };
 
 // The JSON object of a row without its last key, the SDI identifier.
 QByteArray jsonRigaSenzaSdi(const RigaArchivio &r)
@@ -76,12 +79,20 @@ public:
     }
     void aggiungi(QStringList celle)
     {
-        for (QString &c : celle)
-            c.replace(QLatin1String("\r\n"), QLatin1String(" | "));
-        larghezze_.resize(celle.size());
+        righe_.append(QStringList());
         for (qsizetype i = 0; i < celle.size(); ++i)
-            larghezze_[i] = std::max(larghezze_[i], celle[i].size());
-        righe_ << celle;
+            cambia(righe_.size() - 1, i, celle[i]);
+    }
+    // A cell given later (the first row after the header is 1).
+    void cambia(qsizetype riga, qsizetype colonna, QString testo)
+    {
+        testo.replace(QLatin1String("\r\n"), QLatin1String(" | "));
+        larghezze_.resize(std::max<size_t>(larghezze_.size(), colonna + 1));
+        larghezze_[colonna] = std::max(larghezze_[colonna], testo.size());
+        QStringList &celle = righe_[riga];
+        while (celle.size() <= colonna)
+            celle.append(QString());
+        celle[colonna] = std::move(testo);
     }
     QByteArray testo() const
     {
@@ -94,6 +105,8 @@ public:
                                                  : celle[i];
                 riga += (i > 0 ? QStringLiteral("  ") : QString()) + cella;
             }
+            while (riga.endsWith(u' ')) // an empty last column
+                riga.chop(1);
             t += riga + u'\n';
         }
         return t.toUtf8();
@@ -105,24 +118,38 @@ private:
     QList<QStringList> righe_;
 };
 
+Tabella tabellaPer(Cosa cosa)
+{
+    switch (cosa) {
+    case Cosa::Linee:
+        return Tabella(
+            { { "File", false }, { "Corpo", true }, { "Numero", false }, { "Linea", true }, { "Descrizione", false },
+                { "Quantità", true }, { "Prezzo unitario", true }, { "Prezzo totale", true }, { "IVA", true } });
+    case Cosa::Messaggi:
+        return Tabella({ { "Tipo", false }, { "File", false }, { "Identificativo SdI", false }, { "Data", false },
+            { "Fattura", false } });
+    case Cosa::Fatture:
+        break;
+    }
+    return Tabella({ { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false }, { "Data", false },
+        { "Cedente/Prestatore", false }, { "Imponibile", true }, { "Imposta", true }, { "Totale", true },
+        { "Stato SdI", false } });
+}
+
 // The rows as they come, kept as what will be written: the text of each
-// (without the SDI identifier, the last field of both row forms, which a
-// metadata file read later may still bring) or the table's cells. Memory
-// grows with the rows, never with the files read.
+// (without the SDI identifier and the fate the messages tell, the last fields
+// of both row forms, which files read later may still bring) or the table's
+// cells. Memory grows with the rows, never with the files read.
 class Uscita final : public Ricevitore {
 public:
-    Uscita(Forma forma, bool linee)
+    Uscita(Forma forma, Cosa cosa)
         : forma_(forma)
-        , linee_(linee)
-        , tabella_(linee ? Tabella({ { "File", false }, { "Corpo", true }, { "Numero", false }, { "Linea", true },
-                       { "Descrizione", false }, { "Quantità", true }, { "Prezzo unitario", true },
-                       { "Prezzo totale", true }, { "IVA", true } })
-                         : Tabella({ { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false },
-                             { "Data", false }, { "Cedente/Prestatore", false }, { "Imponibile", true },
-                             { "Imposta", true }, { "Totale", true } }))
+        , linee_(cosa == Cosa::Linee)
+        , cosa_(cosa)
+        , tabella_(tabellaPer(cosa))
     {
         if (forma == Forma::Csv)
-            intestazione_ = linee ? CsvIntestazioneLinee() : CsvIntestazioneRighe();
+            intestazione_ = linee_ ? CsvIntestazioneLinee() : CsvIntestazioneRighe();
     }
 
     void righe(std::vector<RigaArchivio> &&nuove) override
@@ -140,6 +167,8 @@ public:
                 }
                 if (forma_ == Forma::Csv)
                     CsvLineeDi(pezzo(), r);
+            } else if (cosa_ == Cosa::Messaggi) {
+                file_ << NomeOrigine(r.file, r.voci); // what a message names
             } else if (forma_ == Forma::Tabella) {
                 tabella_.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
                     DataItaliana(r.data), r.cedente, r.imponibile.italiano(), r.imposta.italiano(),
@@ -154,6 +183,7 @@ public:
                     CsvRigaSenzaSdi(p, r);
                 righe_.push_back({ pezzi_.size() - 1, da, p.size() });
                 sdi_.push_back(r.sdi);
+                stati_.emplace_back();
             }
         }
     }
@@ -162,19 +192,52 @@ public:
         if (static_cast<size_t>(riga) < sdi_.size())
             sdi_[static_cast<size_t>(riga)] = identificativo;
     }
+    void statoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi) override
+    {
+        if (static_cast<size_t>(riga) < stati_.size())
+            stati_[static_cast<size_t>(riga)] = { stato, messaggi };
+        else if (forma_ == Forma::Tabella && cosa_ == Cosa::Fatture)
+            tabella_.cambia(riga + 1, 9, stato);
+    }
     void nonFattura(FileNonFattura &&file) override { nonFatture.push_back(std::move(file)); }
+    // The messages come last, each with the row it names.
+    void messaggi(std::vector<MessaggioArchivio> &&trovati) override
+    {
+        if (cosa_ != Cosa::Messaggi)
+            return;
+        for (const MessaggioArchivio &m : trovati) {
+            const QString origine = NomeOrigine(m.file, m.voci);
+            if (forma_ == Forma::Json) {
+                pezzo() += InfoMessaggioCli(origine, m.messaggio, m.firma, true);
+                continue;
+            }
+            const QString fattura = m.riga >= 0 ? file_.value(m.riga)
+                : m.messaggio.nomeFile.isEmpty()
+                ? QStringLiteral("(nessuna fattura dell'archivio)")
+                : QStringLiteral("(nessuna fattura dell'archivio: %1)").arg(m.messaggio.nomeFile);
+            const QString tipo = m.messaggio.sigla().isEmpty()
+                ? m.messaggio.descrizioneTipo()
+                : m.messaggio.sigla() + u' ' + m.messaggio.descrizioneTipo();
+            tabella_.aggiungi({ tipo, origine, m.messaggio.identificativoSdI, m.messaggio.dataOra(), fattura });
+            ++messaggiScritti;
+        }
+    }
 
     // Written in pieces: the rows' text is not copied whole once more.
     bool scrivi(QIODevice &out) const
     {
         const auto scrivi = [&out](const QByteArray &t) { return out.write(t) == t.size(); };
+        if (forma_ == Forma::Tabella && cosa_ == Cosa::Messaggi)
+            return scrivi(tabella_.testo()
+                + (messaggiScritti == 1 ? QByteArray("1 messaggio\n")
+                                        : QByteArray::number(messaggiScritti) + " messaggi\n"));
         if (forma_ == Forma::Tabella)
             return scrivi(tabella_.testo()
                 + (!linee_           ? totali_.testo().toUtf8() + '\n'
                         : linee == 1 ? QByteArray("1 riga di fattura\n")
                                      : QByteArray::number(linee) + " righe di fattura\n"));
         bool scritto = scrivi(intestazione_);
-        if (linee_) {
+        if (linee_ || cosa_ == Cosa::Messaggi) {
             for (const QByteArray &p : pezzi_)
                 scritto = scrivi(p) && scritto;
             return scritto;
@@ -183,12 +246,21 @@ public:
         for (size_t i = 0; i < righe_.size(); ++i) {
             const Posizione &r = righe_[i];
             uscita += QByteArrayView(pezzi_[r.pezzo]).sliced(r.da, r.a - r.da);
+            const Stato &stato = stati_[i];
             if (forma_ == Forma::Json) {
                 uscita += ",\"sdi\":";
                 AggiungiTestoJson(uscita, sdi_[i]);
-                uscita += "}\n";
+                uscita += ",\"stato_sdi\":";
+                AggiungiTestoJson(uscita, stato.stato);
+                uscita += ",\"messaggi\":[";
+                for (qsizetype t = 0; t < stato.messaggi.size(); ++t) {
+                    if (t > 0)
+                        uscita += ',';
+                    AggiungiTestoJson(uscita, stato.messaggi[t]);
+                }
+                uscita += "]}\n";
             } else {
-                CsvFineRiga(uscita, sdi_[i]);
+                CsvFineRiga(uscita, sdi_[i], stato.stato);
             }
             if (uscita.size() >= kPezzo) {
                 scritto = scrivi(uscita) && scritto;
@@ -200,6 +272,7 @@ public:
 
     std::vector<FileNonFattura> nonFatture;
     qsizetype linee = 0;
+    qsizetype messaggiScritti = 0;
 
 private:
     // Text kept in pieces of about a megabyte: one growing block would, while
@@ -219,12 +292,20 @@ private:
         qsizetype a;
     };
 
+    struct Stato {
+        QString stato;
+        QStringList messaggi;
+    };
+
     const Forma forma_;
     const bool linee_;
+    const Cosa cosa_;
     QByteArray intestazione_; // the CSV's
     std::vector<QByteArray> pezzi_;
-    std::vector<Posizione> righe_; // each row's text, without its SDI identifier
+    std::vector<Posizione> righe_; // each row's text, without its last fields
     std::vector<QString> sdi_;
+    std::vector<Stato> stati_;
+    QStringList file_; // with --messaggi, each row's source
     Tabella tabella_;
     Totali totali_;
 };
@@ -233,14 +314,19 @@ private:
 int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
 {
     const Forma forma = riga.ha("--json") ? Forma::Json : riga.ha("--csv") ? Forma::Csv : Forma::Tabella;
-    const bool linee = riga.ha("--righe");
+    const Cosa cosa = riga.ha("--righe") ? Cosa::Linee : riga.ha("--messaggi") ? Cosa::Messaggi : Cosa::Fatture;
+    if (cosa == Cosa::Messaggi && forma == Forma::Csv) {
+        ambiente.err.write("lentiva-cli: --messaggi e --csv non vanno insieme\nPer l'aiuto: lentiva-cli --help\n");
+        return UscitaUso;
+    }
     ElencoPigro elenchi(CartelleCertificatori(
         ambiente.dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     OpzioniArchivio opzioni;
-    opzioni.linee = linee;
+    opzioni.linee = cosa == Cosa::Linee;
     opzioni.elenchi = &elenchi;
     opzioni.adesso = QDateTime::currentDateTimeUtc();
-    Uscita uscita(forma, linee);
+    opzioni.firmaMessaggi = cosa == Cosa::Messaggi && forma == Forma::Json;
+    Uscita uscita(forma, cosa);
     LeggiArchivio(riga.operandi, opzioni, uscita);
 
     const bool scritto = uscita.scrivi(ambiente.out);

@@ -312,11 +312,9 @@ void controlla(MessaggioSdI &m, bool conSpazioNomi)
         m.avvisi << QStringLiteral("Esito non previsto: %1.").arg(m.esito);
 }
 
-// A first look at the bytes: the first start tag, past the declaration,
-// comments and processing instructions. Plainly not a message only when that
-// tag is there, has a name of no message and names no namespace of the
-// system; anything unusual (other encodings, a DTD) is left to the parser.
-bool forseMessaggio(QByteArrayView b)
+} // namespace
+
+bool ForseMessaggio(QByteArrayView b)
 {
     qsizetype i = b.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     const qsizetype n = b.size();
@@ -368,7 +366,6 @@ bool forseMessaggio(QByteArrayView b)
     }
     return true;
 }
-} // namespace
 
 QString SiglaMessaggio(TipoMessaggio tipo)
 {
@@ -506,7 +503,7 @@ std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc)
 
 std::optional<MessaggioSdI> LeggiMessaggio(const QByteArray &bytes, QString *errore)
 {
-    if (!forseMessaggio(bytes))
+    if (!ForseMessaggio(bytes))
         return std::nullopt;
     QString motivo;
     const DocumentoXml doc = CaricaXmlSicuro(bytes, motivo);

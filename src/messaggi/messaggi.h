@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -88,6 +89,12 @@ TipoMessaggio RiconosciMessaggio(const _xmlDoc *doc);
 // Reads the message from a document already parsed (only walked, never
 // changed). nullopt when it is not a message.
 std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc);
+
+// A first look at the bytes: the first start tag, past the declaration,
+// comments and processing instructions. False (plainly not a message) only
+// when that tag is there, has a name of no message and names no namespace of
+// the system; anything unusual (other encodings, a DTD) is left to the parser.
+bool ForseMessaggio(QByteArrayView bytes);
 
 // The same from bytes, parsed with the program's safe loader; a look at the
 // first tag spares the parse of what plainly is not a message. nullopt when

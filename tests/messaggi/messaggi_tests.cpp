@@ -440,11 +440,11 @@ TEST(Messaggi, TestataEInfo)
     EXPECT_EQ(testata(*ns), "0=|1=NS Notifica di scarto|2=2014-04-01|3=111");
     EXPECT_EQ(testata(*dt), "0=|1=DT Notifica di decorrenza termini|2=|3=111");
 
-    EXPECT_EQ(OggettoJson(InfoMessaggio(u("a/b.xml"), *dt)),
+    EXPECT_EQ(OggettoJsonInfo(InfoMessaggio(u("a/b.xml"), *dt)),
         "{\"file\":\"a/b.xml\",\"messaggio\":\"DT\",\"descrizione\":\"Notifica di decorrenza termini\","
         "\"identificativo_sdi\":\"111\",\"nome_file\":\"IT01234567890_11111.xml.p7m\",\"data_ora\":\"\","
         "\"esito\":\"\",\"errori\":[]}");
-    const QByteArray json = OggettoJson(InfoMessaggio(u("b.xml"), *ns));
+    const QByteArray json = OggettoJsonInfo(InfoMessaggio(u("b.xml"), *ns));
     EXPECT_TRUE(
         json.contains("\"data_ora\":\"2014-04-01T12:00:00.000+02:00\",\"esito\":\"\",\"errori\":[{\"codice\":"
                       "\"00200\",\"descrizione\":\"File non conforme al formato\",\"spiegazione\":\"Il file non "
