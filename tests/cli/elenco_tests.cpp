@@ -68,6 +68,12 @@ TEST(Elenco, UsageErrorsExitTwo)
             "opzione ripetuta: --righe" },
         { "another command's option", { QStringLiteral("elenco"), QStringLiteral("-o"), QStringLiteral("x") },
             "opzione non valida per elenco: -o" },
+        { "lines or messages",
+            { QStringLiteral("elenco"), QStringLiteral("--righe"), QStringLiteral("--messaggi"), QStringLiteral("x") },
+            "--righe e --messaggi non vanno insieme" },
+        { "messages as CSV",
+            { QStringLiteral("elenco"), QStringLiteral("--messaggi"), QStringLiteral("--csv"), QStringLiteral("x") },
+            "--messaggi e --csv non vanno insieme" },
     };
     for (const auto &c : casi) {
         const Uscita u = lentiva(c.argomenti);
