@@ -402,8 +402,8 @@ QByteArray messaggio(const char *radice, const QByteArray &corpo, bool nuovo = f
 {
     const QByteArray ns = nuovo ? "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fattura/messaggi/v1.0"
                                 : "http://www.fatturapa.gov.it/sdi/messaggi/v1.0";
-    return "<?xml version='1.0'?><t:" + QByteArray(radice) + " xmlns:t='" + ns + "' versione='1.0'>" + corpo + "</t:"
-        + radice + ">";
+    return "<?xml version='1.0'?><t:" + QByteArray(radice) + " xmlns:t='" + ns + "' versione='1.0'>" + corpo
+        + "</t:" + radice + ">";
 }
 
 QByteArray testa(const char *id, const char *nome, const char *ora = "")
@@ -432,8 +432,9 @@ TEST_F(Archivio, MessagesTellEachInvoiceItsFate)
     file(QStringLiteral("n2.xml"),
         messaggio("RicevutaConsegna", testa("1", "IT01234567890_00001.xml", "2024-01-01T11:00:00"), true));
     file(QStringLiteral("r2.xml"), messaggio("RicevutaConsegna", testa("2", "it01234567890_00002.XML")));
-    file(QStringLiteral("IT01234567890_00003_MT_001.xml"), "<FileMetadati><IdentificativoSdI>777</IdentificativoSdI>"
-                                                           "</FileMetadati>");
+    file(QStringLiteral("IT01234567890_00003_MT_001.xml"),
+        "<FileMetadati><IdentificativoSdI>777</IdentificativoSdI>"
+        "</FileMetadati>");
     file(QStringLiteral("e3.xml"), messaggio("NotificaEsitoCommittente", testa("777", "") + "<Esito>EC02</Esito>"));
     scriviZip(d.filePath(QStringLiteral("m4.zip")),
         { { QStringLiteral("a_ne.xml"),

@@ -439,8 +439,8 @@ TEST_F(Cli, MessagesHaveTheirInfoPageAndListApart)
     for (const QJsonValue &e : ns1.value(QStringLiteral("errori")).toArray())
         errori << e[QStringLiteral("codice")].toString() + u'|' + e[QStringLiteral("descrizione")].toString() + u'|'
                 + e[QStringLiteral("spiegazione")].toString().left(30);
-    EXPECT_EQ(errori,
-        lista({ "00200|Non conforme|Il file non rispetta lo schema", "0A|?|Codice non nella forma del Sis" }));
+    EXPECT_EQ(
+        errori, lista({ "00200|Non conforme|Il file non rispetta lo schema", "0A|?|Codice non nella forma del Sis" }));
 
     const Esito html = esegui({ QStringLiteral("html"), QStringLiteral("--utf8"), scarto });
     EXPECT_EQ(html.codice, 0) << html.err.toStdString();
@@ -451,8 +451,8 @@ TEST_F(Cli, MessagesHaveTheirInfoPageAndListApart)
     EXPECT_EQ(elenco.codice, 0) << elenco.err.toStdString();
     EXPECT_TRUE(elenco.out.endsWith(",\"sdi\":\"\",\"stato_sdi\":\"scartata\",\"messaggi\":[\"NS\"]}\n"))
         << elenco.out.toStdString();
-    const Esito messaggi = esegui({ QStringLiteral("elenco"), QStringLiteral("--messaggi"), QStringLiteral("--json"),
-        consegna, scarto });
+    const Esito messaggi = esegui(
+        { QStringLiteral("elenco"), QStringLiteral("--messaggi"), QStringLiteral("--json"), consegna, scarto });
     EXPECT_EQ(messaggi.codice, 0);
     EXPECT_EQ(messaggi.out, righe[1] + '\n' + righe[0] + '\n'); // in the list's order
 }
