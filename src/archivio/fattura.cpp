@@ -314,12 +314,20 @@ bool conFormato(const xmlDoc *doc)
 bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, const QString &file,
     const QStringList &voci, const QString &firmaBusta, const OpzioniArchivio &opzioni, EsitoFile &esito)
 {
-    QString motivo;
-    const DocumentoXml doc = CaricaXmlSicuro(QByteArray::fromRawData(xml.data(), xml.size()), motivo);
-    if (!doc || RiconosciMessaggio(doc.get()) == TipoMessaggio::Nessuno || conFormato(doc.get()))
+    // The usual shape without a tree; the rest as the window reads it.
+    LetturaRapida rapida = LeggiMessaggioRapido(xml);
+    if (rapida.esito == LetturaRapida::Rifiutata) {
+        QString motivo;
+        const DocumentoXml doc = CaricaXmlSicuro(QByteArray::fromRawData(xml.data(), xml.size()), motivo);
+        std::optional<MessaggioSdI> letto = LeggiMessaggio(doc.get());
+        rapida.esito = letto ? LetturaRapida::Messaggio : LetturaRapida::NonMessaggio;
+        rapida.conFormato = letto && conFormato(doc.get());
+        if (letto)
+            rapida.messaggio = std::move(*letto);
+    }
+    if (rapida.esito != LetturaRapida::Messaggio || rapida.conFormato)
         return false;
-    std::optional<MessaggioSdI> m = LeggiMessaggio(doc.get());
-    MessaggioArchivio trovato { file, voci, std::move(*m), firmaBusta, -1 };
+    MessaggioArchivio trovato { file, voci, std::move(rapida.messaggio), firmaBusta, -1 };
     if (opzioni.firmaMessaggi && opzioni.elenchi != nullptr && firmaBusta.isEmpty())
         trovato.firma = esitoFirmaXml(bytes, opzioni);
     if (trovato.messaggio.tipo == TipoMessaggio::MT) {

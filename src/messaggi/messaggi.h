@@ -102,6 +102,19 @@ bool ForseMessaggio(QByteArrayView bytes);
 // well-formed XML.
 std::optional<MessaggioSdI> LeggiMessaggio(const QByteArray &bytes, QString *errore = nullptr);
 
+// For lists that read many files: the bytes read without libxml2's tree when
+// they have the usual shape of a message (UTF-8 elements, attributes and
+// text, predefined entities and character references, declared prefixes).
+// Rifiutata for anything else, well-formed or not: LeggiMessaggio on the
+// parsed document then reads it. What it takes, it reads as LeggiMessaggio
+// would.
+struct LetturaRapida {
+    enum Esito { Rifiutata, NonMessaggio, Messaggio } esito = Rifiutata;
+    MessaggioSdI messaggio; // for Messaggio
+    bool conFormato = false; // some element is named FormatoTrasmissione (ASCII case folded)
+};
+LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes);
+
 // ---------------------------------------------------------------- error codes
 
 struct VoceCodiceErrore {
