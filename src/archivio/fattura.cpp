@@ -330,17 +330,17 @@ bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, co
     MessaggioArchivio trovato { file, voci, std::move(rapida.messaggio), firmaBusta, -1 };
     if (opzioni.firmaMessaggi && opzioni.elenchi != nullptr && firmaBusta.isEmpty())
         trovato.firma = esitoFirmaXml(bytes, opzioni);
-    if (trovato.messaggio.tipo == TipoMessaggio::MT) {
+    QString fattura = trovato.messaggio.nomeFile;
+    if (trovato.messaggio.tipo == TipoMessaggio::MT && fattura.isEmpty()) {
         // The system names it after the invoice: NAME_MT_001.xml.
-        QString fattura = trovato.messaggio.nomeFile;
         const qsizetype mt = nome.lastIndexOf(QLatin1String("_MT_"), -1, Qt::CaseInsensitive);
-        if (fattura.isEmpty() && mt > 0)
-            fattura = nome.left(mt);
-        if (!fattura.isEmpty())
-            esito.metadati.push_back(
-                { ChiaveFattura(fattura), trovato.messaggio.identificativoSdI, { file, voci, QString() }, true });
+        fattura = mt > 0 ? nome.left(mt) : QString();
     }
+    const QString chiave = fattura.isEmpty() ? QString() : ChiaveFattura(fattura);
+    if (trovato.messaggio.tipo == TipoMessaggio::MT && !chiave.isEmpty())
+        esito.metadati.push_back({ chiave, trovato.messaggio.identificativoSdI, { file, voci, QString() }, true });
     esito.messaggi.push_back(std::move(trovato));
+    esito.chiaviMessaggi << chiave;
     return true;
 }
 

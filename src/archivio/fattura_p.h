@@ -18,6 +18,7 @@ struct EsitoFile {
     std::vector<FileNonFattura> nonFatture;
     std::vector<MetadatiSdi> metadati;
     std::vector<MessaggioArchivio> messaggi;
+    QStringList chiaviMessaggi; // each message's invoice by ChiaveFattura, or empty
 };
 
 // Reads the bytes of the file (or of the entry, when voci is not empty): an

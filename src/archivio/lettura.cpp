@@ -186,6 +186,7 @@ private:
     std::vector<FileNonFattura> metadatiSoli_;
     QStringList chiaviMetadati_;
     std::vector<MessaggioArchivio> messaggi_; // handed out after the reading
+    QStringList chiaviMessaggi_; // the invoice each names by its file name, by ChiaveFattura
 };
 
 bool LetturaArchivio::voluto(const QString &file, const QStringList &voci, bool contenitore) const
@@ -347,6 +348,7 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
     }
     for (MessaggioArchivio &m : esito.messaggi)
         messaggi_.push_back(std::move(m));
+    chiaviMessaggi_ << esito.chiaviMessaggi;
     esito = EsitoFile();
 }
 
@@ -358,15 +360,6 @@ void LetturaArchivio::abbinaMessaggi()
 {
     if (messaggi_.empty())
         return;
-    const auto chiaveDi = [](const MessaggioArchivio &m) {
-        QString nome = m.messaggio.nomeFile;
-        if (nome.isEmpty() && m.messaggio.tipo == TipoMessaggio::MT) {
-            const QString proprio = m.voci.isEmpty() ? extractFileName(m.file) : m.voci.last();
-            const qsizetype mt = proprio.lastIndexOf(QLatin1String("_MT_"), -1, Qt::CaseInsensitive);
-            nome = mt > 0 ? proprio.left(mt) : QString();
-        }
-        return nome.isEmpty() ? QString() : ChiaveFattura(nome);
-    };
     // An identifier given to several invoices (a hostile folder) names them all.
     QHash<QString, QList<qsizetype>> righePerId;
     const auto conosci = [&righePerId](const QString &id, const QList<qsizetype> &righe) {
@@ -381,7 +374,7 @@ void LetturaArchivio::abbinaMessaggi()
             conosci(it.value(), righePerChiave_.value(it.key()));
     std::vector<QList<qsizetype>> righeDi(messaggi_.size());
     for (size_t i = 0; i < messaggi_.size(); ++i) {
-        righeDi[i] = righePerChiave_.value(chiaveDi(messaggi_[i]));
+        righeDi[i] = righePerChiave_.value(chiaviMessaggi_[qsizetype(i)]);
         if (!righeDi[i].isEmpty() && !messaggi_[i].messaggio.identificativoSdI.isEmpty())
             conosci(messaggi_[i].messaggio.identificativoSdI, righeDi[i]);
     }
