@@ -3,9 +3,9 @@
 // one worker and with two, within a small budget so that its cut is reached.
 // Nothing may be written anywhere; every row must come from an entry of that
 // archive and read back the same through LeggiOrigine; every refusal must
-// carry a reason on one line; the two readings must agree; the central
-// directory's own check must never throw anything but Exception; and no
-// exception may escape.
+// carry a reason on one line; the messages of the exchange system must name
+// rows that exist; the two readings must agree; the central directory's own
+// check must never throw anything but Exception; and no exception may escape.
 #include "archivio/archivio.h"
 #include "archivio/zipfile_p.h"
 #include "common/errors.h"
@@ -29,6 +29,18 @@ struct Raccolta final : Ricevitore {
     void sdi(qsizetype riga, const QString &) override
     {
         FUZZ_CHECK(riga >= 0 && riga < static_cast<qsizetype>(tutte.size()), QString::number(riga));
+    }
+    void statoSdi(qsizetype riga, const QString &stato, const QStringList &tipi) override
+    {
+        FUZZ_CHECK(riga >= 0 && riga < static_cast<qsizetype>(tutte.size()) && !tipi.isEmpty(), stato);
+        scarti << QString::number(riga) + u'|' + stato + u'|' + tipi.join(u',');
+    }
+    void messaggi(std::vector<MessaggioArchivio> &&trovati) override
+    {
+        for (const MessaggioArchivio &m : trovati) {
+            FUZZ_CHECK(m.riga >= -1 && m.riga < static_cast<qsizetype>(tutte.size()), QString::number(m.riga));
+            scarti << NomeOrigine(m.file, m.voci) + u'>' + m.messaggio.sigla() + u'>' + QString::number(m.riga);
+        }
     }
 };
 

@@ -1,6 +1,8 @@
 // The exchange system's messages on arbitrary bytes: recognised and read from
 // the bytes and from the parsed document (which must agree: the first look
-// at the bytes may never turn away a message), then the page with the
+// at the bytes may never turn away a message), and by the quick reader, which
+// must read what it takes exactly as the document reads it and take nothing
+// that is not well-formed, then the page with the
 // repository's stylesheet, the header fields, the info object, the fate; the
 // bytes' first line also as a message's file name. Rendering may end with
 // Exception; a crash, a sanitizer report, any other exception, a broken
@@ -16,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <libxml/tree.h>
 
 namespace {
 QString riassunto(const std::optional<MessaggioSdI> &m)
@@ -27,6 +30,32 @@ QString riassunto(const std::optional<MessaggioSdI> &m)
     return parti.join(QLatin1Char('|'));
 }
 
+// Every field, for comparing two readings.
+QString tutto(const std::optional<MessaggioSdI> &m)
+{
+    if (!m)
+        return QStringLiteral("-");
+    QStringList parti { m->sigla(), m->radice, m->spazioNomi, m->versione, m->intermediarioConDupliceRuolo,
+        m->identificativoSdI, m->nomeFile, m->hash, m->dataOraRicezione, m->dataOraConsegna, m->dataMessaADisposizione,
+        m->destinatarioCodice, m->destinatarioDescrizione, m->riferimentoArchivioIdentificativoSdI,
+        m->riferimentoArchivioNomeFile, m->descrizione, m->esito, m->numeroFattura, m->annoFattura, m->posizioneFattura,
+        m->codiceDestinatario, m->formato, m->tentativiInvio, m->messageId, m->messageIdCommittente, m->pecMessageId,
+        m->note, m->firmato ? QStringLiteral("firmato") : QString(), m->avvisi.join(QLatin1Char('/')) };
+    for (const ErroreSdI &e : m->errori)
+        parti << e.codice + QLatin1Char('/') + e.descrizione + QLatin1Char('/') + e.suggerimento;
+    return parti.join(QLatin1Char('|'));
+}
+
+bool conFormato(const xmlNode *n)
+{
+    for (; n != nullptr; n = n->next)
+        if (n->type == XML_ELEMENT_NODE
+            && (QByteArray(reinterpret_cast<const char *>(n->name)).toLower() == "formatotrasmissione"
+                || conFormato(n->children)))
+            return true;
+    return false;
+}
+
 void controllaMessaggio(const MessaggioSdI &m, const QByteArray &bytes)
 {
     FUZZ_CHECK(m.tipo != TipoMessaggio::Nessuno, m.radice);
@@ -36,7 +65,7 @@ void controllaMessaggio(const MessaggioSdI &m, const QByteArray &bytes)
         FUZZ_CHECK(!SpiegazioneErrore(e.codice).isEmpty(), e.codice);
 
     // The info object is JSON that reads back with its errors.
-    const QByteArray json = OggettoJson(InfoMessaggio(QStringLiteral("f.xml"), m));
+    const QByteArray json = OggettoJsonInfo(InfoMessaggio(QStringLiteral("f.xml"), m));
     QJsonParseError errore;
     const QJsonDocument letto = QJsonDocument::fromJson(json, &errore);
     FUZZ_CHECK(errore.error == QJsonParseError::NoError && letto.isObject(), QString::fromUtf8(json));
@@ -79,6 +108,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         RiconosciMessaggio(doc.get()) == (dalDocumento ? dalDocumento->tipo : TipoMessaggio::Nessuno), QString());
     if (dalleBytes)
         controllaMessaggio(*dalleBytes, bytes);
+    const LetturaRapida rapida = LeggiMessaggioRapido(bytes);
+    if (rapida.esito != LetturaRapida::Rifiutata) {
+        FUZZ_CHECK(doc != nullptr, QStringLiteral("taken, yet not well-formed: ") + motivo);
+        FUZZ_CHECK((rapida.esito == LetturaRapida::Messaggio) == dalDocumento.has_value(), riassunto(dalDocumento));
+        if (rapida.esito == LetturaRapida::Messaggio)
+            FUZZ_CHECK(tutto(rapida.messaggio) == tutto(dalDocumento),
+                tutto(rapida.messaggio) + QStringLiteral("\n / \n") + tutto(dalDocumento));
+        FUZZ_CHECK(rapida.conFormato == conFormato(xmlDocGetRootElement(doc.get())), QString());
+    }
 
     const QString nome = QString::fromUtf8(bytes.left(200).split('\n').first());
     if (const auto n = LeggiNomeFileMessaggio(nome))

@@ -1,11 +1,13 @@
 // The whole open road on arbitrary bytes, as the window takes it, with a
 // display that only keeps what it is given: format, stylesheet and page,
-// attachment list, header. Expected failures end the road with Exception;
+// attachment list, header; a message of the exchange system takes its own
+// road, as in the window. Expected failures end the road with Exception;
 // a crash, a sanitizer report, any other exception or a hang is a fault.
 #include "attachments/allegati.h"
 #include "common/errors.h"
 #include "common/folders.h"
 #include "invoice/openflow.h"
+#include "messaggi/pagina.h"
 
 #include "fuzzsupport.h"
 
@@ -30,6 +32,12 @@ struct HeadlessDisplay final : InvoiceDisplay {
     }
     void setHeaderField(CampoTestata field, const QByteArray &text) override { header[field] = text; }
     void plainMessage(const QString &text) override { messages << text; }
+    bool showOtherDocument(const QString &fileXml, const StatoFattura &stato, FogliCompilati &fogli) override
+    {
+        const std::optional<MessaggioSdI> messaggio = MostraMessaggio(fileXml, stato.DirProgramma, *this, fogli);
+        FUZZ_CHECK(!messaggio || (!page.isEmpty() && header.size() == 4), QString());
+        return messaggio.has_value();
+    }
 };
 
 // A program folder of this process, with the repository's stylesheets.

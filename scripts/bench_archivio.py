@@ -6,7 +6,9 @@ so that the shared machine's load falls on both alike; medians of REPS runs (def
   and over the ZIP: wall time, CPU time (user + system) and peak memory;
   the archive window (archivio_bench) on the folder, in turn with elenco: first rows and whole table;
   elenco --json over 100,000 invoices (the folder ten times, as hard links) in turn with the 10,000;
-  lentiva-cli html over 200 of the plain invoices into a folder, in turn with xsltproc --nonet and the same stylesheet.
+  lentiva-cli html over 200 of the plain invoices into a folder, in turn with xsltproc --nonet and the same stylesheet;
+  elenco --json over the 10,000 invoices with 10,000 messages of the exchange system beside them (archivio_sdi/), in
+  turn with the invoices alone.
 
 Usage: bench_archivio.py BUILD_FOLDER DATA_FOLDER   (the data from genera_archivio_bench.py)
 """
@@ -107,3 +109,11 @@ x, h = mediane(esiti["xsltproc"]), mediane(esiti["html"])
 print(f"{'html -d, 200 invoices':32} wall {h[0]:5.2f} s ({h[0] / x[0]:4.2f}x xsltproc's {x[0]:4.2f} s)  "
       f"CPU {h[1]:5.2f} s ({h[1] / x[1]:4.2f}x)")
 shutil.rmtree(pagine, ignore_errors=True)
+
+# The messages beside the invoices: each read in the same pass, and each invoice's fate told.
+esiti = a_turno({"invoices": [cli, "elenco", f"{d}/archivio", "--json"],
+                 "with messages": [cli, "elenco", f"{d}/archivio_sdi", "--json"]})
+sole, con = mediane(esiti["invoices"]), mediane(esiti["with messages"])
+print(f"{'elenco --json, +10,000 messages':32} wall {con[0]:5.2f} s ({con[0] / sole[0]:4.2f}x the invoices' "
+      f"{sole[0]:4.2f} s)  CPU {con[1]:5.2f} s ({con[1] / sole[1]:4.2f}x)  peak {con[2]:6.1f} MB "
+      f"(invoices: {sole[2]:5.1f} MB)")

@@ -5,9 +5,14 @@
                    envelope (.xml.p7m), signed with the openssl tool and a throwaway key made here
   archivio.zip     the same files in one ZIP archive
   archivio_xml/    the same 10,000 invoices as plain XML (the envelopes' content), for xmllint
+  archivio_sdi/    the 10,000 invoices of archivio/ (hard links) with one message of the exchange system beside
+                   each (delivery receipts, one in ten a rejection with errors, one in ten an outcome), about 3.5 kB
+                   with a signature block of the size the system's have (not a valid signature: elenco does not
+                   check the messages' own)
 
 Usage: genera_archivio_bench.py [FOLDER]
 """
+import base64
 import os
 import random
 import shutil
@@ -129,6 +134,57 @@ def genera():
         os.replace(p, c)
 
 
+FIRMA = ("<ds:Signature xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\" Id=\"firma\"><ds:SignedInfo>"
+         "<ds:CanonicalizationMethod Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/>"
+         "<ds:SignatureMethod Algorithm=\"http://www.w3.org/2001/04/xmldsig-more#rsa-sha256\"/>"
+         "<ds:Reference URI=\"\"><ds:Transforms><ds:Transform "
+         "Algorithm=\"http://www.w3.org/2000/09/xmldsig#enveloped-signature\"/></ds:Transforms>"
+         "<ds:DigestMethod Algorithm=\"http://www.w3.org/2001/04/xmlenc#sha256\"/><ds:DigestValue>{d}"
+         "</ds:DigestValue></ds:Reference></ds:SignedInfo><ds:SignatureValue>{v}</ds:SignatureValue><ds:KeyInfo>"
+         "<ds:X509Data><ds:X509Certificate>{c}</ds:X509Certificate></ds:X509Data></ds:KeyInfo></ds:Signature>")
+
+
+def messaggio(n, caso):
+    """The exchange system's message about invoice n, in the later namespace."""
+    nome = f"IT01234567890_{n:05d}.xml" + (".p7m" if n % 10 == 0 else "")
+    testa = (f"<IdentificativoSdI>{100000 + n}</IdentificativoSdI><NomeFile>{nome}</NomeFile>"
+             f"<Hash>{caso.randbytes(32).hex()}</Hash>")
+    ora = f"2026-{1 + n % 12:02d}-{1 + n % 28:02d}T10:{n % 60:02d}:00.000+01:00"
+    if n % 10 == 3:
+        tipo, radice = "NS", "RicevutaScarto"
+        corpo = testa + f"<DataOraRicezione>{ora}</DataOraRicezione><ListaErrori>" + "".join(
+            f"<Errore><Codice>00{c}</Codice><Descrizione>Errore di prova {c}</Descrizione></Errore>"
+            for c in (200, 305, 423)) + "</ListaErrori>"
+    elif n % 10 == 7:
+        tipo, radice = "NE", "NotificaEsito"
+        corpo = testa + f"<EsitoCommittente><IdentificativoSdI>{100000 + n}</IdentificativoSdI><Esito>EC01</Esito>" \
+                        "</EsitoCommittente>"
+    else:
+        tipo, radice = "RC", "RicevutaConsegna"
+        corpo = testa + f"<DataOraRicezione>{ora}</DataOraRicezione><DataOraConsegna>{ora}</DataOraConsegna>" \
+                        "<Destinatario><Codice>0000000</Codice><Descrizione>Destinatario</Descrizione></Destinatario>"
+    firma = FIRMA.format(d=base64.b64encode(caso.randbytes(32)).decode(),
+                         v=base64.b64encode(caso.randbytes(256)).decode(),
+                         c=base64.b64encode(caso.randbytes(1300)).decode())
+    testo = (f'<?xml version="1.0" encoding="UTF-8"?>\n<ns3:{radice} '
+             f'xmlns:ns3="http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fattura/messaggi/v1.0" versione="1.0">'
+             f"{corpo}<MessageId>{n}</MessageId>{firma}</ns3:{radice}>\n")
+    return f"IT01234567890_{n:05d}_{tipo}_001.xml", testo.encode()
+
+
+def genera_sdi():
+    caso = random.Random(18)
+    finale = os.path.join(cartella, "archivio_sdi")
+    provvisoria = finale + ".tmp"
+    shutil.rmtree(provvisoria, ignore_errors=True)
+    subprocess.run(["cp", "-al", os.path.join(cartella, "archivio"), provvisoria], check=True)
+    for n in range(1, QUANTE + 1):
+        nome, testo = messaggio(n, caso)
+        with open(os.path.join(provvisoria, f"{(n - 1) // 100:03d}", nome), "wb") as f:
+            f.write(testo)
+    os.replace(provvisoria, finale)
+
+
 os.makedirs(cartella, exist_ok=True)
 if not all(os.path.isdir(os.path.join(cartella, d)) for d in ("archivio", "archivio_xml")):
     genera()
@@ -143,3 +199,6 @@ if not os.path.exists(zip_finale):
                 z.write(pieno, os.path.relpath(pieno, sorgente))
     os.replace(zip_finale + ".tmp", zip_finale)
     print(f"archivio.zip: {os.path.getsize(zip_finale):,} byte")
+if not os.path.isdir(os.path.join(cartella, "archivio_sdi")):
+    genera_sdi()
+    print(f"archivio_sdi/: {QUANTE:,} fatture e {QUANTE:,} messaggi")

@@ -15,6 +15,7 @@
 #include "common/strings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
@@ -79,6 +80,8 @@ struct FinestraArchivio::Pacchetto {
     std::vector<RigaArchivio> righe;
     std::vector<FileNonFattura> scarti;
     std::vector<std::pair<qsizetype, QString>> sdi;
+    std::vector<std::tuple<qsizetype, QString, QStringList>> stati;
+    std::vector<MessaggioArchivio> messaggi;
     qsizetype fatti = 0;
     qsizetype trovati = 0;
     bool fine = false;
@@ -117,6 +120,11 @@ public:
         p_.trovati = trovati;
         forse();
     }
+    void statoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi) override
+    {
+        p_.stati.emplace_back(riga, stato, messaggi);
+    }
+    void messaggi(std::vector<MessaggioArchivio> &&trovati) override { p_.messaggi = std::move(trovati); }
     void invia(bool fine)
     {
         auto p = std::make_shared<Pacchetto>(std::move(p_));
@@ -213,12 +221,16 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     cerca_->setObjectName(QStringLiteral("cerca"));
     cerca_->setPlaceholderText(QStringLiteral("Cerca in file, numero, data, cedente, cessionario..."));
     cerca_->setClearButtonEnabled(true);
+    auto *scartate = new QCheckBox(QStringLiteral("Solo scartate"), this);
+    scartate->setObjectName(QStringLiteral("soloScartate"));
+    scartate->setToolTip(QStringLiteral("Solo le fatture che il Sistema di Interscambio ha scartato"));
     auto *alto = new QHBoxLayout;
     alto->addWidget(btnCartella);
     alto->addWidget(btnZip);
     alto->addSpacing(16);
     alto->addWidget(new QLabel(QStringLiteral("Cerca:"), this));
     alto->addWidget(cerca_, 1);
+    alto->addWidget(scartate);
 
     modello_ = new ModelloArchivio(this);
     filtro_ = new FiltroArchivio(this);
@@ -242,19 +254,30 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     for (int c : { ModelloArchivio::File, ModelloArchivio::Zip })
         tabella_->setItemDelegateForColumn(c, nome);
 
-    // Below the table, one tab each: the files that are not invoices, the VAT summary.
+    // Below the table, one tab each: the files that are not invoices, the
+    // exchange system's messages (each opened like any file), the VAT summary.
     scartiLista_ = new QTreeWidget(this);
     scartiLista_->setObjectName(QStringLiteral("scarti"));
     scartiLista_->setHeaderLabels({ QStringLiteral("File"), QStringLiteral("Motivo") });
     scartiLista_->setRootIsDecorated(false);
     scartiLista_->setColumnWidth(0, 360);
+    messaggiLista_ = new QTreeWidget(this);
+    messaggiLista_->setObjectName(QStringLiteral("messaggi"));
+    messaggiLista_->setHeaderLabels({ QStringLiteral("Tipo"), QStringLiteral("File"),
+        QStringLiteral("Identificativo SdI"), QStringLiteral("Data"), QStringLiteral("Fattura") });
+    messaggiLista_->setRootIsDecorated(false);
+    messaggiLista_->setColumnWidth(0, 260);
+    messaggiLista_->setColumnWidth(1, 300);
     riepilogo_ = new PannelloRiepilogoIva(this);
     schede_ = new QTabWidget(this);
     schede_->setObjectName(QStringLiteral("schede"));
     schede_->addTab(scartiLista_, QString());
+    schede_->addTab(messaggiLista_, QString());
+    schede_->setTabToolTip(
+        1, QStringLiteral("Le ricevute e le notifiche del Sistema di Interscambio; doppio clic per aprirne una"));
     schede_->addTab(riepilogo_, QStringLiteral("Riepilogo IVA"));
     schede_->setTabToolTip(
-        1, QStringLiteral("Imponibile e imposta delle fatture mostrate, per aliquota, natura ed esigibilità"));
+        2, QStringLiteral("Imponibile e imposta delle fatture mostrate, per aliquota, natura ed esigibilità"));
     auto *divisore = new QSplitter(Qt::Vertical, this);
     divisore->addWidget(tabella_);
     divisore->addWidget(schede_);
@@ -308,6 +331,13 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     connect(riepilogo_, &PannelloRiepilogoIva::esportaRichiesto, this, &FinestraArchivio::btnEsportaRiepilogoClick);
     connect(schede_, &QTabWidget::currentChanged, this, &FinestraArchivio::aggiornaRiepilogo);
     connect(cerca_, &QLineEdit::textChanged, filtro_, &FiltroArchivio::cerca);
+    connect(scartate, &QCheckBox::toggled, filtro_, &FiltroArchivio::soloScartate);
+    connect(messaggiLista_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *voce) {
+        RigaArchivio origine; // the open needs only where the bytes are
+        origine.file = voce->data(0, Qt::UserRole).toString();
+        origine.voci = voce->data(1, Qt::UserRole).toStringList();
+        apri_(origine);
+    });
     // Double click, and Enter, on a row.
     connect(tabella_, &QTableView::activated, this, &FinestraArchivio::apriRiga);
     for (auto segnale : { &QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved })
@@ -359,6 +389,8 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
     modello_->svuota(radice_);
     scartiLista_->clear();
     schede_->setTabText(0, QStringLiteral("File che non sono fatture (0)"));
+    messaggiLista_->clear();
+    schede_->setTabText(1, QStringLiteral("Messaggi SdI (0)"));
     esito_->hide();
     setWindowTitle(QStringLiteral("Archivio fatture - ") + percorsi.join(QStringLiteral(", ")));
     if (!primo.filePath().isEmpty()) {
@@ -386,6 +418,9 @@ void FinestraArchivio::ricevi(Pacchetto &p)
     modello_->aggiungi(std::move(p.righe));
     for (const auto &[riga, sdi] : p.sdi)
         modello_->impostaSdi(riga, sdi);
+    for (const auto &[riga, stato, messaggi] : p.stati)
+        modello_->impostaStatoSdi(riga, stato, messaggi);
+    aggiungiMessaggi(p.messaggi);
     for (const FileNonFattura &f : p.scarti) {
         auto *voce = new QTreeWidgetItem(scartiLista_, { mostrato(radice_, f.file, f.voci), f.motivo });
         voce->setToolTip(0, NomeOrigine(f.file, f.voci));
@@ -402,6 +437,25 @@ void FinestraArchivio::ricevi(Pacchetto &p)
         occupata(false);
         emit letturaFinita();
     }
+}
+
+void FinestraArchivio::aggiungiMessaggi(const std::vector<MessaggioArchivio> &messaggi)
+{
+    for (const MessaggioArchivio &m : messaggi) {
+        const MessaggioSdI &sdi = m.messaggio;
+        const QString tipo = sdi.sigla().isEmpty() ? sdi.descrizioneTipo() : sdi.sigla() + u' ' + sdi.descrizioneTipo();
+        const QString fattura = m.riga >= 0
+            ? mostrato(radice_, modello_->riga(int(m.riga)).file, modello_->riga(int(m.riga)).voci)
+            : sdi.nomeFile.isEmpty() ? QStringLiteral("nessuna fattura dell'archivio")
+                                     : QStringLiteral("nessuna fattura dell'archivio: %1").arg(sdi.nomeFile);
+        auto *voce = new QTreeWidgetItem(
+            messaggiLista_, { tipo, mostrato(radice_, m.file, m.voci), sdi.identificativoSdI, sdi.dataOra(), fattura });
+        voce->setData(0, Qt::UserRole, m.file);
+        voce->setData(1, Qt::UserRole, m.voci);
+        voce->setToolTip(1, NomeOrigine(m.file, m.voci));
+        voce->setToolTip(4, fattura);
+    }
+    schede_->setTabText(1, QStringLiteral("Messaggi SdI (%1)").arg(messaggiLista_->topLevelItemCount()));
 }
 
 void FinestraArchivio::aggiornaTotali()

@@ -1,8 +1,9 @@
 // The second window, "Archivio fatture": a folder or ZIP archive of invoices
-// as one table with search, totals, the files that are not invoices, the VAT
-// summary and the CSV exports; and what the main window hooks into it (its
-// button, drops, opening a row through the main window's open flow, and the
-// folder last read, offered again while the program runs).
+// as one table with search, totals, the files that are not invoices, the
+// exchange system's messages, the VAT summary and the CSV exports; and what
+// the main window hooks into it (its button, drops, opening a row through the
+// main window's open flow, and the folder last read, offered again while the
+// program runs).
 #pragma once
 
 #include "archivio/archivio.h"
@@ -83,6 +84,7 @@ private:
     void aggiornaTotali();
     void aggiornaRiepilogo();
     void apriRiga(const QModelIndex &indice);
+    void aggiungiMessaggi(const std::vector<MessaggioArchivio> &messaggi);
     std::vector<const RigaArchivio *> righeMostrate() const;
     void esporta(
         const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv, const QString &cosa);
@@ -107,6 +109,7 @@ private:
     QTreeWidget *scartiLista_ = nullptr;
     PannelloRiepilogoIva *riepilogo_ = nullptr;
     QLabel *esito_ = nullptr; // what the last export wrote, and where
+    QTreeWidget *messaggiLista_ = nullptr; // each item's data: the source to open
     QPushButton *btnEsportaCsv_ = nullptr;
     QPushButton *btnEsportaLinee_ = nullptr;
     bool totaliInAttesa_ = false;

@@ -19,6 +19,7 @@
 #include "common/text8.h"
 #include "firma/elenco.h"
 #include "invoice/rendering.h"
+#include "messaggi/pagina.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -145,6 +146,15 @@ public:
     void loadAttachments(const QString &fileXml) override { w_.CaricaAllegati(fileXml); }
     void setHeaderField(CampoTestata field, const QByteArray &text) override { w_.impostaCampo(field, text); }
     void plainMessage(const QString &text) override { w_.dialoghi_.messaggio(&w_, text); }
+    // A message of the exchange system: its page and header fields, and no attachments.
+    bool showOtherDocument(const QString &fileXml, const StatoFattura &stato, FogliCompilati &fogli) override
+    {
+        if (!MostraMessaggio(fileXml, stato.DirProgramma, *this, fogli))
+            return false;
+        w_.ListaAllegati.clear();
+        w_.LBAlleg->clear();
+        return true;
+    }
 
 private:
     TFLENTIVA &w_;

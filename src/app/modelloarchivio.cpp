@@ -21,8 +21,8 @@ constexpr M::DefinizioneColonna kColonne[] = {
         false },
     { M::Numero, "Numero", "Il numero del documento, come lo scrive chi lo ha emesso.", 90, false },
     { M::Data, "Data", "La data del documento.", 80, false },
-    { M::Cedente, "Cedente/Prestatore", "Chi ha emesso la fattura: il fornitore.", 170, false },
-    { M::Cessionario, "Cessionario/Committente", "A chi è intestata la fattura: il cliente.", 160, false },
+    { M::Cedente, "Cedente/Prestatore", "Chi ha emesso la fattura: il fornitore.", 150, false },
+    { M::Cessionario, "Cessionario/Committente", "A chi è intestata la fattura: il cliente.", 130, false },
     { M::Imponibile, "Imponibile", "La somma degli imponibili del riepilogo IVA della fattura.", 95, true },
     { M::Imposta, "Imposta", "L'IVA della fattura: la somma delle imposte del suo riepilogo.", 85, true },
     { M::Totale, "Totale", "Il totale del documento; quando manca, imponibile più imposta.", 95, true },
@@ -30,6 +30,11 @@ constexpr M::DefinizioneColonna kColonne[] = {
         "La verifica della firma: Valida (verde), Non verificata (ambra: integra, ma il certificato o il "
         "certificatore non si possono confermare), Non valida (rosso: alterata o illeggibile), Assente (senza "
         "firma). Il motivo è nel suggerimento della cella.",
+        105, false },
+    { M::StatoSdi, "Stato SdI",
+        "Che cosa dicono della fattura i messaggi del Sistema di Interscambio trovati accanto a lei: Consegnata, "
+        "Scartata, Mancata consegna, Accettata, Rifiutata, Decorrenza termini, Non recapitabile. Vuoto quando "
+        "nessun messaggio la nomina; l'elenco dei messaggi è nel suggerimento della cella.",
         105, false },
     { M::DaPagare, "Da pagare", "La somma dei pagamenti indicati nella fattura.", 95, true },
     { M::Valuta, "Valuta", "La valuta degli importi, per esempio EUR.", 50, false },
@@ -77,6 +82,35 @@ const Importo *importo(const RigaArchivio &r, int colonna)
     default:
         return nullptr;
     }
+}
+
+// The fate in words, and its colours (the signature panel's: green, amber,
+// red, grey).
+struct AspettoStato {
+    const char *parola;
+    QColor sfondo;
+    QColor scritta;
+};
+
+AspettoStato aspetto(const QString &stato)
+{
+    const QColor verde(0x2e, 0x7d, 0x32), ambra(0xff, 0xb3, 0x00), rosso(0xc6, 0x28, 0x28), grigio(0xbd, 0xbd, 0xbd);
+    const struct {
+        const char *stato;
+        AspettoStato aspetto;
+    } tabella[] = {
+        { "consegnata", { "Consegnata", verde, Qt::white } },
+        { "accettata", { "Accettata", verde, Qt::white } },
+        { "scartata", { "Scartata", rosso, Qt::white } },
+        { "rifiutata", { "Rifiutata", rosso, Qt::white } },
+        { "mancata_consegna", { "Mancata consegna", ambra, Qt::black } },
+        { "non_recapitabile", { "Non recapitabile", ambra, Qt::black } },
+        { "decorrenza_termini", { "Decorrenza termini", grigio, Qt::black } },
+    };
+    for (const auto &t : tabella)
+        if (stato == QLatin1String(t.stato))
+            return t.aspetto;
+    return { "", QColor(), QColor() };
 }
 
 // Several values of one body (joined by CR LF) on one line, as the main
@@ -151,6 +185,18 @@ void ModelloArchivio::impostaSdi(qsizetype riga, const QString &sdi)
     emit dataChanged(cella, cella);
 }
 
+void ModelloArchivio::impostaStatoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi)
+{
+    if (riga < 0 || riga >= rowCount())
+        return;
+    RigaArchivio &r = righe_[static_cast<size_t>(riga)];
+    r.statoSdi = stato;
+    r.messaggi = messaggi;
+    ricerca_[static_cast<size_t>(riga)].clear();
+    const QModelIndex cella = index(static_cast<int>(riga), StatoSdi);
+    emit dataChanged(cella, cella);
+}
+
 int ModelloArchivio::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(righe_.size());
@@ -201,6 +247,8 @@ QString ModelloArchivio::testo(const RigaArchivio &r, int colonna) const
         return EsitoInParole(r.firma);
     case Sdi:
         return r.sdi;
+    case StatoSdi:
+        return QString::fromUtf8(aspetto(r.statoSdi).parola);
     default:
         return importo(r, colonna)->italiano();
     }
@@ -241,6 +289,8 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
             righe << NomeOrigine(r.file, r.voci);
         if (c == Firma && !r.motivoFirma.isEmpty())
             righe << r.motivoFirma;
+        if (c == StatoSdi && !r.messaggi.isEmpty())
+            righe << QStringLiteral("Messaggi SdI: ") + r.messaggi.join(QStringLiteral(", "));
         if (!r.illeggibile.isEmpty())
             righe << r.illeggibile;
         return righe.isEmpty() ? QVariant() : QVariant(righe.join(u'\n'));
@@ -250,8 +300,12 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         if (c == Firma && coloriEsito(r.firma).first.isValid())
             return QBrush(coloriEsito(r.firma).first);
+        if (c == StatoSdi && aspetto(r.statoSdi).sfondo.isValid())
+            return QBrush(aspetto(r.statoSdi).sfondo);
         return QVariant();
     case Qt::ForegroundRole:
+        if (c == StatoSdi && !r.statoSdi.isEmpty())
+            return QBrush(aspetto(r.statoSdi).scritta);
         return c == Firma && !r.firma.isEmpty() ? QVariant(QBrush(coloriEsito(r.firma).second)) : QVariant();
     case Qt::FontRole:
         if (!r.illeggibile.isEmpty()) {
@@ -300,6 +354,12 @@ void FiltroArchivio::cerca(const QString &testo)
     invalidateFilter();
 }
 
+void FiltroArchivio::soloScartate(bool solo)
+{
+    soloScartate_ = solo;
+    invalidateFilter();
+}
+
 const RigaArchivio &FiltroArchivio::riga(int rigaMostrata) const
 {
     return static_cast<const ModelloArchivio *>(sourceModel())->riga(mapToSource(index(rigaMostrata, 0)).row());
@@ -307,6 +367,9 @@ const RigaArchivio &FiltroArchivio::riga(int rigaMostrata) const
 
 bool FiltroArchivio::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
+    const auto *modello = static_cast<const ModelloArchivio *>(sourceModel());
+    if (soloScartate_ && modello->riga(sourceRow).statoSdi != QLatin1String("scartata"))
+        return false;
     const QString &testo = static_cast<const ModelloArchivio *>(sourceModel())->testoRicerca(sourceRow);
     for (const QString &parola : parole_)
         if (!testo.contains(parola))

@@ -29,6 +29,7 @@ public:
         Imposta,
         Totale,
         Firma,
+        StatoSdi, // what the exchange system's messages say of it
         DaPagare,
         Valuta,
         CedenteId,
@@ -59,6 +60,7 @@ public:
     void svuota(const QString &radice);
     void aggiungi(std::vector<RigaArchivio> &&righe);
     void impostaSdi(qsizetype riga, const QString &sdi);
+    void impostaStatoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi);
     const RigaArchivio &riga(int r) const { return righe_[static_cast<size_t>(r)]; }
     // Every column of the row as shown, folded as the search folds (and the
     // amounts also without thousands' dots); made at the first search, not
@@ -93,6 +95,8 @@ public:
     // page's find bar folds: letter case, accents and apostrophes (società,
     // societa', SOCIETA' are one word); amounts as shown ("30,50").
     void cerca(const QString &testo);
+    // Only the invoices the exchange system rejected.
+    void soloScartate(bool solo);
     const RigaArchivio &riga(int rigaMostrata) const;
 
 protected:
@@ -100,4 +104,5 @@ protected:
 
 private:
     QStringList parole_;
+    bool soloScartate_ = false;
 };

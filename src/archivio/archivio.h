@@ -1,10 +1,13 @@
 // Archives of invoices: files, folders (recursively) and ZIP archives (a ZIP
 // inside a ZIP too) read as one list with a row per invoice body, on every
 // core, in a stable order (by path, then entry, then body). Envelopes are
-// opened in memory and nothing is written anywhere.
+// opened in memory and nothing is written anywhere. The exchange system's
+// messages found beside the invoices are read in the same pass, kept apart,
+// and tell each invoice's fate.
 #pragma once
 
 #include "archivio/formati.h"
+#include "messaggi/messaggi.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -62,6 +65,11 @@ struct RigaArchivio {
     int allegati = 0;
     QString firma; // the signature outcome ("valida", ..., "assente"); empty when not checked
     QString sdi; // the SDI identifier from the metadata file
+    // What the exchange system's messages tell (StatoSdI: consegnata,
+    // scartata, ...), empty when none names the invoice; and the kinds of
+    // those messages ("RC", "NE"), oldest first.
+    QString statoSdi;
+    QStringList messaggi;
     bool busta = false; // read from a signed envelope
     std::vector<LineaFattura> linee; // only when asked for
     QString motivoFirma; // the signature's sentence, when it is checked and present
@@ -79,6 +87,16 @@ struct FileNonFattura {
     QString file;
     QStringList voci;
     QString motivo;
+};
+
+// A message of the exchange system found among the files: never an invoice
+// row, never a file that is not an invoice.
+struct MessaggioArchivio {
+    QString file; // as RigaArchivio's
+    QStringList voci;
+    MessaggioSdI messaggio;
+    QString firma; // its own signature's outcome, when asked for (OpzioniArchivio::firmaMessaggi)
+    qsizetype riga = -1; // the first invoice row it names; -1 when it names none of the archive
 };
 
 // Where a row's bytes come from, as one text ("file", or "file/entry/...").
@@ -105,6 +123,7 @@ struct OpzioniArchivio {
     bool linee = false; // also read every invoice line (the user's "righe")
     bool aliquote = false; // also read the VAT summary of every body
     LimitiArchivio limiti;
+    bool firmaMessaggi = false; // also check each message's own signature (with elenchi)
     int fili = 0; // workers, the calling thread included; 0 = one per core
     // Once stopped, no more files are started and nothing more is handed out.
     std::stop_token stop;
@@ -126,15 +145,23 @@ public:
     virtual void sdi(qsizetype riga, const QString &identificativo) = 0;
     // How many files and entries are done, of those found so far.
     virtual void avanzamento(qsizetype /*fatti*/, qsizetype /*trovati*/) { }
+    // After the reading, for each row that messages name (read before or
+    // after it): its stato_sdi and the kinds seen, oldest first.
+    virtual void statoSdi(qsizetype /*riga*/, const QString & /*stato*/, const QStringList & /*messaggi*/) { }
+    // Last, the messages found, in the list's order, each with the row it names.
+    virtual void messaggi(std::vector<MessaggioArchivio> && /*trovati*/) { }
 };
 
 // Everything a reading hands out, kept, for callers that want it all at once.
 struct RaccoltaArchivio final : Ricevitore {
     std::vector<RigaArchivio> tutte;
     std::vector<FileNonFattura> nonFatture;
+    std::vector<MessaggioArchivio> trovati;
     void righe(std::vector<RigaArchivio> &&nuove) override;
     void nonFattura(FileNonFattura &&file) override;
     void sdi(qsizetype riga, const QString &identificativo) override;
+    void statoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi) override;
+    void messaggi(std::vector<MessaggioArchivio> &&messaggi) override;
 };
 
 // Reads every path (file, folder or .zip) and hands the results out as they

@@ -73,7 +73,8 @@ QByteArray CsvIntestazioneRighe()
 {
     return intestazione({ "File", "Voce", "Corpo", "Formato", "Tipo documento", "Descrizione tipo", "Numero", "Data",
         "Cedente/Prestatore", "Identificativo cedente", "Cessionario/Committente", "Identificativo cessionario",
-        "Valuta", "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI" });
+        "Valuta", "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI",
+        "Stato SdI" });
 }
 
 QByteArray CsvIntestazioneLinee()
@@ -94,9 +95,10 @@ void CsvRigaSenzaSdi(QByteArray &out, const RigaArchivio &r)
     campo(out, r.firma);
 }
 
-void CsvFineRiga(QByteArray &out, QStringView sdi)
+void CsvFineRiga(QByteArray &out, QStringView sdi, QStringView statoSdi)
 {
     campo(out, sdi);
+    campo(out, statoSdi);
     out += "\r\n";
 }
 
@@ -120,7 +122,7 @@ QByteArray CsvRighe(const std::vector<const RigaArchivio *> &righe)
     QByteArray out = CsvIntestazioneRighe();
     for (const RigaArchivio *r : righe) {
         CsvRigaSenzaSdi(out, *r);
-        CsvFineRiga(out, r->sdi);
+        CsvFineRiga(out, r->sdi, r->statoSdi);
     }
     return out;
 }

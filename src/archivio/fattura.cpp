@@ -1,7 +1,8 @@
 // One file's bytes made into the archive's rows: the envelope opened in
 // memory, the document read once, then what kind of document it is decides
-// what the file gives (an invoice's rows, a metadata file's identifier). The
-// type, number, date and supplier are the values the header shows.
+// what the file gives (an invoice's rows, a message of the exchange system, a
+// metadata file's identifier). The type, number, date and supplier are the
+// values the header shows.
 #include "archivio/fattura_p.h"
 
 #include "common/errors.h"
@@ -14,8 +15,10 @@
 #include "invoice/header.h"
 #include "invoice/openflow.h"
 #include "invoice/xmlquery.h"
+#include "invoice/xmlsicuro.h"
 
 #include <QRegularExpression>
+#include <libxml/tree.h>
 
 namespace {
 using Elemento = DocumentoFattura::Elemento;
@@ -337,6 +340,64 @@ void rigaIlleggibile(
     esito.righe.push_back(std::move(r));
 }
 
+// Whether an element of the document is named FormatoTrasmissione (local
+// name, ASCII case folded), as the open of a file looks for it: such a
+// document is an invoice first, whatever its root.
+bool conFormato(const xmlDoc *doc)
+{
+    const xmlNode *radice = xmlDocGetRootElement(doc);
+    for (const xmlNode *n = radice; n != nullptr;) {
+        if (n->type == XML_ELEMENT_NODE && n->name != nullptr
+            && equalsIgnoreAsciiCase(QByteArrayView(reinterpret_cast<const char *>(n->name)), "FormatoTrasmissione"))
+            return true;
+        if (n->type == XML_ELEMENT_NODE && n->children != nullptr) {
+            n = n->children;
+            continue;
+        }
+        while (n != radice && n->next == nullptr)
+            n = n->parent;
+        n = n == radice ? nullptr : n->next;
+    }
+    return false;
+}
+
+// A message of the exchange system: read from one parse and kept apart; a
+// metadata file also gives its invoice's identifier, as it always did. False
+// when the bytes are no message (or not well-formed: the invoice's reading
+// then says why).
+bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, const QString &file,
+    const QStringList &voci, const QString &firmaBusta, const OpzioniArchivio &opzioni, EsitoFile &esito)
+{
+    // The usual shape without a tree; the rest as the window reads it.
+    LetturaRapida rapida = LeggiMessaggioRapido(xml);
+    if (rapida.esito == LetturaRapida::Rifiutata) {
+        QString motivo;
+        const DocumentoXml doc = CaricaXmlSicuro(QByteArray::fromRawData(xml.data(), xml.size()), motivo);
+        std::optional<MessaggioSdI> letto = LeggiMessaggio(doc.get());
+        rapida.esito = letto ? LetturaRapida::Messaggio : LetturaRapida::NonMessaggio;
+        rapida.conFormato = letto && conFormato(doc.get());
+        if (letto)
+            rapida.messaggio = std::move(*letto);
+    }
+    if (rapida.esito != LetturaRapida::Messaggio || rapida.conFormato)
+        return false;
+    MessaggioArchivio trovato { file, voci, std::move(rapida.messaggio), firmaBusta, -1 };
+    if (opzioni.firmaMessaggi && opzioni.elenchi != nullptr && firmaBusta.isEmpty())
+        trovato.firma = esitoFirmaXml(bytes, opzioni).parola;
+    QString fattura = trovato.messaggio.nomeFile;
+    if (trovato.messaggio.tipo == TipoMessaggio::MT && fattura.isEmpty()) {
+        // The system names it after the invoice: NAME_MT_001.xml.
+        const qsizetype mt = nome.lastIndexOf(QLatin1String("_MT_"), -1, Qt::CaseInsensitive);
+        fattura = mt > 0 ? nome.left(mt) : QString();
+    }
+    const QString chiave = fattura.isEmpty() ? QString() : ChiaveFattura(fattura);
+    if (trovato.messaggio.tipo == TipoMessaggio::MT && !chiave.isEmpty())
+        esito.metadati.push_back({ chiave, trovato.messaggio.identificativoSdI, { file, voci, QString() }, true });
+    esito.messaggi.push_back(std::move(trovato));
+    esito.chiaviMessaggi << chiave;
+    return true;
+}
+
 // The file read once: an envelope opened (and its signature checked in the
 // same parse), the document parsed once, then its kind decides the outcome.
 void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
@@ -363,6 +424,9 @@ void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci
     const QByteArrayView xml = busta ? QByteArrayView(aperta.contenuto) : bytes;
     const PercorsiArchivio &p = percorsi(opzioni.linee, opzioni.aliquote);
     try {
+        // Most files are told from a message by their first tag, unparsed.
+        if (ForseMessaggio(xml) && messaggio(xml, bytes, nome, file, voci, firma.parola, opzioni, esito))
+            return;
         const DocumentoFattura doc(xml, p.tutti);
         if (equalsIgnoreAsciiCase(doc.nomeRadice(), "FileMetadati")) {
             metadati(doc, p, nome, file, voci, esito);

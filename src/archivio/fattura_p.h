@@ -10,16 +10,20 @@ struct MetadatiSdi {
     QString chiave; // ChiaveFattura of the invoice's name
     QString identificativo;
     FileNonFattura origine; // where it was, and what to say when no invoice matches
+    bool messaggio = false; // also among the messages: never told as a file that is not an invoice
 };
 
 struct EsitoFile {
     std::vector<RigaArchivio> righe;
     std::vector<FileNonFattura> nonFatture;
     std::vector<MetadatiSdi> metadati;
+    std::vector<MessaggioArchivio> messaggi;
+    QStringList chiaviMessaggi; // each message's invoice by ChiaveFattura, or empty
 };
 
 // Reads the bytes of the file (or of the entry, when voci is not empty): an
-// envelope by its name's .p7m, then the invoice or the metadata. Never throws:
+// envelope by its name's .p7m, then a message of the exchange system, the
+// invoice or the metadata. Never throws:
 // what is not an invoice goes to nonFatture with its reason.
 void AnalizzaFile(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
     EsitoFile &esito);

@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -256,6 +257,7 @@ private:
         const Taglio &taglio, Posto &p) const;
     void consegnaPronti();
     void consegnaEsito(EsitoFile &esito);
+    void abbinaMessaggi();
 
     const OpzioniArchivio &opz_;
     Ricevitore &ric_;
@@ -272,6 +274,8 @@ private:
     QHash<QString, QString> sdiPerChiave_;
     std::vector<FileNonFattura> metadatiSoli_;
     QStringList chiaviMetadati_;
+    std::vector<MessaggioArchivio> messaggi_; // handed out after the reading
+    QStringList chiaviMessaggi_; // the invoice each names by its file name, by ChiaveFattura
 };
 
 bool LetturaArchivio::voluto(const QString &file, const QStringList &voci, bool contenitore) const
@@ -502,10 +506,63 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
         sdiPerChiave_[m.chiave] = m.identificativo;
         for (qsizetype riga : righePerChiave_.value(m.chiave))
             ric_.sdi(riga, m.identificativo);
+        if (m.messaggio)
+            continue; // listed among the messages, whether its invoice is here or not
         chiaviMetadati_ << m.chiave;
         metadatiSoli_.push_back(std::move(m.origine));
     }
+    for (MessaggioArchivio &m : esito.messaggi)
+        messaggi_.push_back(std::move(m));
+    chiaviMessaggi_ << esito.chiaviMessaggi;
     esito = EsitoFile();
+}
+
+// Each message meets its invoices by the invoice's file name as it gives it,
+// else by the SdI identifier: the one a metadata file gives the invoice, or
+// one a message met by name carries. Then each invoice's messages, in the
+// exchange's order, tell its fate.
+void LetturaArchivio::abbinaMessaggi()
+{
+    if (messaggi_.empty())
+        return;
+    // An identifier given to several invoices (a hostile folder) names them all.
+    QHash<QString, QList<qsizetype>> righePerId;
+    const auto conosci = [&righePerId](const QString &id, const QList<qsizetype> &righe) {
+        QList<qsizetype> &note = righePerId[id];
+        for (qsizetype r : righe)
+            if (!note.contains(r))
+                note.append(r);
+        std::sort(note.begin(), note.end());
+    };
+    for (auto it = sdiPerChiave_.cbegin(); it != sdiPerChiave_.cend(); ++it)
+        if (!it.value().isEmpty() && righePerChiave_.contains(it.key()))
+            conosci(it.value(), righePerChiave_.value(it.key()));
+    std::vector<QList<qsizetype>> righeDi(messaggi_.size());
+    for (size_t i = 0; i < messaggi_.size(); ++i) {
+        righeDi[i] = righePerChiave_.value(chiaviMessaggi_[qsizetype(i)]);
+        if (!righeDi[i].isEmpty() && !messaggi_[i].messaggio.identificativoSdI.isEmpty())
+            conosci(messaggi_[i].messaggio.identificativoSdI, righeDi[i]);
+    }
+    std::map<qsizetype, std::vector<size_t>> perRiga; // rows in order, their messages in the list's
+    for (size_t i = 0; i < messaggi_.size(); ++i) {
+        if (righeDi[i].isEmpty())
+            righeDi[i] = righePerId.value(messaggi_[i].messaggio.identificativoSdI);
+        for (qsizetype riga : righeDi[i])
+            perRiga[riga].push_back(i);
+        messaggi_[i].riga = righeDi[i].isEmpty() ? -1 : righeDi[i].front();
+    }
+    for (const auto &[riga, indici] : perRiga) {
+        std::vector<EventoSdI> eventi;
+        for (size_t i : indici) {
+            const MessaggioSdI &m = messaggi_[i].messaggio;
+            eventi.push_back({ m.tipo, m.dataOra(), m.esito });
+        }
+        QStringList tipi;
+        for (size_t e : OrdineEventi(eventi))
+            tipi << SiglaMessaggio(eventi[e].tipo);
+        ric_.statoSdi(riga, StatoSdI(eventi), tipi);
+    }
+    ric_.messaggi(std::move(messaggi_));
 }
 
 void LetturaArchivio::esegui(const QStringList &percorsi)
@@ -535,6 +592,7 @@ void LetturaArchivio::esegui(const QStringList &percorsi)
     for (qsizetype i = 0; i < chiaviMetadati_.size(); ++i)
         if (!righePerChiave_.contains(chiaviMetadati_[i]))
             ric_.nonFattura(std::move(metadatiSoli_[static_cast<size_t>(i)]));
+    abbinaMessaggi();
 }
 } // namespace
 
@@ -627,4 +685,16 @@ void RaccoltaArchivio::nonFattura(FileNonFattura &&file)
 void RaccoltaArchivio::sdi(qsizetype riga, const QString &identificativo)
 {
     tutte[static_cast<size_t>(riga)].sdi = identificativo;
+}
+
+void RaccoltaArchivio::statoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi)
+{
+    tutte[static_cast<size_t>(riga)].statoSdi = stato;
+    tutte[static_cast<size_t>(riga)].messaggi = messaggi;
+}
+
+void RaccoltaArchivio::messaggi(std::vector<MessaggioArchivio> &&messaggi)
+{
+    for (MessaggioArchivio &m : messaggi)
+        trovati.push_back(std::move(m));
 }

@@ -4,6 +4,7 @@
 // starts from the state the window starts with.
 #include "cli/comandi.h"
 #include "cli/elenco.h"
+#include "cli/infomessaggio.h"
 #include "cli/json.h"
 #include "cli/rigacomando.h"
 #include "cli/terminale.h"
@@ -24,6 +25,7 @@
 #include "firma/elenco.h"
 #include "invoice/openflow.h"
 #include "invoice/xmlquery.h"
+#include "messaggi/pagina.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,6 +34,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -132,9 +135,16 @@ public:
         s_.errore(file_, testo);
         ok = false;
     }
+    // A message of the exchange system takes the window's road for one.
+    bool showOtherDocument(const QString &fileXml, const StatoFattura &stato, FogliCompilati &fogli) override
+    {
+        messaggio = MostraMessaggio(fileXml, stato.DirProgramma, *this, fogli);
+        return messaggio.has_value();
+    }
 
     QByteArray pagina;
     std::map<CampoTestata, QByteArray> campi;
+    std::optional<MessaggioSdI> messaggio; // the file was this message
     bool ok = true;
 
 private:
@@ -244,6 +254,14 @@ int comandoInfo(const RigaLetta &riga, AmbienteComando &ambiente)
         DisplayCli display(s, file, false);
         if (!apri(s, file, stato, display))
             continue;
+        if (display.messaggio) {
+            if (!json && !primo)
+                s.scrivi(QByteArray("\n"));
+            s.scrivi(
+                InfoMessaggioCli(file, *display.messaggio, json ? ParolaFirmaFile(file, elenco) : QString(), json));
+            primo = false;
+            continue;
+        }
         // The format as the road read it to choose the stylesheet.
         QByteArrayList valori;
         if (!protetto(s, file, [&] { LeggiValoriXml(stato.FileXml, "FormatoTrasmissione", valori, display); })
@@ -371,23 +389,25 @@ const std::vector<ComandoRiga> &comandi()
     static const OpzioneRiga cartella { "-d", "CARTELLA" };
     static const std::vector<ComandoRiga> tabella {
         { "html", "FILE...", { { uscita, cartella }, { { "--utf8" } } },
-            "la pagina della fattura, gli stessi byte che riceve la finestra (code page\n"
-            "1252). Un file va sullo standard output o in USCITA; più file vanno in\n"
-            "CARTELLA/<nome senza l'ultima estensione>.html, con un numero quando due\n"
-            "file hanno lo stesso nome. Con --utf8 il risultato del foglio di stile in\n"
-            "UTF-8, così com'è.",
+            "la pagina della fattura (o del messaggio SdI), gli stessi byte che riceve la\n"
+            "finestra (code page 1252). Un file va sullo standard output o in USCITA; più\n"
+            "file vanno in CARTELLA/<nome senza l'ultima estensione>.html, con un numero\n"
+            "quando due file hanno lo stesso nome. Con --utf8 il risultato del foglio di\n"
+            "stile in UTF-8, così com'è.",
             comandoHtml, "-d" },
         { "pdf", "FILE...", { { uscita, cartella } },
-            "la pagina della fattura come PDF A4, come \"Esporta PDF\" della finestra;\n"
-            "uscita come per html, in CARTELLA/<nome senza l'ultima estensione>.pdf. Non\n"
-            "serve uno schermo.",
+            "la pagina della fattura (o del messaggio SdI) come PDF A4, come \"Esporta\n"
+            "PDF\" della finestra; uscita come per html, in CARTELLA/<nome senza\n"
+            "l'ultima estensione>.pdf. Non serve uno schermo.",
             comandoPdf, "-d" },
         { "info", "FILE...", { { { "--json" } } },
             "una riga ciascuno in UTF-8: \"Formato: \", \"Tipo documento: \", \"Numero: \",\n"
             "\"Data: \", \"Cedente/Prestatore: \"; con più file ogni blocco comincia con\n"
             "\"File: \". Con --json un oggetto per file, uno per riga, con le chiavi file,\n"
             "formato, tipo_documento, numero, data, cedente_prestatore e firma (l'esito\n"
-            "della firma, come per il comando firma).",
+            "della firma, come per il comando firma). Per un messaggio dello SdI le\n"
+            "chiavi file, messaggio, descrizione, identificativo_sdi, nome_file,\n"
+            "data_ora, esito, errori (codice, descrizione, spiegazione) e firma.",
             comandoInfo },
         { "allegati", "FILE...", {},
             "una riga per allegato, nell'ordine del file: la dimensione decodificata in\n"
@@ -410,23 +430,28 @@ const std::vector<ComandoRiga> &comandi()
             "dei certificati non è verificata.",
             ComandoFirma },
         { "elenco", "PERCORSO...",
-            { { { "--json" }, { "--csv" } }, { { "--righe" }, { "--riepilogo-iva" } },
+            { { { "--json" }, { "--csv" } }, { { "--righe" }, { "--messaggi" }, { "--riepilogo-iva" } },
                 { { "--partita-iva", "IT", true, "--riepilogo-iva" } } },
             "file, cartelle (con le sottocartelle) e archivi .zip: una riga per fattura\n"
-            "(per corpo) con file, tipo, numero, data, cedente, cessionario, importi,\n"
-            "allegati, esito della firma; in fondo il numero e i totali. Con --json un\n"
-            "oggetto per riga con le chiavi file, voce, corpo, formato, tipo_documento,\n"
-            "numero, data, cedente, cedente_id, cessionario, cessionario_id, valuta,\n"
-            "imponibile, imposta, totale, da_pagare, allegati, firma, sdi; con --csv il\n"
-            "CSV di \"Esporta CSV\"; con --righe una riga per linea di fattura. Con\n"
-            "--riepilogo-iva imponibile e imposta per valuta, aliquota, natura ed\n"
-            "esigibilità, con il numero di fatture (le note di credito TD04 e TD08 col\n"
-            "segno meno); con --partita-iva, una o più volte, divisi in fatture emesse e\n"
-            "ricevute da quella partita IVA. Con --json un oggetto per riga con le chiavi\n"
-            "verso, valuta, aliquota, natura, esigibilita, imponibile, imposta, fatture.\n"
-            "I file che non sono fatture, e le buste firmate che non si leggono, vanno\n"
-            "sullo standard error, uno per riga; i caratteri di controllo dei file si\n"
-            "scrivono come \\x1b.",
+            "(per corpo) con file, tipo, numero, data, cedente, importi e stato SdI; in\n"
+            "fondo il numero e i totali. Con --json un oggetto per riga con le chiavi\n"
+            "file, voce, corpo, formato, tipo_documento, numero, data, cedente,\n"
+            "cedente_id, cessionario, cessionario_id, valuta, imponibile, imposta,\n"
+            "totale, da_pagare, allegati, firma, sdi, stato_sdi (consegnata, scartata,\n"
+            "mancata_consegna, accettata, rifiutata, decorrenza_termini,\n"
+            "non_recapitabile, o vuoto) e messaggi (i tipi dei messaggi SdI della\n"
+            "fattura, dal più vecchio); con --csv il CSV di \"Esporta CSV\"; con --righe\n"
+            "una riga per linea di fattura. Con --messaggi i messaggi dello SdI invece\n"
+            "delle fatture: tipo, file, identificativo, data e fattura; con --json le\n"
+            "chiavi di info. Con --riepilogo-iva imponibile e imposta per valuta,\n"
+            "aliquota, natura ed esigibilità, con il numero di fatture (le note di\n"
+            "credito TD04 e TD08 col segno meno); con --partita-iva, una o più volte,\n"
+            "divisi in fatture emesse e ricevute da quella partita IVA. Con --json un\n"
+            "oggetto per riga con le chiavi verso, valuta, aliquota, natura,\n"
+            "esigibilita, imponibile, imposta, fatture. I file che non sono né fatture\n"
+            "né messaggi, e le buste firmate che non si leggono, vanno sullo standard\n"
+            "error, uno per riga; i caratteri di controllo dei file si scrivono come\n"
+            "\\x1b.",
             ComandoElenco },
     };
     return tabella;
@@ -439,7 +464,8 @@ QString TestoAiuto()
         QStringLiteral("Uso: lentiva-cli COMANDO FILE... [OPZIONI]\n"
                        "\n"
                        "Le operazioni di Lentiva senza finestra, per gli script. FILE è una fattura .xml\n"
-                       "o una fattura firmata .p7m, la cui busta si apre prima, come fa la finestra.\n"
+                       "o una fattura firmata .p7m, la cui busta si apre prima, come fa la finestra; html,\n"
+                       "pdf e info leggono anche i messaggi del Sistema di Interscambio (SdI).\n"
                        "\n"
                        "Comandi:\n"),
         comandi(),

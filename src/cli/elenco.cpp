@@ -1,13 +1,15 @@
-// lentiva-cli elenco PATH... [--json | --csv] [--righe | --riepilogo-iva
-// [--partita-iva IT...]]: the archive's rows (or its invoice lines, the
-// user's "righe", or its VAT summary) on standard output, the files that are
-// not invoices on standard error, one line each. Whatever comes from a file
-// is escaped for the terminal (the table, standard error) or for JSON.
+// lentiva-cli elenco PATH... [--json | --csv] [--righe | --messaggi |
+// --riepilogo-iva [--partita-iva IT...]]: the archive's rows (or its invoice
+// lines, the user's "righe", the exchange system's messages, or the VAT
+// summary) on standard output, the files that are neither invoices nor
+// messages on standard error, one line each. Whatever comes from a file is
+// escaped for the terminal (the table, standard error) or for JSON.
 #include "cli/elenco.h"
 
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
 #include "archivio/riepilogo.h"
+#include "cli/infomessaggio.h"
 #include "cli/json.h"
 #include "cli/terminale.h"
 #include "common/folders.h"
@@ -19,7 +21,7 @@
 
 namespace {
 enum class Forma { Tabella, Json, Csv };
-enum class Cosa { Righe, Linee, RiepilogoIva };
+enum class Cosa { Fatture, Linee, Messaggi, RiepilogoIva };
 
 // The JSON object of a row without its last key, the SDI identifier.
 QByteArray jsonRigaSenzaSdi(const RigaArchivio &r)
@@ -98,12 +100,20 @@ public:
     // (a body's, joined by CR LF) show as "a | b".
     void aggiungi(QStringList celle)
     {
+        righe_.append(QStringList());
         for (qsizetype i = 0; i < celle.size(); ++i)
-            celle[i] = i == 0 ? PerTerminale(celle[i]) : ValorePerTerminale(celle[i]);
-        larghezze_.resize(celle.size());
-        for (qsizetype i = 0; i < celle.size(); ++i)
-            larghezze_[i] = std::max(larghezze_[i], celle[i].size());
-        righe_ << celle;
+            cambia(righe_.size() - 1, i, celle[i]);
+    }
+    // A cell given later (the first row after the header is 1).
+    void cambia(qsizetype riga, qsizetype colonna, QString testo)
+    {
+        testo = colonna == 0 ? PerTerminale(testo) : ValorePerTerminale(std::move(testo));
+        larghezze_.resize(std::max<size_t>(larghezze_.size(), colonna + 1));
+        larghezze_[colonna] = std::max(larghezze_[colonna], testo.size());
+        QStringList &celle = righe_[riga];
+        while (celle.size() <= colonna)
+            celle.append(QString());
+        celle[colonna] = std::move(testo);
     }
     QByteArray testo() const
     {
@@ -116,6 +126,8 @@ public:
                                                  : celle[i];
                 riga += (i > 0 ? QStringLiteral("  ") : QString()) + cella;
             }
+            while (riga.endsWith(u' ')) // an empty last column
+                riga.chop(1);
             t += riga + u'\n';
         }
         return t.toUtf8();
@@ -127,30 +139,44 @@ private:
     QList<QStringList> righe_;
 };
 
-const std::vector<std::pair<const char *, bool>> kColonneRighe
-    = { { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false }, { "Data", false },
-          { "Cedente/Prestatore", false }, { "Imponibile", true }, { "Imposta", true }, { "Totale", true } };
+const std::vector<std::pair<const char *, bool>> kColonneFatture = { { "File", false }, { "Corpo", true },
+    { "Tipo", false }, { "Numero", false }, { "Data", false }, { "Cedente/Prestatore", false }, { "Imponibile", true },
+    { "Imposta", true }, { "Totale", true }, { "Stato SdI", false } };
 const std::vector<std::pair<const char *, bool>> kColonneLinee
     = { { "File", false }, { "Corpo", true }, { "Numero", false }, { "Linea", true }, { "Descrizione", false },
           { "Quantità", true }, { "Prezzo unitario", true }, { "Prezzo totale", true }, { "IVA", true } };
+const std::vector<std::pair<const char *, bool>> kColonneMessaggi = { { "Tipo", false }, { "File", false },
+    { "Identificativo SdI", false }, { "Data", false }, { "Fattura", false } };
 const std::vector<std::pair<const char *, bool>> kColonneRiepilogo
     = { { "Verso", false }, { "Valuta", false }, { "Aliquota", true }, { "Natura", false }, { "Esigibilità", false },
           { "Imponibile", true }, { "Imposta", true }, { "Fatture", true } };
 
+Tabella tabellaPer(Cosa cosa, bool conVerso)
+{
+    switch (cosa) {
+    case Cosa::Linee:
+        return Tabella(kColonneLinee);
+    case Cosa::Messaggi:
+        return Tabella(kColonneMessaggi);
+    case Cosa::RiepilogoIva:
+        return Tabella(std::vector(kColonneRiepilogo.begin() + (conVerso ? 0 : 1), kColonneRiepilogo.end()));
+    case Cosa::Fatture:
+        break;
+    }
+    return Tabella(kColonneFatture);
+}
+
 // The rows as they come, kept as what will be written: the text of each
-// (without the SDI identifier, the last field of both row forms, which a
-// metadata file read later may still bring) or the table's cells; for the
-// VAT summary only its sums. Memory grows with the rows, never with the files
-// read.
+// (without the SDI identifier and the fate the messages tell, the last fields
+// of both row forms, which files read later may still bring) or the table's
+// cells; for the VAT summary only its sums. Memory grows with the rows, never
+// with the files read.
 class Uscita final : public Ricevitore {
 public:
     Uscita(Forma forma, Cosa cosa, const QStringList &partiteIva)
         : forma_(forma)
         , cosa_(cosa)
-        , tabella_(cosa == Cosa::Linee ? kColonneLinee
-                  : cosa == Cosa::Righe
-                  ? kColonneRighe
-                  : std::vector(kColonneRiepilogo.begin() + (partiteIva.isEmpty() ? 1 : 0), kColonneRiepilogo.end()))
+        , tabella_(tabellaPer(cosa, !partiteIva.isEmpty()))
         , riepilogo_(partiteIva)
         , conVerso_(!partiteIva.isEmpty())
     {
@@ -179,6 +205,8 @@ public:
                 }
                 if (forma_ == Forma::Csv)
                     CsvLineeDi(pezzo(), r);
+            } else if (cosa_ == Cosa::Messaggi) {
+                file_ << NomeOrigine(r.file, r.voci); // what a message names
             } else if (forma_ == Forma::Tabella) {
                 tabella_.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
                     DataItaliana(r.data), r.cedente, r.imponibile.italiano(), r.imposta.italiano(),
@@ -193,6 +221,7 @@ public:
                     CsvRigaSenzaSdi(p, r);
                 righe_.push_back({ pezzi_.size() - 1, da, p.size() });
                 sdi_.push_back(r.sdi);
+                stati_.emplace_back();
             }
         }
     }
@@ -201,7 +230,36 @@ public:
         if (static_cast<size_t>(riga) < sdi_.size())
             sdi_[static_cast<size_t>(riga)] = identificativo;
     }
+    void statoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi) override
+    {
+        if (static_cast<size_t>(riga) < stati_.size())
+            stati_[static_cast<size_t>(riga)] = { stato, messaggi };
+        else if (forma_ == Forma::Tabella && cosa_ == Cosa::Fatture)
+            tabella_.cambia(riga + 1, 9, stato);
+    }
     void nonFattura(FileNonFattura &&file) override { nonFatture.push_back(std::move(file)); }
+    // The messages come last, each with the row it names.
+    void messaggi(std::vector<MessaggioArchivio> &&trovati) override
+    {
+        if (cosa_ != Cosa::Messaggi)
+            return;
+        for (const MessaggioArchivio &m : trovati) {
+            const QString origine = NomeOrigine(m.file, m.voci);
+            if (forma_ == Forma::Json) {
+                pezzo() += InfoMessaggioCli(origine, m.messaggio, m.firma, true);
+                continue;
+            }
+            const QString fattura = m.riga >= 0 ? file_.value(m.riga)
+                : m.messaggio.nomeFile.isEmpty()
+                ? QStringLiteral("(nessuna fattura dell'archivio)")
+                : QStringLiteral("(nessuna fattura dell'archivio: %1)").arg(m.messaggio.nomeFile);
+            const QString tipo = m.messaggio.sigla().isEmpty()
+                ? m.messaggio.descrizioneTipo()
+                : m.messaggio.sigla() + u' ' + m.messaggio.descrizioneTipo();
+            tabella_.aggiungi({ tipo, origine, m.messaggio.identificativoSdI, m.messaggio.dataOra(), fattura });
+            ++messaggiScritti;
+        }
+    }
 
     // Written in pieces: the rows' text is not copied whole once more.
     bool scrivi(QIODevice &out, QIODevice &err)
@@ -209,13 +267,17 @@ public:
         const auto scrivi = [&out](const QByteArray &t) { return out.write(t) == t.size(); };
         if (cosa_ == Cosa::RiepilogoIva)
             return scrivi(riepilogo(err));
+        if (forma_ == Forma::Tabella && cosa_ == Cosa::Messaggi)
+            return scrivi(tabella_.testo()
+                + (messaggiScritti == 1 ? QByteArray("1 messaggio\n")
+                                        : QByteArray::number(messaggiScritti) + " messaggi\n"));
         if (forma_ == Forma::Tabella)
             return scrivi(tabella_.testo()
-                + (cosa_ == Cosa::Righe ? PerTerminale(totali_.testo()).toUtf8() + '\n'
-                        : linee == 1    ? QByteArray("1 riga di fattura\n")
-                                        : QByteArray::number(linee) + " righe di fattura\n"));
+                + (cosa_ == Cosa::Fatture ? PerTerminale(totali_.testo()).toUtf8() + '\n'
+                        : linee == 1      ? QByteArray("1 riga di fattura\n")
+                                          : QByteArray::number(linee) + " righe di fattura\n"));
         bool scritto = scrivi(intestazione_);
-        if (cosa_ == Cosa::Linee) {
+        if (cosa_ == Cosa::Linee || cosa_ == Cosa::Messaggi) {
             for (const QByteArray &p : pezzi_)
                 scritto = scrivi(p) && scritto;
             return scritto;
@@ -224,12 +286,21 @@ public:
         for (size_t i = 0; i < righe_.size(); ++i) {
             const Posizione &r = righe_[i];
             uscita += QByteArrayView(pezzi_[r.pezzo]).sliced(r.da, r.a - r.da);
+            const Stato &stato = stati_[i];
             if (forma_ == Forma::Json) {
                 uscita += ",\"sdi\":";
                 AggiungiTestoJson(uscita, sdi_[i]);
-                uscita += "}\n";
+                uscita += ",\"stato_sdi\":";
+                AggiungiTestoJson(uscita, stato.stato);
+                uscita += ",\"messaggi\":[";
+                for (qsizetype t = 0; t < stato.messaggi.size(); ++t) {
+                    if (t > 0)
+                        uscita += ',';
+                    AggiungiTestoJson(uscita, stato.messaggi[t]);
+                }
+                uscita += "]}\n";
             } else {
-                CsvFineRiga(uscita, sdi_[i]);
+                CsvFineRiga(uscita, sdi_[i], stato.stato);
             }
             if (uscita.size() >= kPezzo) {
                 scritto = scrivi(uscita) && scritto;
@@ -241,6 +312,7 @@ public:
 
     std::vector<FileNonFattura> nonFatture;
     qsizetype linee = 0;
+    qsizetype messaggiScritti = 0;
 
 private:
     // The VAT summary in the form asked for; the rows left out are told in
@@ -293,12 +365,19 @@ private:
         qsizetype a;
     };
 
+    struct Stato {
+        QString stato;
+        QStringList messaggi;
+    };
+
     const Forma forma_;
     const Cosa cosa_;
     QByteArray intestazione_; // the CSV's
     std::vector<QByteArray> pezzi_;
-    std::vector<Posizione> righe_; // each row's text, without its SDI identifier
+    std::vector<Posizione> righe_; // each row's text, without its last fields
     std::vector<QString> sdi_;
+    std::vector<Stato> stati_;
+    QStringList file_; // with --messaggi, each row's source
     Tabella tabella_;
     Totali totali_;
     RiepilogoIva riepilogo_;
@@ -310,7 +389,14 @@ private:
 int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
 {
     const Forma forma = riga.ha("--json") ? Forma::Json : riga.ha("--csv") ? Forma::Csv : Forma::Tabella;
-    const Cosa cosa = riga.ha("--righe") ? Cosa::Linee : riga.ha("--riepilogo-iva") ? Cosa::RiepilogoIva : Cosa::Righe;
+    const Cosa cosa = riga.ha("--righe") ? Cosa::Linee
+        : riga.ha("--messaggi")          ? Cosa::Messaggi
+        : riga.ha("--riepilogo-iva")     ? Cosa::RiepilogoIva
+                                         : Cosa::Fatture;
+    if (cosa == Cosa::Messaggi && forma == Forma::Csv) {
+        ambiente.err.write("lentiva-cli: --messaggi e --csv non vanno insieme\nPer l'aiuto: lentiva-cli --help\n");
+        return UscitaUso;
+    }
     ElencoPigro elenchi(CartelleCertificatori(
         ambiente.dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     OpzioniArchivio opzioni;
@@ -318,6 +404,7 @@ int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
     opzioni.aliquote = cosa == Cosa::RiepilogoIva;
     opzioni.elenchi = &elenchi;
     opzioni.adesso = QDateTime::currentDateTimeUtc();
+    opzioni.firmaMessaggi = cosa == Cosa::Messaggi && forma == Forma::Json;
     Uscita uscita(forma, cosa, riga.valori("--partita-iva"));
     LeggiArchivio(riga.operandi, opzioni, uscita);
 

@@ -29,7 +29,9 @@ const QSet<QByteArray> &radiciFattura()
     static const QSet<QByteArray> radici { "FatturaElettronica", "FatturaElettronicaSemplificata", "RicevutaConsegna",
         "NotificaMancataConsegna", "NotificaScarto", "NotificaEsito", "NotificaDecorrenzaTermini",
         "AttestazioneTrasmissioneFattura", "NotificaEsitoCommittente", "ScartoEsitoCommittente", "MetadatiInvioFile",
-        "FileMetadati" };
+        "FileMetadati",
+        // The later messages' names for the rejection and the failed delivery.
+        "RicevutaScarto", "RicevutaImpossibilitaRecapito" };
     return radici;
 }
 

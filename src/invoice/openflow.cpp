@@ -41,6 +41,8 @@ bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &d
 
     QByteArrayList formato;
     if (!LeggiValoriXml(stato.FileXml, "FormatoTrasmissione", formato, display)) {
+        if (display.showOtherDocument(stato.FileXml, stato, fogli))
+            return true;
         display.plainMessage(MsgDocumentoNonGestito);
         return false;
     }

@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QString>
 
+struct StatoFattura;
+
 class InvoiceDisplay : public MessageSink {
 public:
     // Extracts the XML of a signed envelope and returns its path; throws.
@@ -23,6 +25,17 @@ public:
     // Rebuilds the attachment list from the XML file; throws.
     virtual void loadAttachments(const QString &fileXml) = 0;
     virtual void setHeaderField(CampoTestata field, const QByteArray &text) = 0;
+    // Offered the XML of a file that holds no FormatoTrasmissione (or could
+    // not be read), before the message of an unhandled document: a display
+    // that shows another kind of document (the exchange system's messages)
+    // shows it and returns true. What it does not take is no error: false.
+    virtual bool showOtherDocument(const QString &fileXml, const StatoFattura &stato, FogliCompilati &fogli)
+    {
+        Q_UNUSED(fileXml);
+        Q_UNUSED(stato);
+        Q_UNUSED(fogli);
+        return false;
+    }
 };
 
 // What carries over from one invoice to the next.
@@ -41,8 +54,9 @@ QString FoglioPredefinitoIn(const QString &dirProgramma);
 
 // Runs the flow on the chosen path, with the stylesheets the caller keeps
 // compiled. Errors end it where they arise (thrown to the caller); what
-// earlier steps set stays. True when it reached its last step, false when it
-// stopped at the message of an unhandled document.
+// earlier steps set stays. True when it reached its last step (or the display
+// showed another kind of document), false when it stopped at the message of
+// an unhandled document.
 bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display, FogliCompilati &fogli);
 // The same with the stylesheet compiled for this open only.
 bool MostraFattura(const QString &scelto, StatoFattura &stato, InvoiceDisplay &display);

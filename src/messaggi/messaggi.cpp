@@ -9,7 +9,9 @@
 #include <QByteArrayView>
 #include <QDateTime>
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <deque>
 #include <libxml/tree.h>
 #include <tuple>
 
@@ -100,13 +102,15 @@ QString testoDi(const xmlNode *elemento)
     return QString::fromUtf8(senzaSpazi(testo));
 }
 
-bool elemento(const xmlNode *n)
+// The reading below works on libxml2's nodes and on the quick reader's,
+// which have the same members.
+template <typename N> bool elemento(const N *n)
 {
     return n != nullptr && n->type == XML_ELEMENT_NODE;
 }
 
 // Stops at the first byte that differs: most names are told apart at once.
-bool nomeE(const xmlNode *n, const char *nome)
+template <typename N> bool nomeE(const N *n, const char *nome)
 {
     return n->name != nullptr && std::strcmp(reinterpret_cast<const char *>(n->name), nome) == 0;
 }
@@ -145,8 +149,8 @@ constexpr Campo kCampiEsito[] = {
     { "MessageIdCommittente", &MessaggioSdI::messageIdCommittente },
 };
 
-template <size_t N>
-bool leggiCampo(const xmlNode *n, const Campo (&campi)[N], MessaggioSdI &m, std::vector<bool> &visti)
+template <typename Nodo, size_t N>
+bool leggiCampo(const Nodo *n, const Campo (&campi)[N], MessaggioSdI &m, std::vector<bool> &visti)
 {
     for (size_t i = 0; i < N; ++i) {
         if (!nomeE(n, campi[i].nome))
@@ -160,9 +164,9 @@ bool leggiCampo(const xmlNode *n, const Campo (&campi)[N], MessaggioSdI &m, std:
     return false;
 }
 
-void leggiRiferimentoFattura(const xmlNode *rif, MessaggioSdI &m)
+template <typename N> void leggiRiferimentoFattura(const N *rif, MessaggioSdI &m)
 {
-    for (const xmlNode *c = rif->children; c != nullptr; c = c->next) {
+    for (const N *c = rif->children; c != nullptr; c = c->next) {
         if (!elemento(c))
             continue;
         QString *dove = nomeE(c, "NumeroFattura") ? &m.numeroFattura
@@ -174,14 +178,14 @@ void leggiRiferimentoFattura(const xmlNode *rif, MessaggioSdI &m)
     }
 }
 
-void leggiErrori(const xmlNode *lista, MessaggioSdI &m)
+template <typename N> void leggiErrori(const N *lista, MessaggioSdI &m)
 {
-    for (const xmlNode *e = lista->children; e != nullptr; e = e->next) {
+    for (const N *e = lista->children; e != nullptr; e = e->next) {
         if (!elemento(e) || !nomeE(e, "Errore"))
             continue;
         ErroreSdI errore;
         bool codice = false, descrizione = false, suggerimento = false;
-        for (const xmlNode *c = e->children; c != nullptr; c = c->next) {
+        for (const N *c = e->children; c != nullptr; c = c->next) {
             if (!elemento(c))
                 continue;
             if (!codice && nomeE(c, "Codice")) {
@@ -199,9 +203,10 @@ void leggiErrori(const xmlNode *lista, MessaggioSdI &m)
     }
 }
 
-void leggiSottocampi(const xmlNode *padre, const char *primo, QString &a, const char *secondo, QString &b)
+template <typename N>
+void leggiSottocampi(const N *padre, const char *primo, QString &a, const char *secondo, QString &b)
 {
-    for (const xmlNode *c = padre->children; c != nullptr; c = c->next) {
+    for (const N *c = padre->children; c != nullptr; c = c->next) {
         if (!elemento(c))
             continue;
         if (a.isEmpty() && nomeE(c, primo))
@@ -312,11 +317,9 @@ void controlla(MessaggioSdI &m, bool conSpazioNomi)
         m.avvisi << QStringLiteral("Esito non previsto: %1.").arg(m.esito);
 }
 
-// A first look at the bytes: the first start tag, past the declaration,
-// comments and processing instructions. Plainly not a message only when that
-// tag is there, has a name of no message and names no namespace of the
-// system; anything unusual (other encodings, a DTD) is left to the parser.
-bool forseMessaggio(QByteArrayView b)
+} // namespace
+
+bool ForseMessaggio(QByteArrayView b)
 {
     qsizetype i = b.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     const qsizetype n = b.size();
@@ -368,7 +371,6 @@ bool forseMessaggio(QByteArrayView b)
     }
     return true;
 }
-} // namespace
 
 QString SiglaMessaggio(TipoMessaggio tipo)
 {
@@ -434,9 +436,472 @@ QString MessaggioSdI::dataOra() const
     return dataOraRicezione.isEmpty() ? dataOraConsegna : dataOraRicezione;
 }
 
-TipoMessaggio RiconosciMessaggio(const _xmlDoc *doc)
+namespace {
+// ---------------------------------------------------------------- the quick reading
+
+// What a byte is to the quick reader, as a table: one look per byte.
+enum ClasseRapida : unsigned char {
+    TestoPiano = 1, // ASCII taken as it stands in a text
+    ValorePiano = 2, // ASCII taken as it stands in an attribute's value
+    NomePiano = 4, // a name's letters, digits, - . _
+};
+
+constexpr std::array<unsigned char, 256> classiRapide()
 {
-    const xmlNode *root = doc == nullptr ? nullptr : xmlDocGetRootElement(doc);
+    std::array<unsigned char, 256> c {};
+    for (int b = 0x20; b < 0x80; ++b)
+        c[b] = TestoPiano | ValorePiano;
+    c['\t'] = c['\n'] = TestoPiano;
+    for (const unsigned char speciale : { '<', '&', '>' })
+        c[speciale] &= ~TestoPiano;
+    for (const unsigned char speciale : { '<', '&', '"', '\'' })
+        c[speciale] &= ~ValorePiano;
+    for (int b = 'a'; b <= 'z'; ++b)
+        c[b] |= NomePiano;
+    for (int b = 'A'; b <= 'Z'; ++b)
+        c[b] |= NomePiano;
+    for (int b = '0'; b <= '9'; ++b)
+        c[b] |= NomePiano;
+    for (const unsigned char altro : { '_', '-', '.' })
+        c[altro] |= NomePiano;
+    return c;
+}
+constexpr std::array<unsigned char, 256> kClassiRapide = classiRapide();
+
+// A quick reader's node: an element with the members the reading uses, as
+// libxml2's have them.
+struct SpazioRapido {
+    const xmlChar *href;
+};
+
+struct NodoRapido {
+    xmlElementType type = XML_ELEMENT_NODE;
+    const xmlChar *name = nullptr; // the local name
+    const SpazioRapido *ns = nullptr;
+    NodoRapido *children = nullptr; // elements only: texts are pieces
+    NodoRapido *next = nullptr;
+    NodoRapido *parent = nullptr;
+    NodoRapido *ultimo = nullptr; // the last child, while the children come
+    size_t pezzoInizio = 0; // the texts inside it: pezzi[inizio, fine)
+    size_t pezzoFine = 0;
+    std::vector<std::pair<QByteArray, QByteArray>> attributi; // without prefix, root only
+    const std::vector<QByteArrayView> *pezzi = nullptr;
+};
+
+QString testoDi(const NodoRapido *n)
+{
+    const std::vector<QByteArrayView> &pezzi = *n->pezzi;
+    if (n->pezzoFine - n->pezzoInizio == 1)
+        return QString::fromUtf8(senzaSpazi(pezzi[n->pezzoInizio]));
+    QByteArray testo;
+    for (size_t i = n->pezzoInizio; i < n->pezzoFine; ++i)
+        testo.append(pezzi[i]);
+    return QString::fromUtf8(senzaSpazi(testo));
+}
+
+QString attributo(const NodoRapido *n, const char *nome)
+{
+    for (const auto &[a, valore] : n->attributi)
+        if (a == nome)
+            return trimControls(QString::fromUtf8(valore));
+    return QString();
+}
+
+// The usual shape of a message read in one pass without libxml2's tree: UTF-8
+// elements, attributes and text, the five predefined entities and character
+// references, namespaces declared with their prefixes. It says yes only to
+// what it fully understands and libxml2 reads the same way; anything else
+// (comments, processing instructions, CDATA, a DTD, other encodings, odd
+// names or declarations, and whatever is not well-formed) is refused, and
+// libxml2 reads it instead.
+class LettoreRapido final {
+public:
+    bool leggi(QByteArrayView b);
+    const NodoRapido *radice() const { return radice_; }
+    // Some element is named FormatoTrasmissione (ASCII case folded).
+    bool conFormato = false;
+
+private:
+    static bool spazio(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+    static bool inizioNome(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+    void salta() // white space
+    {
+        while (i_ < b_.size() && spazio(b_[i_]))
+            ++i_;
+    }
+    bool nome(QByteArrayView &prefisso, QByteArrayView &locale);
+    bool dichiarazione();
+    bool testo(QByteArrayView &risultato, bool attributo);
+    bool utf8();
+    bool riferimento(QByteArray &out);
+    const SpazioRapido *spazioDi(QByteArrayView prefisso) const;
+
+    QByteArrayView b_;
+    qsizetype i_ = 0;
+    NodoRapido *radice_ = nullptr;
+    std::deque<NodoRapido> nodi_;
+    QByteArray nomi_; // the local names, each ending in NUL; never outgrows its room
+    std::deque<QByteArray> href_;
+    std::deque<SpazioRapido> spazi_;
+    // The prefixes in force, innermost last: (prefix, namespace, depth).
+    std::vector<std::tuple<QByteArrayView, const SpazioRapido *, size_t>> dichiarati_;
+    std::vector<QByteArrayView> aperti_; // the open elements' names as written
+    std::deque<QByteArray> copie_; // texts that are not as written
+
+public:
+    std::vector<QByteArrayView> pezzi;
+};
+
+bool LettoreRapido::nome(QByteArrayView &prefisso, QByteArrayView &locale)
+{
+    const qsizetype inizio = i_;
+    qsizetype due = -1;
+    if (i_ >= b_.size() || !inizioNome(b_[i_]))
+        return false;
+    while (i_ < b_.size() && ((kClassiRapide[static_cast<uchar>(b_[i_])] & NomePiano) || b_[i_] == ':')) {
+        if (b_[i_] == ':') {
+            if (due >= 0 || i_ + 1 >= b_.size() || !inizioNome(b_[i_ + 1]))
+                return false;
+            due = i_;
+        }
+        ++i_;
+    }
+    if (i_ >= b_.size() || static_cast<uchar>(b_[i_]) >= 0x80)
+        return false;
+    prefisso = due < 0 ? QByteArrayView() : b_.sliced(inizio, due - inizio);
+    locale = due < 0 ? b_.sliced(inizio, i_ - inizio) : b_.sliced(due + 1, i_ - due - 1);
+    return true;
+}
+
+// <?xml version="1.0" [encoding="UTF-8"] [standalone="yes|no"]?>, strictly.
+bool LettoreRapido::dichiarazione()
+{
+    i_ += 5;
+    const auto coppia = [this](const char *chiave, std::initializer_list<const char *> valori, bool facoltativa) {
+        const qsizetype prima = i_;
+        salta();
+        if (i_ == prima || !b_.sliced(i_).startsWith(chiave)) {
+            i_ = prima;
+            return facoltativa;
+        }
+        i_ += qsizetype(std::strlen(chiave));
+        salta();
+        if (i_ >= b_.size() || b_[i_] != '=')
+            return false;
+        ++i_;
+        salta();
+        if (i_ >= b_.size() || (b_[i_] != '"' && b_[i_] != '\''))
+            return false;
+        const char virgolette = b_[i_++];
+        for (const char *v : valori) {
+            const QByteArrayView atteso(v);
+            if (b_.sliced(i_).startsWith(atteso) && i_ + atteso.size() < b_.size()
+                && b_[i_ + atteso.size()] == virgolette) {
+                i_ += atteso.size() + 1;
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!coppia("version", { "1.0" }, false) || !coppia("encoding", { "UTF-8", "utf-8" }, true)
+        || !coppia("standalone", { "yes", "no" }, true))
+        return false;
+    salta();
+    if (!b_.sliced(i_).startsWith("?>"))
+        return false;
+    i_ += 2;
+    return true;
+}
+
+// One UTF-8 character that XML allows, passed over.
+bool LettoreRapido::utf8()
+{
+    const uchar c = static_cast<uchar>(b_[i_]);
+    const int lunghezza = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    if (lunghezza == 0 || c > 0xF4 || i_ + lunghezza > b_.size())
+        return false;
+    char32_t punto = c & (0x3F >> (lunghezza - 1));
+    for (int k = 1; k < lunghezza; ++k) {
+        const uchar d = static_cast<uchar>(b_[i_ + k]);
+        if ((d & 0xC0) != 0x80)
+            return false;
+        punto = (punto << 6) | (d & 0x3F);
+    }
+    const char32_t minimo[] = { 0, 0, 0x80, 0x800, 0x10000 };
+    if (punto < minimo[lunghezza] || punto > 0x10FFFF || (punto >= 0xD800 && punto <= 0xDFFF) || punto == 0xFFFE
+        || punto == 0xFFFF)
+        return false;
+    i_ += lunghezza;
+    return true;
+}
+
+// &lt; &gt; &amp; &quot; &apos; &#N; &#xH;
+bool LettoreRapido::riferimento(QByteArray &out)
+{
+    const qsizetype fine = b_.indexOf(';', i_);
+    if (fine < 0 || fine - i_ > 12)
+        return false;
+    const QByteArrayView r = b_.sliced(i_ + 1, fine - i_ - 1);
+    i_ = fine + 1;
+    const struct {
+        const char *nome;
+        char c;
+    } predefiniti[] = { { "lt", '<' }, { "gt", '>' }, { "amp", '&' }, { "quot", '"' }, { "apos", '\'' } };
+    for (const auto &p : predefiniti)
+        if (r == QByteArrayView(p.nome)) {
+            out += p.c;
+            return true;
+        }
+    if (r.size() < 2 || r[0] != '#')
+        return false;
+    const bool esadecimale = r[1] == 'x';
+    const QByteArrayView cifre = r.sliced(esadecimale ? 2 : 1);
+    if (cifre.isEmpty())
+        return false;
+    char32_t punto = 0;
+    for (const char c : cifre) {
+        const int v = c >= '0' && c <= '9'        ? c - '0'
+            : esadecimale && c >= 'a' && c <= 'f' ? c - 'a' + 10
+            : esadecimale && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                  : -1;
+        if (v < 0 || punto > 0x10FFFF)
+            return false;
+        punto = punto * (esadecimale ? 16 : 10) + char32_t(v);
+    }
+    const bool ammesso = punto == 0x9 || punto == 0xA || punto == 0xD || (punto >= 0x20 && punto <= 0xD7FF)
+        || (punto >= 0xE000 && punto <= 0xFFFD) || (punto >= 0x10000 && punto <= 0x10FFFF);
+    if (!ammesso)
+        return false;
+    const QString s = QString::fromUcs4(&punto, 1);
+    out += s.toUtf8();
+    return true;
+}
+
+// Text up to the next '<' (an attribute's value: up to its quote, which the
+// caller checks); line ends as libxml2 gives them. Most texts are taken as
+// they stand in the bytes; only one with a reference or a CR is copied.
+bool LettoreRapido::testo(QByteArrayView &risultato, bool attributo)
+{
+    const qsizetype inizio = i_;
+    QByteArray *copia = nullptr;
+    qsizetype tratto = i_; // the bytes not yet copied start here
+    const unsigned char piano = attributo ? ValorePiano : TestoPiano;
+    const qsizetype fine = b_.size();
+    const char *const dati = b_.data();
+    while (i_ < fine) {
+        while (i_ < fine && (kClassiRapide[static_cast<uchar>(dati[i_])] & piano))
+            ++i_;
+        if (i_ >= fine)
+            break;
+        const char c = b_[i_];
+        const uchar u = static_cast<uchar>(c);
+        if (u >= 0x80) {
+            if (!utf8())
+                return false;
+            continue;
+        }
+        if (c == '<' || (attributo && (c == '"' || c == '\'')))
+            break;
+        if (u >= 0x20 && c != '&') {
+            if (c == '>' && i_ - inizio >= 2 && b_[i_ - 1] == ']' && b_[i_ - 2] == ']')
+                return false;
+            ++i_;
+            continue;
+        }
+        if (c == '\t' || c == '\n') {
+            if (attributo)
+                return false; // libxml2 turns them into blanks
+            ++i_;
+            continue;
+        }
+        if (attributo || (c != '&' && c != '\r'))
+            return false;
+        if (copia == nullptr)
+            copia = &copie_.emplace_back();
+        copia->append(b_.sliced(tratto, i_ - tratto));
+        if (c == '&') {
+            if (!riferimento(*copia))
+                return false;
+        } else {
+            *copia += '\n';
+            i_ += i_ + 1 < fine && dati[i_ + 1] == '\n' ? 2 : 1;
+        }
+        tratto = i_;
+    }
+    if (copia == nullptr) {
+        risultato = b_.sliced(inizio, i_ - inizio);
+    } else {
+        copia->append(b_.sliced(tratto, i_ - tratto));
+        risultato = *copia;
+    }
+    return true;
+}
+
+const SpazioRapido *LettoreRapido::spazioDi(QByteArrayView prefisso) const
+{
+    for (auto it = dichiarati_.rbegin(); it != dichiarati_.rend(); ++it)
+        if (std::get<0>(*it) == prefisso)
+            return std::get<1>(*it);
+    return nullptr;
+}
+
+bool LettoreRapido::leggi(QByteArrayView b)
+{
+    constexpr size_t kProfonditaMassima = 200;
+    b_ = b;
+    i_ = b_.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    // A name and its NUL take no more than the name and the byte after it.
+    nomi_.reserve(b_.size() + 1);
+    if (b_.sliced(i_).startsWith("<?xml") && i_ + 5 < b_.size() && spazio(b_[i_ + 5]) && !dichiarazione())
+        return false;
+    salta();
+    NodoRapido *aperto = nullptr;
+    size_t profondita = 0;
+    while (i_ < b_.size()) {
+        if (b_[i_] != '<') {
+            if (aperto == nullptr) {
+                salta();
+                if (i_ < b_.size())
+                    return false;
+                break;
+            }
+            QByteArrayView t;
+            if (!testo(t, false))
+                return false;
+            pezzi.push_back(t);
+            continue;
+        }
+        ++i_;
+        if (i_ < b_.size() && (b_[i_] == '!' || b_[i_] == '?'))
+            return false; // comments, CDATA, DTD, instructions: libxml2's
+        if (i_ < b_.size() && b_[i_] == '/') { // an end tag
+            ++i_;
+            QByteArrayView prefisso, locale;
+            const qsizetype inizio = i_;
+            if (aperto == nullptr || !nome(prefisso, locale))
+                return false;
+            const QByteArrayView chiuso = b_.sliced(inizio, i_ - inizio);
+            salta();
+            if (i_ >= b_.size() || b_[i_] != '>')
+                return false;
+            ++i_;
+            if (chiuso != aperti_.back())
+                return false;
+            aperti_.pop_back();
+            aperto->pezzoFine = pezzi.size();
+            while (!dichiarati_.empty() && std::get<2>(dichiarati_.back()) == profondita)
+                dichiarati_.pop_back();
+            --profondita;
+            aperto = aperto->parent;
+            if (aperto == nullptr) {
+                salta();
+                if (i_ < b_.size())
+                    return false;
+            }
+            continue;
+        }
+        if (aperto == nullptr && radice_ != nullptr)
+            return false; // a second root
+        const qsizetype inizio = i_;
+        QByteArrayView prefisso, locale;
+        if (!nome(prefisso, locale) || ++profondita > kProfonditaMassima)
+            return false;
+        const QByteArrayView intero = b_.sliced(inizio, i_ - inizio);
+        NodoRapido &n = nodi_.emplace_back();
+        n.name = reinterpret_cast<const xmlChar *>(nomi_.constData() + nomi_.size());
+        nomi_.append(locale);
+        nomi_.append('\0');
+        n.parent = aperto;
+        n.pezzi = &pezzi;
+        n.pezzoInizio = pezzi.size();
+        conFormato = conFormato || equalsIgnoreAsciiCase(locale, "FormatoTrasmissione");
+        // The attributes, then the tag's end.
+        std::vector<QByteArrayView> visti;
+        bool vuoto = false;
+        for (;;) {
+            const qsizetype prima = i_;
+            salta();
+            if (i_ >= b_.size())
+                return false;
+            if (b_[i_] == '>' || (b_[i_] == '/' && i_ + 1 < b_.size() && b_[i_ + 1] == '>')) {
+                vuoto = b_[i_] == '/';
+                i_ += vuoto ? 2 : 1;
+                break;
+            }
+            if (i_ == prima)
+                return false; // attributes need blanks between them
+            QByteArrayView aPrefisso, aLocale;
+            const qsizetype aInizio = i_;
+            if (!nome(aPrefisso, aLocale))
+                return false;
+            const QByteArrayView aIntero = b_.sliced(aInizio, i_ - aInizio);
+            for (QByteArrayView v : visti)
+                if (v == aIntero)
+                    return false;
+            visti.push_back(aIntero);
+            salta();
+            if (i_ >= b_.size() || b_[i_] != '=')
+                return false;
+            ++i_;
+            salta();
+            if (i_ >= b_.size() || (b_[i_] != '"' && b_[i_] != '\''))
+                return false;
+            const char virgolette = b_[i_++];
+            QByteArrayView valore;
+            if (!testo(valore, true) || i_ >= b_.size() || b_[i_] != virgolette)
+                return false;
+            ++i_;
+            if (aPrefisso.isEmpty() && aLocale == "xmlns") {
+                href_.push_back(valore.toByteArray());
+                spazi_.push_back(
+                    { valore.isEmpty() ? nullptr : reinterpret_cast<const xmlChar *>(href_.back().constData()) });
+                dichiarati_.emplace_back(QByteArrayView(), &spazi_.back(), profondita);
+            } else if (aPrefisso == "xmlns") {
+                if (valore.isEmpty() || aLocale.startsWith("xml") || valore == "http://www.w3.org/XML/1998/namespace"
+                    || valore == "http://www.w3.org/2000/xmlns/")
+                    return false;
+                href_.push_back(valore.toByteArray());
+                spazi_.push_back({ reinterpret_cast<const xmlChar *>(href_.back().constData()) });
+                dichiarati_.emplace_back(aLocale, &spazi_.back(), profondita);
+            } else if (!aPrefisso.isEmpty()) {
+                return false; // a prefixed attribute: libxml2's
+            } else if (aperto == nullptr) {
+                n.attributi.emplace_back(aLocale.toByteArray(), valore.toByteArray());
+            }
+        }
+        if (!prefisso.isEmpty() && (prefisso.startsWith("xml") || spazioDi(prefisso) == nullptr))
+            return false;
+        const SpazioRapido *ns = spazioDi(prefisso);
+        n.ns = ns != nullptr && ns->href != nullptr ? ns : nullptr;
+        if (aperto == nullptr)
+            radice_ = &n;
+        else if (aperto->ultimo == nullptr)
+            aperto->children = aperto->ultimo = &n;
+        else
+            aperto->ultimo = aperto->ultimo->next = &n;
+        if (vuoto) {
+            n.pezzoFine = pezzi.size();
+            while (!dichiarati_.empty() && std::get<2>(dichiarati_.back()) == profondita)
+                dichiarati_.pop_back();
+            --profondita;
+            if (aperto == nullptr) {
+                salta();
+                if (i_ < b_.size())
+                    return false;
+            }
+            continue;
+        }
+        aperti_.push_back(intero);
+        aperto = &n;
+    }
+    return radice_ != nullptr && aperto == nullptr;
+}
+} // namespace
+
+namespace {
+// The kind the root tells: its local name and namespace.
+template <typename N> TipoMessaggio tipoDi(const N *root)
+{
     if (root == nullptr)
         return TipoMessaggio::Nessuno;
     const TipoMessaggio tipo = tipoDiRadice(vista(root->name));
@@ -447,12 +912,8 @@ TipoMessaggio RiconosciMessaggio(const _xmlDoc *doc)
     return tipo == TipoMessaggio::Nessuno ? TipoMessaggio::Sconosciuto : tipo;
 }
 
-std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc)
+template <typename N> MessaggioSdI leggiDa(const N *root, TipoMessaggio tipo)
 {
-    const TipoMessaggio tipo = RiconosciMessaggio(doc);
-    if (tipo == TipoMessaggio::Nessuno)
-        return std::nullopt;
-    const xmlNode *root = xmlDocGetRootElement(doc);
     MessaggioSdI m;
     m.tipo = tipo;
     m.radice = QString::fromUtf8(vista(root->name));
@@ -464,7 +925,7 @@ std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc)
 
     std::vector<bool> visti(std::size(kCampiRadice), false);
     bool destinatario = false, archivio = false, errori = false, riferimento = false, esito = false;
-    for (const xmlNode *c = root->children; c != nullptr; c = c->next) {
+    for (const N *c = root->children; c != nullptr; c = c->next) {
         if (!elemento(c))
             continue;
         if (c->ns != nullptr && vista(c->ns->href) == QByteArrayView(kFirmaXml)) {
@@ -486,7 +947,7 @@ std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc)
         } else if (!esito && nomeE(c, "EsitoCommittente")) {
             esito = true;
             std::vector<bool> vistiEsito(std::size(kCampiEsito), false);
-            for (const xmlNode *e = c->children; e != nullptr; e = e->next) {
+            for (const N *e = c->children; e != nullptr; e = e->next) {
                 if (!elemento(e))
                     continue;
                 if (nomeE(e, "RiferimentoFattura") && !riferimento) {
@@ -503,10 +964,38 @@ std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc)
     controlla(m, conSpazioNomi);
     return m;
 }
+} // namespace
+
+TipoMessaggio RiconosciMessaggio(const _xmlDoc *doc)
+{
+    return tipoDi(doc == nullptr ? nullptr : xmlDocGetRootElement(doc));
+}
+
+std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc)
+{
+    const TipoMessaggio tipo = RiconosciMessaggio(doc);
+    if (tipo == TipoMessaggio::Nessuno)
+        return std::nullopt;
+    return leggiDa(xmlDocGetRootElement(doc), tipo);
+}
+
+LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes)
+{
+    LetturaRapida r;
+    LettoreRapido lettore;
+    if (!lettore.leggi(bytes))
+        return r;
+    r.conFormato = lettore.conFormato;
+    const TipoMessaggio tipo = tipoDi(lettore.radice());
+    r.esito = tipo == TipoMessaggio::Nessuno ? LetturaRapida::NonMessaggio : LetturaRapida::Messaggio;
+    if (tipo != TipoMessaggio::Nessuno)
+        r.messaggio = leggiDa(lettore.radice(), tipo);
+    return r;
+}
 
 std::optional<MessaggioSdI> LeggiMessaggio(const QByteArray &bytes, QString *errore)
 {
-    if (!forseMessaggio(bytes))
+    if (!ForseMessaggio(bytes))
         return std::nullopt;
     QString motivo;
     const DocumentoXml doc = CaricaXmlSicuro(bytes, motivo);
@@ -651,6 +1140,8 @@ std::vector<std::size_t> OrdineEventi(const std::vector<EventoSdI> &eventi)
         bool conOra;
         qint64 ora;
     };
+    if (eventi.size() < 2) // most invoices have one message: no time to read
+        return std::vector<std::size_t>(eventi.size(), 0);
     std::vector<Chiave> chiavi;
     chiavi.reserve(eventi.size());
     for (const EventoSdI &e : eventi) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -89,11 +90,30 @@ TipoMessaggio RiconosciMessaggio(const _xmlDoc *doc);
 // changed). nullopt when it is not a message.
 std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc);
 
+// A first look at the bytes: the first start tag, past the declaration,
+// comments and processing instructions. False (plainly not a message) only
+// when that tag is there, has a name of no message and names no namespace of
+// the system; anything unusual (other encodings, a DTD) is left to the parser.
+bool ForseMessaggio(QByteArrayView bytes);
+
 // The same from bytes, parsed with the program's safe loader; a look at the
 // first tag spares the parse of what plainly is not a message. nullopt when
 // not a message; errore then holds the parser's reason if the bytes were not
 // well-formed XML.
 std::optional<MessaggioSdI> LeggiMessaggio(const QByteArray &bytes, QString *errore = nullptr);
+
+// For lists that read many files: the bytes read without libxml2's tree when
+// they have the usual shape of a message (UTF-8 elements, attributes and
+// text, predefined entities and character references, declared prefixes).
+// Rifiutata for anything else, well-formed or not: LeggiMessaggio on the
+// parsed document then reads it. What it takes, it reads as LeggiMessaggio
+// would.
+struct LetturaRapida {
+    enum Esito { Rifiutata, NonMessaggio, Messaggio } esito = Rifiutata;
+    MessaggioSdI messaggio; // for Messaggio
+    bool conFormato = false; // some element is named FormatoTrasmissione (ASCII case folded)
+};
+LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes);
 
 // ---------------------------------------------------------------- error codes
 

@@ -112,6 +112,56 @@ EsitoPagina EsitoDi(const MessaggioSdI &m)
     }
 }
 
+namespace {
+// The file's bytes, or nothing when it cannot be read: not a message then.
+std::optional<QByteArray> bytesDi(const QString &fileXml)
+{
+    try {
+        return readWholeFile(fileXml);
+    } catch (const Exception &) {
+        return std::nullopt;
+    }
+}
+
+// The message's document, parsed once; null when not one.
+DocumentoXml documentoMessaggio(const QByteArray &bytes, std::optional<MessaggioSdI> &messaggio)
+{
+    if (!ForseMessaggio(bytes))
+        return DocumentoXml();
+    QString motivo;
+    DocumentoXml doc = CaricaXmlSicuro(bytes, motivo);
+    messaggio = LeggiMessaggio(doc.get());
+    return messaggio ? std::move(doc) : DocumentoXml();
+}
+} // namespace
+
+std::optional<MessaggioSdI> LeggiFileMessaggio(const QString &fileXml)
+{
+    std::optional<MessaggioSdI> messaggio;
+    if (const std::optional<QByteArray> bytes = bytesDi(fileXml))
+        documentoMessaggio(*bytes, messaggio);
+    return messaggio;
+}
+
+std::optional<MessaggioSdI> MostraMessaggio(
+    const QString &fileXml, const QString &dirProgramma, InvoiceDisplay &display, FogliCompilati &fogli)
+{
+    std::optional<MessaggioSdI> messaggio;
+    const std::optional<QByteArray> bytes = bytesDi(fileXml);
+    if (!bytes)
+        return std::nullopt;
+    const DocumentoXml doc = documentoMessaggio(*bytes, messaggio);
+    if (!doc)
+        return std::nullopt;
+    annota(doc.get(), *messaggio);
+    QString html = TrasformaDocumentoXsl(doc.get(), FoglioMessaggiIn(dirProgramma), fogli);
+    display.pageRendered(html);
+    display.showPage(TestoPerPannello(std::move(html)));
+    for (const auto &[campo, testo] : TestataMessaggio(*messaggio))
+        display.setHeaderField(campo, testo);
+    return messaggio;
+}
+
 QString HtmlMessaggio(const QByteArray &bytes, const QString &nome, const QString &foglioStile, FogliCompilati &fogli)
 {
     QString motivo;
@@ -167,7 +217,7 @@ std::vector<VoceInfo> InfoMessaggio(const QString &file, const MessaggioSdI &m)
     };
 }
 
-QByteArray OggettoJson(const std::vector<VoceInfo> &voci)
+QByteArray OggettoJsonInfo(const std::vector<VoceInfo> &voci)
 {
     QByteArray testo = "{";
     for (const VoceInfo &v : voci) {

@@ -8,10 +8,12 @@
 #include <QByteArray>
 #include <QJsonValue>
 #include <QString>
+#include <optional>
 #include <utility>
 #include <vector>
 
 class FogliCompilati;
+class InvoiceDisplay;
 
 // The messages' stylesheet in FODISTILE/.
 inline const QString FoglioMessaggi = QStringLiteral("lentiva_messaggi.xsl");
@@ -29,6 +31,18 @@ QString HtmlMessaggio(const QByteArray &bytes, const QString &nome, const QStrin
 QString HtmlMessaggio(const QString &fileXml, const QString &foglioStile, FogliCompilati &fogli);
 // The page bytes the pane receives: the output transliterated, code page 1252.
 QByteArray PaginaMessaggio(const QString &fileXml, const QString &foglioStile, FogliCompilati &fogli);
+
+// The message in the file, read with one parse; nullopt when the file cannot
+// be read, is not well-formed XML or is no message (never an error).
+std::optional<MessaggioSdI> LeggiFileMessaggio(const QString &fileXml);
+
+// A message shown the way the open of an invoice shows one, from one parse
+// of the file: the stylesheet's output to pageRendered, the page bytes to
+// showPage, then the four header fields; there are no attachments. nullopt,
+// showing nothing, for what LeggiFileMessaggio turns away; throws what the
+// rendering throws.
+std::optional<MessaggioSdI> MostraMessaggio(
+    const QString &fileXml, const QString &dirProgramma, InvoiceDisplay &display, FogliCompilati &fogli);
 
 // The four header fields, all of them, in the invoices' order (supplier,
 // type, date, number), as 8-bit text: no supplier; "NS Notifica di scarto";
@@ -55,8 +69,9 @@ struct VoceInfo {
 // file, messaggio, descrizione, identificativo_sdi, nome_file, data_ora,
 // esito, errori, in this order; the caller appends firma.
 std::vector<VoceInfo> InfoMessaggio(const QString &file, const MessaggioSdI &messaggio);
-// The keys as one compact JSON object, in their order, without a line end.
-QByteArray OggettoJson(const std::vector<VoceInfo> &voci);
+// The keys as one compact JSON object, in their order, without a line end
+// (named apart from the command line's JSON writer, which it writes like).
+QByteArray OggettoJsonInfo(const std::vector<VoceInfo> &voci);
 // "Etichetta: valore" lines (UTF-8, each ending in "\n"); each error on a line
 // of its own, "  CODICE descrizione - spiegazione"; control characters of the
 // texts shown as blanks.

@@ -11,6 +11,7 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -245,7 +246,7 @@ TEST_F(FinestraArchivioTest, TheButtonAndItsShortcutOpenTheWindowWhichClosesWhil
 }
 
 // As a user meets it: the opening width shows every column up to the
-// signature, ZIP rows by their entry's name, outcomes in words and colours (a
+// signature and the exchange system's verdict, ZIP rows by their entry's name, outcomes in words and colours (a
 // damaged envelope among the rows, red), the search folded, the VAT summary,
 // a word after an export, Esc, and the folder offered again.
 TEST_F(FinestraArchivioTest, ReadableAtAGlanceAndEasyToLeaveAndComeBackTo)
@@ -287,14 +288,14 @@ TEST_F(FinestraArchivioTest, ReadableAtAGlanceAndEasyToLeaveAndComeBackTo)
     archivio().resize(1200, archivio().height());
     QCoreApplication::processEvents();
     auto *tabella = archivio().findChild<QTableView *>(QStringLiteral("tabella"));
-    for (int c = 0; c <= ModelloArchivio::Firma; ++c)
+    for (int c = 0; c <= ModelloArchivio::StatoSdi; ++c)
         EXPECT_LE(tabella->horizontalHeader()->sectionViewportPosition(c) + tabella->columnWidth(c),
             tabella->viewport()->width())
             << c;
 
     QTest::keyClicks(archivio().findChild<QLineEdit *>(QStringLiteral("cerca")), QStringLiteral("SOCIETA' 30,50"));
     EXPECT_EQ(numeri(filtro), QStringList { QStringLiteral("A-1") });
-    archivio().findChild<QTabWidget *>(QStringLiteral("schede"))->setCurrentIndex(1);
+    archivio().findChild<QTabWidget *>(QStringLiteral("schede"))->setCurrentIndex(2);
     auto *riepilogo = archivio().findChild<QTableWidget *>(QStringLiteral("tabellaRiepilogo"));
     ASSERT_EQ(riepilogo->rowCount(), 1);
     EXPECT_EQ(riepilogo->item(0, 5)->text(), QStringLiteral("30,50"));
@@ -316,4 +317,52 @@ TEST_F(FinestraArchivioTest, ReadableAtAGlanceAndEasyToLeaveAndComeBackTo)
     window->findChild<QPushButton *>(QStringLiteral("btnArchivio"))->click();
     archivio().btnCartellaClick();
     EXPECT_EQ(dialogs.folders.last(), cartella);
+}
+
+// Messages are listed apart and open like any file; the rows they name show
+// their fate, coloured, and "Solo scartate" keeps the rejected.
+TEST_F(FinestraArchivioTest, MessagesAreListedApartAndTellTheRowsFate)
+{
+    start();
+    const QString cartella = programFolder + QStringLiteral("sdi");
+    QDir().mkpath(cartella);
+    writeBytes(cartella + QStringLiteral("/IT01234567890_00001.xml"), conImporti("A-1", "1.00"));
+    writeBytes(cartella + QStringLiteral("/IT01234567890_00002.xml"), conImporti("B-2", "2.00"));
+    writeBytes(cartella + QStringLiteral("/IT01234567890_00001_NS_001.xml"),
+        "<NotificaScarto "
+        "xmlns='http://www.fatturapa.gov.it/sdi/messaggi/v1.0'><IdentificativoSdI>31</IdentificativoSdI>"
+        "<NomeFile>IT01234567890_00001.xml.p7m</NomeFile><DataOraRicezione>2024-05-06T10:00:00</DataOraRicezione>"
+        "</NotificaScarto>");
+    writeBytes(cartella + QStringLiteral("/z.xml"),
+        "<RicevutaConsegna xmlns='http://www.fatturapa.gov.it/sdi/messaggi/v1.0'><IdentificativoSdI>9"
+        "</IdentificativoSdI><NomeFile>altra.xml</NomeFile></RicevutaConsegna>");
+    window->btnArchivioClick();
+    archivio().leggi({ cartella });
+    attendiLettura();
+    const FiltroArchivio &filtro = archivio().filtro();
+    EXPECT_EQ(totali(), QStringLiteral("2 fatture   senza valuta: imponibile 3,00, imposta 2,00, totale 5,00"));
+    const QModelIndex stato = filtro.index(0, ModelloArchivio::StatoSdi);
+    EXPECT_EQ(stato.data().toString(), QStringLiteral("Scartata"));
+    EXPECT_EQ(stato.data(Qt::BackgroundRole).value<QBrush>().color(), QColor(0xc6, 0x28, 0x28));
+    EXPECT_EQ(stato.data(Qt::ToolTipRole).toString(), QStringLiteral("Messaggi SdI: NS"));
+    EXPECT_EQ(filtro.index(1, ModelloArchivio::StatoSdi).data().toString(), QString());
+    archivio().findChild<QCheckBox *>(QStringLiteral("soloScartate"))->setChecked(true);
+    EXPECT_EQ(numeri(filtro), QStringList { QStringLiteral("A-1") });
+
+    auto *messaggi = archivio().findChild<QTreeWidget *>(QStringLiteral("messaggi"));
+    ASSERT_EQ(messaggi->topLevelItemCount(), 2);
+    QStringList righe;
+    for (int i = 0; i < 2; ++i) {
+        QStringList celle;
+        for (int c = 0; c < 5; ++c)
+            celle << messaggi->topLevelItem(i)->text(c);
+        righe << celle.join(u'|');
+    }
+    EXPECT_EQ(righe,
+        QStringList({ QStringLiteral("NS Notifica di scarto|IT01234567890_00001_NS_001.xml|31|2024-05-06T10:00:00|"
+                                     "IT01234567890_00001.xml"),
+            QStringLiteral("RC Ricevuta di consegna|z.xml|9||nessuna fattura dell'archivio: altra.xml") }));
+    EXPECT_EQ(archivio().findChild<QTreeWidget *>(QStringLiteral("scarti"))->topLevelItemCount(), 0);
+    emit messaggi->itemActivated(messaggi->topLevelItem(0), 0);
+    EXPECT_EQ(field("StFileXML"), cartella + QStringLiteral("/IT01234567890_00001_NS_001.xml"));
 }

@@ -2,6 +2,7 @@
 // scripted dialogs, what each failure shows and leaves, the pane, the hook.
 #include "app/invoicepane.h"
 #include "common/folders.h"
+#include "pkiprova.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -431,4 +433,49 @@ TEST_F(WindowTest, FindAndZoomFloatOverThePane)
     choose(invoice(QStringLiteral("b.xml"), sampleInvoice("FPA12")));
     EXPECT_EQ(pageText(), QStringLiteral("PA 7 citta'"));
     EXPECT_NEAR(pane->zoomFactor(), 1.1, 1e-6);
+}
+
+// A message of the exchange system takes its own road once no
+// FormatoTrasmissione is found: its page with every error explained, its
+// header fields, no attachments, its own signature; anything else still gets
+// the message of an unhandled document.
+TEST_F(WindowTest, AMessageShowsItsPageHeaderAndSignature)
+{
+    for (const char *foglio : { "lentiva_messaggi.xsl", "lentiva_base.xsl" })
+        QFile::copy(programDir() + u'/' + DirFogliStile + QLatin1String(foglio),
+            programFolder + DirFogliStile + QLatin1String(foglio));
+    const QTemporaryDir scratch;
+    const PkiProva pki(scratch.path());
+    writeBytes(programFolder + DirCertificatori + QStringLiteral("TSL-IT.xml"),
+        pki.elenco({ { "granted", QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC) } }));
+    const QString scarto = invoice(QStringLiteral("IT01234567890_00001_NS_001.xml"),
+        pki.xmlFirmato("<t:RicevutaScarto xmlns:t='http://www.fatturapa.gov.it/sdi/messaggi/v1.0' versione='1.0'>"
+                       "<IdentificativoSdI>4711</IdentificativoSdI><NomeFile>IT01234567890_00001.xml</NomeFile>"
+                       "<DataOraRicezione>2024-05-06T10:00:00.000+02:00</DataOraRicezione><ListaErrori><Errore>"
+                       "<Codice>00200</Codice><Descrizione>Non conforme</Descrizione></Errore><Errore><Codice>00305"
+                       "</Codice><Descrizione>IdCodice non valido</Descrizione></Errore><Errore><Codice>XYZ</Codice>"
+                       "<Descrizione>Altro</Descrizione></Errore></ListaErrori><MessageId>1</MessageId>"
+                       "</t:RicevutaScarto>"));
+    start();
+    choose(invoice(QStringLiteral("a.xml"),
+        sampleInvoice(
+            "FPR12", "7", "<Allegati><NomeAttachment>a.txt</NomeAttachment><Attachment>QUJD</Attachment></Allegati>")));
+    ASSERT_EQ(attachmentNames().size(), 1);
+    choose(scarto);
+    const QString pagina = pageText();
+    for (const char *testo : { "Notifica di scarto", "Scartata", "4711", "00200", "Non conforme",
+             "Il file non rispetta lo schema XML", "00305", "IdCodice non valido", "XYZ", "Altro" })
+        EXPECT_TRUE(pagina.contains(QString::fromUtf8(testo))) << testo;
+    EXPECT_EQ(field("STTipoDoc"), QStringLiteral("NS Notifica di scarto"));
+    EXPECT_EQ(field("STNumDoc"), QStringLiteral("4711"));
+    EXPECT_EQ(field("StDataDoc"), QStringLiteral("2024-05-06"));
+    EXPECT_EQ(field("StFornitore"), QString());
+    EXPECT_TRUE(attachmentNames().isEmpty());
+    EXPECT_EQ(field("StEsitoFirma"), QStringLiteral("Firma valida"));
+    EXPECT_EQ(field("StFirmatario"), QStringLiteral("MARIO ROSSI"));
+    EXPECT_TRUE(dialogs.messages.isEmpty() && dialogs.errors.isEmpty()) << dialogs.errors.join(u'|').toStdString();
+
+    choose(invoice(QStringLiteral("altro.xml"), "<Altro xmlns='http://www.fatturapa.gov.it/x'/>"));
+    EXPECT_EQ(dialogs.messages, QStringList { MsgDocumentoNonGestito });
+    EXPECT_EQ(field("STNumDoc"), QStringLiteral("4711"));
 }

@@ -216,7 +216,6 @@ TEST_F(Archivio, FolderAndZipGiveTheExactRowsReasonsAndTotals)
             radice
                 + QStringLiteral("note.txt: Non è un file XML leggibile (riga 1): il testo non comincia con un "
                                  "elemento XML, nel testo \"appunti\""),
-            radice + QStringLiteral("ricevuta.xml: Documento xml non gestito, visualizzazione non possibile!"),
             radice + QStringLiteral("rotto.zip: Archivio ZIP non leggibile: non è un archivio ZIP"),
             radice + QStringLiteral("tubo.xml: Non è un file ordinario (dispositivo, pipe o socket): non letto") }));
     Totali totali;
@@ -330,18 +329,18 @@ TEST_F(Archivio, ChosenSourcesAreReadAloneWithTheirLinesAndCsv)
                                     "File;Voce;Corpo;Formato;Tipo documento;Descrizione tipo;Numero;Data;"
                                     "Cedente/Prestatore;Identificativo cedente;Cessionario/Committente;Identificativo "
                                     "cessionario;Valuta;Imponibile;Imposta;Totale;Da pagare;Allegati;Firma;"
-                                    "Identificativo SdI\r\n";
+                                    "Identificativo SdI;Stato SdI\r\n";
     const QByteArray z = zip.toUtf8(), l = lotto.toUtf8();
     EXPECT_EQ(CsvRighe(righe),
         intestazione + z
             + ";interno.zip/h.xml;1;FPR12;TD01;fattura;H1;05/03/2024;Rossi S.r.l.;IT01234567890;Anna Bianchi;"
-              "BNCNNA80A41H501X;EUR;10,00;2,20;12,20;;0;;\r\n"
+              "BNCNNA80A41H501X;EUR;10,00;2,20;12,20;;0;;;\r\n"
             + l
             + ";;1;FPR12;TD01;fattura;L1;05/03/2024;Mario Neri;IT01234567890;Anna Bianchi;BNCNNA80A41H501X;EUR;"
-              "10,10;2,22;12,32;;0;;\r\n"
+              "10,10;2,22;12,32;;0;;;\r\n"
             + l
             + ";;2;FPR12;TD01;fattura;L2;05/03/2024;\"A;B \"\"C\"\"\r\nD\";IT01234567890;Anna Bianchi;"
-              "BNCNNA80A41H501X;EUR;1.234,50;0.123456789012;?;;0;;\r\n");
+              "BNCNNA80A41H501X;EUR;1.234,50;0.123456789012;?;;0;;;\r\n");
     righe.resize(1);
     EXPECT_EQ(CsvLinee(righe),
         "\xEF\xBB\xBF"
@@ -518,7 +517,7 @@ TEST(Csv, HostileValuesAreNeutralisedAndNumbersStayNumbers)
     base.numero = QStringLiteral("1");
     base.cedente = QStringLiteral("Rossi");
     base.imponibile = Importo::scritto(QStringLiteral("10.00"));
-    const QByteArrayList campi = QByteArray("/a/f.xml;;1;FPR12;;;1;;Rossi;;;;;10,00;;;;0;;").split(';');
+    const QByteArrayList campi = QByteArray("/a/f.xml;;1;FPR12;;;1;;Rossi;;;;;10,00;;;;0;;;").split(';');
     const struct {
         const char *nome;
         std::function<void(RigaArchivio &)> cambia;
@@ -637,4 +636,76 @@ TEST_F(Archivio, TheVatSummaryIsExactPerDirectionCurrencyRateNatureAndChargeabil
     EXPECT_EQ(CsvRiepilogoIva(riepilogo.voci()).split('\n').mid(0, 2).join('\n'),
         "\xEF\xBB\xBFVerso;Valuta;Aliquota IVA;Natura;Esigibilità IVA;Imponibile;Imposta;Fatture\r\n"
         "emesse;EUR;22,00;;;59,51;13,09;3\r");
+}
+
+namespace {
+// A message of the exchange system, in the namespace of its age.
+QByteArray messaggio(const char *radice, const QByteArray &corpo, bool nuovo = false)
+{
+    const QByteArray ns = nuovo ? "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fattura/messaggi/v1.0"
+                                : "http://www.fatturapa.gov.it/sdi/messaggi/v1.0";
+    return "<?xml version='1.0'?><t:" + QByteArray(radice) + " xmlns:t='" + ns + "' versione='1.0'>" + corpo
+        + "</t:" + radice + ">";
+}
+
+QByteArray testa(const char *id, const char *nome, const char *ora = "")
+{
+    return "<IdentificativoSdI>" + QByteArray(id) + "</IdentificativoSdI>"
+        + (*nome ? "<NomeFile>" + QByteArray(nome) + "</NomeFile>" : QByteArray())
+        + (*ora ? "<DataOraRicezione>" + QByteArray(ora) + "</DataOraRicezione>" : QByteArray());
+}
+} // namespace
+
+// Messages meet their invoice by its name (with or without .p7m, any case) or
+// by the SdI identifier (of the _MT_ file, or of a message met by name); the
+// exchange's order decides, a rejection stays; a message is never a row.
+TEST_F(Archivio, MessagesTellEachInvoiceItsFate)
+{
+    QTemporaryDir d;
+    const auto file = [&](const QString &nome, const QByteArray &bytes) { writeBytes(d.filePath(nome), bytes); };
+    for (int n = 1; n <= 6; ++n)
+        if (n != 2)
+            file(QStringLiteral("IT01234567890_0000%1.xml").arg(n), fattura(corpo(QByteArray::number(n), "")));
+    file(QStringLiteral("IT01234567890_00002.xml.p7m"), firmata(chiavi, fattura(corpo("2", ""))));
+    const QByteArray errori = "<ListaErrori><Errore><Codice>00200</Codice><Descrizione>x</Descrizione></Errore>"
+                              "</ListaErrori>";
+    file(QStringLiteral("n1.xml"),
+        messaggio("NotificaScarto", testa("1", "IT01234567890_00001.xml.p7m", "2024-01-01T10:00:00") + errori));
+    file(QStringLiteral("n2.xml"),
+        messaggio("RicevutaConsegna", testa("1", "IT01234567890_00001.xml", "2024-01-01T11:00:00"), true));
+    file(QStringLiteral("r2.xml"), messaggio("RicevutaConsegna", testa("2", "it01234567890_00002.XML")));
+    file(QStringLiteral("IT01234567890_00003_MT_001.xml"),
+        "<FileMetadati><IdentificativoSdI>777</IdentificativoSdI>"
+        "</FileMetadati>");
+    file(QStringLiteral("e3.xml"), messaggio("NotificaEsitoCommittente", testa("777", "") + "<Esito>EC02</Esito>"));
+    scriviZip(d.filePath(QStringLiteral("m4.zip")),
+        { { QStringLiteral("a_ne.xml"),
+              messaggio("NotificaEsito",
+                  testa("4", "IT01234567890_00004.xml") + "<EsitoCommittente><Esito>EC01</Esito></EsitoCommittente>",
+                  true) },
+            { QStringLiteral("z_rc.xml"), messaggio("RicevutaConsegna", testa("4", "IT01234567890_00004.xml")) } });
+    file(QStringLiteral("r5.xml"), messaggio("RicevutaConsegna", testa("555", "IT01234567890_00005.xml")));
+    file(QStringLiteral("s5.xml"), messaggio("ScartoEsitoCommittente", testa("555", "") + "<Scarto>EN01</Scarto>"));
+    file(QStringLiteral("x5.xml"), messaggio("NotificaEsitoCommittente", testa("555", "") + "<Esito>EC01</Esito>"));
+    file(QStringLiteral("nessuna.xml"), messaggio("RicevutaConsegna", testa("9", "IT99999999999_ZZZZZ.xml")));
+
+    RaccoltaArchivio r;
+    LeggiArchivio({ d.path() }, {}, r);
+    QStringList righe;
+    for (const RigaArchivio &riga : r.tutte)
+        righe << riga.numero + u'|' + riga.sdi + u'|' + riga.statoSdi + u'|' + riga.messaggi.join(u',');
+    EXPECT_EQ(righe,
+        QStringList({ QStringLiteral("1||scartata|NS,RC"), QStringLiteral("2||consegnata|RC"),
+            QStringLiteral("3|777|rifiutata|MT,EC"), QStringLiteral("4||accettata|RC,NE"),
+            QStringLiteral("5||accettata|RC,SE,EC"), QStringLiteral("6|||") }));
+    QStringList messaggi;
+    for (const MessaggioArchivio &m : r.trovati)
+        messaggi << QFileInfo(NomeOrigine(m.file, m.voci)).fileName() + u'>' + m.messaggio.sigla() + u'>'
+                + (m.riga < 0 ? QStringLiteral("-") : r.tutte[size_t(m.riga)].numero);
+    EXPECT_EQ(messaggi,
+        QStringList({ QStringLiteral("IT01234567890_00003_MT_001.xml>MT>3"), QStringLiteral("e3.xml>EC>3"),
+            QStringLiteral("a_ne.xml>NE>4"), QStringLiteral("z_rc.xml>RC>4"), QStringLiteral("n1.xml>NS>1"),
+            QStringLiteral("n2.xml>RC>1"), QStringLiteral("nessuna.xml>RC>-"), QStringLiteral("r2.xml>RC>2"),
+            QStringLiteral("r5.xml>RC>5"), QStringLiteral("s5.xml>SE>5"), QStringLiteral("x5.xml>EC>5") }));
+    EXPECT_TRUE(r.nonFatture.empty()) << r.nonFatture.front().motivo.toStdString();
 }

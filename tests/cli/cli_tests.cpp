@@ -403,3 +403,55 @@ TEST_F(Cli, FirmaTellsWhoSignedWithItsExitCode)
         + "\nEsito: Non valida\nFirma non valida: il contenuto è stato modificato dopo la firma.\n"));
     EXPECT_TRUE(testo.err.startsWith(dir.filePath(QStringLiteral("manca.p7m")).toUtf8() + ": Cannot open file"));
 }
+
+// A message of the exchange system opens as an invoice does: its info object
+// (keys and signature word), its page; elenco lists messages apart, and an
+// invoice they name gets its fate; none of them is a failure.
+TEST_F(Cli, MessagesHaveTheirInfoPageAndListApart)
+{
+    const PkiProva pki(dir.path());
+    const QByteArray ns = "http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fattura/messaggi/v1.0";
+    const QString scarto = file("IT01234567890_00001_NS_001.xml",
+        pki.xmlFirmato("<t:NotificaScarto xmlns:t='" + ns
+            + "' versione='1.0'><IdentificativoSdI>11</IdentificativoSdI><NomeFile>IT01234567890_00001.xml</NomeFile>"
+              "<DataOraRicezione>2024-05-06T10:00:00</DataOraRicezione><ListaErrori><Errore><Codice>00200</Codice>"
+              "<Descrizione>Non conforme</Descrizione></Errore><Errore><Codice>0A</Codice><Descrizione>?</Descrizione>"
+              "</Errore></ListaErrori><MessageId>5</MessageId></t:NotificaScarto>"));
+    const QString consegna = file("IT01234567890_00002_RC_001.xml",
+        "<RicevutaConsegna xmlns='" + ns
+            + "'><IdentificativoSdI>12</IdentificativoSdI><NomeFile>IT01234567890_00002.xml</NomeFile>"
+              "<DataOraConsegna>2024-05-07T09:30:00.000+02:00</DataOraConsegna></RicevutaConsegna>");
+    const QString fattura1 = file("IT01234567890_00001.xml", fattura("FPR12", corpo("1")));
+
+    const Esito info = esegui({ QStringLiteral("info"), QStringLiteral("--json"), consegna, scarto });
+    EXPECT_EQ(info.codice, 0) << info.err.toStdString();
+    const QList<QByteArray> righe = info.out.split('\n');
+    ASSERT_EQ(righe.size(), 3);
+    EXPECT_EQ(righe[0],
+        "{\"file\":\"" + consegna.toUtf8()
+            + "\",\"messaggio\":\"RC\",\"descrizione\":\"Ricevuta di consegna\",\"identificativo_sdi\":\"12\","
+              "\"nome_file\":\"IT01234567890_00002.xml\",\"data_ora\":\"2024-05-07T09:30:00.000+02:00\",\"esito\":\"\","
+              "\"errori\":[],\"firma\":\"assente\"}");
+    const QJsonObject ns1 = QJsonDocument::fromJson(righe[1]).object();
+    EXPECT_EQ(ns1.value(QStringLiteral("firma")).toString(), QStringLiteral("non_verificata"));
+    QStringList errori;
+    for (const QJsonValue &e : ns1.value(QStringLiteral("errori")).toArray())
+        errori << e[QStringLiteral("codice")].toString() + u'|' + e[QStringLiteral("descrizione")].toString() + u'|'
+                + e[QStringLiteral("spiegazione")].toString().left(30);
+    EXPECT_EQ(
+        errori, lista({ "00200|Non conforme|Il file non rispetta lo schema", "0A|?|Codice non nella forma del Sis" }));
+
+    const Esito html = esegui({ QStringLiteral("html"), QStringLiteral("--utf8"), scarto });
+    EXPECT_EQ(html.codice, 0) << html.err.toStdString();
+    for (const char *testo : { "Notifica di scarto", "Scartata", "00200", "Non conforme", "Il file non rispetta" })
+        EXPECT_TRUE(html.out.contains(testo)) << testo;
+
+    const Esito elenco = esegui({ QStringLiteral("elenco"), QStringLiteral("--json"), fattura1, consegna, scarto });
+    EXPECT_EQ(elenco.codice, 0) << elenco.err.toStdString();
+    EXPECT_TRUE(elenco.out.endsWith(",\"sdi\":\"\",\"stato_sdi\":\"scartata\",\"messaggi\":[\"NS\"]}\n"))
+        << elenco.out.toStdString();
+    const Esito messaggi = esegui(
+        { QStringLiteral("elenco"), QStringLiteral("--messaggi"), QStringLiteral("--json"), consegna, scarto });
+    EXPECT_EQ(messaggi.codice, 0);
+    EXPECT_EQ(messaggi.out, righe[1] + '\n' + righe[0] + '\n'); // in the list's order
+}

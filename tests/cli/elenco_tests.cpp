@@ -78,6 +78,12 @@ TEST(Elenco, UsageErrorsExitTwo)
             "--partita-iva vale solo con --riepilogo-iva" },
         { "an escape in an option", { QStringLiteral("elenco"), QStringLiteral("--\x1b[2J"), QStringLiteral("x") },
             "opzione non valida per elenco: --\\x1b[2J" },
+        { "lines or messages",
+            { QStringLiteral("elenco"), QStringLiteral("--righe"), QStringLiteral("--messaggi"), QStringLiteral("x") },
+            "--righe e --messaggi non vanno insieme" },
+        { "messages as CSV",
+            { QStringLiteral("elenco"), QStringLiteral("--messaggi"), QStringLiteral("--csv"), QStringLiteral("x") },
+            "--messaggi e --csv non vanno insieme" },
     };
     for (const auto &c : casi) {
         const Uscita u = lentiva(c.argomenti);
@@ -106,17 +112,17 @@ TEST(Elenco, TableJsonAndCsvOfAFolderWithOneFileThatIsNotAnInvoice)
         { "table", {},
             "File" + QByteArray(a.size() - 4, ' ')
                 + "  Corpo  Tipo  Numero  Data        Cedente/Prestatore  Imponibile  "
-                  "Imposta    Totale\n"
+                  "Imposta    Totale  Stato SdI\n"
                 + a + "      1  TD04  A/1     06/05/2024  Città S.p.A.          1.234,50     0,00  1.234,50\n" + a
                 + "      2  TD04  A/2     06/05/2024  Città S.p.A.              0,50     0,00      0,50\n"
                   "2 fatture; EUR: imponibile 1.235,00, imposta 0,00, totale 1.235,00\n" },
         { "json", { QStringLiteral("--json") },
             "{\"file\":\"" + a + "\",\"voce\":\"\",\"corpo\":1," + comune + "\"numero\":\"A/1\"," + parti
                 + "\"imponibile\":\"1234.50\",\"imposta\":\"0.00\",\"totale\":\"1234.50\",\"da_pagare\":\"\","
-                  "\"allegati\":0,\"firma\":\"assente\",\"sdi\":\"\"}\n{\"file\":\""
+                  "\"allegati\":0,\"firma\":\"assente\",\"sdi\":\"\",\"stato_sdi\":\"\",\"messaggi\":[]}\n{\"file\":\""
                 + a + "\",\"voce\":\"\",\"corpo\":2," + comune + "\"numero\":\"A/2\"," + parti
                 + "\"imponibile\":\"0.50\",\"imposta\":\"0.00\",\"totale\":\"0.50\",\"da_pagare\":\"\",\"allegati\":0,"
-                  "\"firma\":\"assente\",\"sdi\":\"\"}\n" },
+                  "\"firma\":\"assente\",\"sdi\":\"\",\"stato_sdi\":\"\",\"messaggi\":[]}\n" },
         { "lines as json", { QStringLiteral("--json"), QStringLiteral("--righe") },
             "{\"file\":\"" + a
                 + "\",\"voce\":\"\",\"corpo\":1,\"numero\":\"A/1\",\"data\":\"2024-05-06\",\"cedente\":\"Città "
@@ -146,7 +152,7 @@ TEST(Elenco, TableJsonAndCsvOfAFolderWithOneFileThatIsNotAnInvoice)
     EXPECT_TRUE(csv.out.startsWith("\xEF\xBB\xBF"
                                    "File;Voce;Corpo;"));
     EXPECT_TRUE(csv.out.endsWith(";;2;FPR12;TD04;nota di credito;A/2;06/05/2024;Città S.p.A.;IT01234567890;;;EUR;0,50;"
-                                 "0,00;0,50;;0;assente;\r\n"));
+                                 "0,00;0,50;;0;assente;;\r\n"));
 }
 
 TEST(Elenco, RealInvoicesGiveTheHeaderValuesOfInfo)
@@ -229,7 +235,7 @@ TEST(Elenco, ControlCharactersFromFilesAreEscapedForTheTerminal)
     EXPECT_EQ(tabella.codice, 1);
     EXPECT_EQ(tabella.out,
         "File" + QByteArray(a.size() - 4, ' ')
-            + "  Corpo  Tipo  Numero  Data        Cedente/Prestatore  Imponibile  Imposta    Totale\n" + a
+            + "  Corpo  Tipo  Numero  Data        Cedente/Prestatore  Imponibile  Imposta    Totale  Stato SdI\n" + a
             + "      1  TD04  1\\x0d2  06/05/2024  Rossi\\x09x            1.234,50     0,00  1.234,50\n"
               "1 fattura; EUR: imponibile 1.234,50, imposta 0,00, totale 1.234,50\n");
     EXPECT_EQ(tabella.err, err);

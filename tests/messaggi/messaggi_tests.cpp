@@ -440,11 +440,11 @@ TEST(Messaggi, TestataEInfo)
     EXPECT_EQ(testata(*ns), "0=|1=NS Notifica di scarto|2=2014-04-01|3=111");
     EXPECT_EQ(testata(*dt), "0=|1=DT Notifica di decorrenza termini|2=|3=111");
 
-    EXPECT_EQ(OggettoJson(InfoMessaggio(u("a/b.xml"), *dt)),
+    EXPECT_EQ(OggettoJsonInfo(InfoMessaggio(u("a/b.xml"), *dt)),
         "{\"file\":\"a/b.xml\",\"messaggio\":\"DT\",\"descrizione\":\"Notifica di decorrenza termini\","
         "\"identificativo_sdi\":\"111\",\"nome_file\":\"IT01234567890_11111.xml.p7m\",\"data_ora\":\"\","
         "\"esito\":\"\",\"errori\":[]}");
-    const QByteArray json = OggettoJson(InfoMessaggio(u("b.xml"), *ns));
+    const QByteArray json = OggettoJsonInfo(InfoMessaggio(u("b.xml"), *ns));
     EXPECT_TRUE(
         json.contains("\"data_ora\":\"2014-04-01T12:00:00.000+02:00\",\"esito\":\"\",\"errori\":[{\"codice\":"
                       "\"00200\",\"descrizione\":\"File non conforme al formato\",\"spiegazione\":\"Il file non "
@@ -455,4 +455,51 @@ TEST(Messaggi, TestataEInfo)
         << testo.toStdString();
     EXPECT_TRUE(testo.contains("\nErrori: 3\n  00200 File non conforme al formato - Il file non rispetta"))
         << testo.toStdString();
+}
+
+// The quick reading takes the usual shapes and reads them as the document
+// does; anything it does not fully understand is left to libxml2.
+TEST(Messaggi, TheQuickReadingTakesTheUsualShapesAndReadsThemAsTheDocument)
+{
+    const QByteArray firma = "<ds:Signature><ds:SignedInfo Id='s'/><ds:SignatureValue>QUJD</ds:SignatureValue>"
+                             "</ds:Signature>";
+    const struct {
+        const char *nome;
+        QByteArray bytes;
+        LetturaRapida::Esito esito;
+    } casi[] = {
+        { "signed, prefixed", messaggio("NotificaScarto", kTesta + kRicezione + kErrori + kId),
+            LetturaRapida::Messaggio },
+        { "default namespace, BOM, CR LF, references",
+            "\xEF\xBB\xBF<?xml version='1.0' encoding='utf-8'?>\r\n<RicevutaConsegna xmlns='" + QByteArray(kNuovo)
+                + "' xmlns:ds='http://www.w3.org/2000/09/xmldsig#' versione=' 1.0 "
+                  "'>\r\n<IdentificativoSdI>1&#50;</IdentificativoSdI><NomeFile>A&amp;B\r\nC"
+                  "</NomeFile><Note>x<i>y</i>&#x20AC;</Note>"
+                + firma + "</RicevutaConsegna>",
+            LetturaRapida::Messaggio },
+        { "an invoice", "<p:FatturaElettronica xmlns:p='urn:x'><a/></p:FatturaElettronica>",
+            LetturaRapida::NonMessaggio },
+        { "a comment", "<!-- x --><RicevutaConsegna/>", LetturaRapida::Rifiutata },
+        { "CDATA", "<RicevutaConsegna><Note><![CDATA[x]]></Note></RicevutaConsegna>", LetturaRapida::Rifiutata },
+        { "Latin-1", "<?xml version='1.0' encoding='ISO-8859-1'?><RicevutaConsegna/>", LetturaRapida::Rifiutata },
+        { "an unknown entity", "<RicevutaConsegna>&nbsp;</RicevutaConsegna>", LetturaRapida::Rifiutata },
+        { "an undeclared prefix", "<t:RicevutaConsegna/>", LetturaRapida::Rifiutata },
+        { "mismatched tags", "<RicevutaConsegna><a></b></RicevutaConsegna>", LetturaRapida::Rifiutata },
+        { "bad UTF-8", "<RicevutaConsegna>\xC3</RicevutaConsegna>", LetturaRapida::Rifiutata },
+        { "attributes without a blank", "<RicevutaConsegna a='1'b='2'/>", LetturaRapida::Rifiutata },
+        { "two roots", "<RicevutaConsegna/><RicevutaConsegna/>", LetturaRapida::Rifiutata },
+    };
+    for (const auto &c : casi) {
+        const LetturaRapida r = LeggiMessaggioRapido(c.bytes);
+        EXPECT_EQ(r.esito, c.esito) << c.nome;
+        if (r.esito != LetturaRapida::Messaggio)
+            continue;
+        QString motivo;
+        const DocumentoXml doc = CaricaXmlSicuro(c.bytes, motivo);
+        const std::optional<MessaggioSdI> atteso = LeggiMessaggio(doc.get());
+        EXPECT_EQ(riassunto(r.messaggio), riassunto(atteso)) << c.nome;
+        EXPECT_EQ(r.messaggio.note, atteso->note) << c.nome;
+        EXPECT_EQ(r.messaggio.versione, atteso->versione) << c.nome;
+        EXPECT_EQ(r.messaggio.firmato, atteso->firmato) << c.nome;
+    }
 }
