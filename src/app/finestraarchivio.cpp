@@ -271,8 +271,8 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     riepilogo_ = new PannelloRiepilogoIva(this);
     schede_ = new QTabWidget(this);
     schede_->setObjectName(QStringLiteral("schede"));
-    schede_->addTab(scartiLista_, QString());
-    schede_->addTab(messaggiLista_, QString());
+    schede_->addTab(scartiLista_, QStringLiteral("File che non sono fatture (0)"));
+    schede_->addTab(messaggiLista_, QStringLiteral("Messaggi SdI (0)"));
     schede_->setTabToolTip(
         1, QStringLiteral("Le ricevute e le notifiche del Sistema di Interscambio; doppio clic per aprirne una"));
     schede_->addTab(riepilogo_, QStringLiteral("Riepilogo IVA"));
