@@ -442,7 +442,8 @@ void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci
     }
 }
 
-// libxml2's words for the usual faults, and what they mean to a reader.
+// libxml2's words for the usual faults (a part of its sentence), and what
+// they mean to a reader.
 constexpr std::pair<const char *, const char *> kErroriXml[] = {
     { "Document is empty", "il file è vuoto o non contiene testo XML" },
     { "Start tag expected", "il testo non comincia con un elemento XML" },
@@ -465,7 +466,7 @@ constexpr std::pair<const char *, const char *> kErroriXml[] = {
     { "expected '>'", "un tag non è chiuso da >" },
     { "attributes construct error", "un attributo è scritto male" },
     { "AttValue: \" or ' expected", "il valore di un attributo non è tra virgolette" },
-    { "Specification mandates value for attribute", "un attributo non ha valore" },
+    { "mandates value for attribute", "un attributo non ha valore" },
     { "Attribute ", "un attributo è ripetuto o scritto male" },
     { "Comment not terminated", "un commento non è chiuso" },
     { "Sequence ']]>' not allowed in content", "contiene ]]> fuori da una sezione CDATA" },
@@ -493,7 +494,7 @@ QString MotivoLettura(const QString &messaggio)
         testo = testo.left(kTesto) + QStringLiteral("...");
     QString italiano;
     for (const auto &[inglese, frase] : kErroriXml)
-        if (italiano.isEmpty() && motivo.startsWith(QLatin1String(inglese)))
+        if (italiano.isEmpty() && motivo.contains(QLatin1String(inglese)))
             italiano = QString::fromUtf8(frase);
     QString t = QStringLiteral("Non è un file XML leggibile");
     if (numero != u"0")
