@@ -52,6 +52,9 @@ struct RigaArchivio {
     int allegati = 0;
     QString firma; // the signature outcome ("valida", ..., "assente"); empty when not checked
     QString sdi; // the SDI identifier from the metadata file
+    // The findings of the exchange system's checks on this body and on the
+    // file's header; -1 when not checked (checks off, or not checkable).
+    int controlli = -1;
     bool busta = false; // read from a signed envelope
     std::vector<LineaFattura> linee; // only when asked for
 
@@ -70,6 +73,7 @@ struct FileNonFattura {
 QString NomeOrigine(const QString &file, const QStringList &voci);
 
 class ElencoPigro;
+class SchemiFattura;
 
 struct OpzioniArchivio {
     // The trusted lists each file's signatures are checked against (read at
@@ -77,6 +81,10 @@ struct OpzioniArchivio {
     ElencoPigro *elenchi = nullptr;
     QDateTime adesso; // the time signatures are judged at when no time-stamp proves one
     bool linee = false; // also read every invoice line (the user's "righe")
+    // The schemas each invoice is checked with (the exchange system's checks,
+    // shared by the workers); null: no check, controlli stays -1.
+    const SchemiFattura *schemi = nullptr;
+    QDate oggi; // the day the checks judge dates by
     int fili = 0; // workers, the calling thread included; 0 = one per core
     // Once stopped, no more files are started and nothing more is handed out.
     std::stop_token stop;

@@ -43,7 +43,8 @@ QByteArray CsvIntestazioneRighe()
 {
     return intestazione({ "File", "Voce", "Corpo", "Formato", "Tipo documento", "Descrizione tipo", "Numero", "Data",
         "Cedente/Prestatore", "Identificativo cedente", "Cessionario/Committente", "Identificativo cessionario",
-        "Valuta", "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI" });
+        "Valuta", "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI",
+        "Controlli" });
 }
 
 QByteArray CsvIntestazioneLinee()
@@ -62,9 +63,10 @@ void CsvRigaSenzaSdi(QByteArray &out, const RigaArchivio &r)
         campo(out, c);
 }
 
-void CsvFineRiga(QByteArray &out, QStringView sdi)
+void CsvFineRiga(QByteArray &out, QStringView sdi, int controlli)
 {
     campo(out, sdi);
+    campo(out, controlli < 0 ? QString() : QString::number(controlli));
     out += "\r\n";
 }
 
@@ -86,7 +88,7 @@ QByteArray CsvRighe(const std::vector<const RigaArchivio *> &righe)
     QByteArray out = CsvIntestazioneRighe();
     for (const RigaArchivio *r : righe) {
         CsvRigaSenzaSdi(out, *r);
-        CsvFineRiga(out, r->sdi);
+        CsvFineRiga(out, r->sdi, r->controlli);
     }
     return out;
 }

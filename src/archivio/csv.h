@@ -15,11 +15,12 @@ QByteArray CsvRighe(const std::vector<const RigaArchivio *> &righe);
 QByteArray CsvLinee(const std::vector<const RigaArchivio *> &righe);
 
 // The same a row at a time, for callers that write as rows come: the byte
-// order mark and the header; a body's row without its last field (the SDI
-// identifier, which a metadata file read later may still bring), then that
-// field with the row's end; a body's invoice lines.
+// order mark and the header; a body's row without its last fields (from the
+// SDI identifier on, which a metadata file read later may still bring), then
+// those fields (the checks' findings, empty when not checked) with the row's
+// end; a body's invoice lines.
 QByteArray CsvIntestazioneRighe();
 QByteArray CsvIntestazioneLinee();
 void CsvRigaSenzaSdi(QByteArray &out, const RigaArchivio &r);
-void CsvFineRiga(QByteArray &out, QStringView sdi);
+void CsvFineRiga(QByteArray &out, QStringView sdi, int controlli);
 void CsvLineeDi(QByteArray &out, const RigaArchivio &r);

@@ -3,6 +3,7 @@
 // own; the others call the routines behind the window's buttons. Each file
 // starts from the state the window starts with.
 #include "cli/comandi.h"
+#include "cli/controlla.h"
 #include "cli/elenco.h"
 #include "cli/json.h"
 #include "cli/rigacomando.h"
@@ -20,6 +21,7 @@
 #include "common/messages.h"
 #include "common/strings.h"
 #include "common/text8.h"
+#include "controlli/controlli.h"
 #include "firma/elenco.h"
 #include "invoice/openflow.h"
 #include "invoice/xmlquery.h"
@@ -236,6 +238,8 @@ int comandoInfo(const RigaLetta &riga, AmbienteComando &ambiente)
     // Read only if a file asks for it.
     ElencoPigro elenco(
         CartelleCertificatori(s.dir, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    SchemiPigri schemi(CartellaSchemi(s.dir)); // compiled at the first invoice
+    const QDate oggi = QDate::currentDate();
     for (const QString &file : riga.operandi) {
         StatoFattura stato;
         DisplayCli display(s, file, false);
@@ -267,7 +271,12 @@ int comandoInfo(const RigaLetta &riga, AmbienteComando &ambiente)
             oggetto.testo("file", file);
             for (const auto &c : campi)
                 oggetto.testo(c.chiave, c.valore);
-            testo = oggetto.testo("firma", ParolaFirmaFile(file, elenco)).fine(true);
+            oggetto.testo("firma", ParolaFirmaFile(file, elenco));
+            // The document the page was made from: an envelope's, extracted.
+            QString controlli;
+            protetto(
+                s, file, [&] { controlli = ParolaEsito(ControllaFile(schemi.schemi(), stato.FileXml, oggi).esito); });
+            testo = oggetto.testo("controlli", controlli).fine(true);
         } else {
             intestazione(s, riga, file, primo);
             for (const auto &c : campi)
@@ -383,8 +392,9 @@ const std::vector<ComandoRiga> &comandi()
             "una riga ciascuno in UTF-8: \"Formato: \", \"Tipo documento: \", \"Numero: \",\n"
             "\"Data: \", \"Cedente/Prestatore: \"; con più file ogni blocco comincia con\n"
             "\"File: \". Con --json un oggetto per file, uno per riga, con le chiavi file,\n"
-            "formato, tipo_documento, numero, data, cedente_prestatore e firma (l'esito\n"
-            "della firma, come per il comando firma).",
+            "formato, tipo_documento, numero, data, cedente_prestatore, firma (l'esito\n"
+            "della firma, come per il comando firma) e controlli (l'esito dei controlli,\n"
+            "come per il comando controlla).",
             comandoInfo },
         { "allegati", "FILE...", {},
             "una riga per allegato, nell'ordine del file: la dimensione decodificata in\n"
@@ -406,15 +416,30 @@ const std::vector<ComandoRiga> &comandi()
             "Codice di uscita 0 se ogni file è valida o assente, 1 altrimenti. La revoca\n"
             "dei certificati non è verificata.",
             ComandoFirma },
-        { "elenco", "PERCORSO...", { { { "--json" }, { "--csv" } }, { { "--righe" } } },
+        { "controlla", "FILE...", { { { "--json" } } },
+            "i controlli del Sistema di Interscambio (SdI) eseguiti senza collegarsi: lo\n"
+            "schema ufficiale del formato (in SCHEMI/ accanto al programma) e i controlli\n"
+            "sul contenuto con i codici di errore dello SdI. Per ogni file l'esito\n"
+            "(conforme, non_conforme, non_controllabile), il motivo e i rilievi: codice,\n"
+            "campo, corpo, riga del file, valore trovato e atteso, spiegazione. Una busta\n"
+            ".p7m si apre in memoria e si controlla la fattura che contiene. Con --json un\n"
+            "oggetto per file, uno per riga, con le chiavi file, esito, errori, avvisi\n"
+            "(liste di oggetti codice, campo, corpo, linea, trovato, atteso, messaggio) e\n"
+            "motivo. Codice di uscita 0 se ogni file è conforme, 1 altrimenti.",
+            ComandoControlla },
+        { "elenco", "PERCORSO...", { { { "--json" }, { "--csv" } }, { { "--righe" } }, { { "--controlli" } } },
             "file, cartelle (con le sottocartelle) e archivi .zip: una riga per fattura\n"
             "(per corpo) con file, tipo, numero, data, cedente, cessionario, importi,\n"
             "allegati, esito della firma; in fondo il numero e i totali. Con --json un\n"
             "oggetto per riga con le chiavi file, voce, corpo, formato, tipo_documento,\n"
             "numero, data, cedente, cedente_id, cessionario, cessionario_id, valuta,\n"
-            "imponibile, imposta, totale, da_pagare, allegati, firma, sdi; con --csv il\n"
-            "CSV di \"Esporta CSV\"; con --righe una riga per linea di fattura. I file\n"
-            "che non sono fatture vanno sullo standard error, uno per riga.",
+            "imponibile, imposta, totale, da_pagare, allegati, firma, sdi, controlli; con\n"
+            "--csv il CSV di \"Esporta CSV\"; con --righe una riga per linea di fattura.\n"
+            "Con --controlli ogni fattura passa anche i controlli dello SdI (come\n"
+            "controlla) e controlli è il numero dei rilievi del suo corpo e della testata\n"
+            "(anche nella tabella); senza, o quando la fattura non si può controllare,\n"
+            "controlli è vuoto (null). I file che non sono fatture vanno sullo standard\n"
+            "error, uno per riga.",
             ComandoElenco },
     };
     return tabella;

@@ -5,8 +5,10 @@
 
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
+#include "cli/controlla.h"
 #include "cli/json.h"
 #include "common/folders.h"
+#include "controlli/controlli.h"
 #include "firma/elenco.h"
 
 #include <QIODevice>
@@ -74,6 +76,14 @@ public:
         }
         aggiungi(intestazione);
     }
+    // A column more, before any row.
+    void colonna(const char *nome, bool destra)
+    {
+        righe_.first() << QString::fromUtf8(nome);
+        destra_.push_back(destra);
+        larghezze_.clear();
+        aggiungi(righe_.takeFirst());
+    }
     void aggiungi(QStringList celle)
     {
         for (QString &c : celle)
@@ -105,21 +115,30 @@ private:
     QList<QStringList> righe_;
 };
 
+// The table of the rows; the checks' column only when they run.
+Tabella tabellaRighe(bool controlli)
+{
+    Tabella t({ { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false }, { "Data", false },
+        { "Cedente/Prestatore", false }, { "Imponibile", true }, { "Imposta", true }, { "Totale", true } });
+    if (controlli)
+        t.colonna("Controlli", true);
+    return t;
+}
+
 // The rows as they come, kept as what will be written: the text of each
-// (without the SDI identifier, the last field of both row forms, which a
-// metadata file read later may still bring) or the table's cells. Memory
-// grows with the rows, never with the files read.
+// (without its last fields, from the SDI identifier on, which a metadata
+// file read later may still bring) or the table's cells. Memory grows with
+// the rows, never with the files read.
 class Uscita final : public Ricevitore {
 public:
-    Uscita(Forma forma, bool linee)
+    Uscita(Forma forma, bool linee, bool controlli)
         : forma_(forma)
         , linee_(linee)
+        , controlli_(controlli)
         , tabella_(linee ? Tabella({ { "File", false }, { "Corpo", true }, { "Numero", false }, { "Linea", true },
                        { "Descrizione", false }, { "Quantità", true }, { "Prezzo unitario", true },
                        { "Prezzo totale", true }, { "IVA", true } })
-                         : Tabella({ { "File", false }, { "Corpo", true }, { "Tipo", false }, { "Numero", false },
-                             { "Data", false }, { "Cedente/Prestatore", false }, { "Imponibile", true },
-                             { "Imposta", true }, { "Totale", true } }))
+                         : tabellaRighe(controlli))
     {
         if (forma == Forma::Csv)
             intestazione_ = linee ? CsvIntestazioneLinee() : CsvIntestazioneRighe();
@@ -141,9 +160,12 @@ public:
                 if (forma_ == Forma::Csv)
                     CsvLineeDi(pezzo(), r);
             } else if (forma_ == Forma::Tabella) {
-                tabella_.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
+                QStringList celle { NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
                     DataItaliana(r.data), r.cedente, r.imponibile.italiano(), r.imposta.italiano(),
-                    r.totale.italiano() });
+                    r.totale.italiano() };
+                if (controlli_)
+                    celle << (r.controlli < 0 ? QString() : QString::number(r.controlli));
+                tabella_.aggiungi(celle);
                 totali_.aggiungi(r);
             } else {
                 QByteArray &p = pezzo();
@@ -152,7 +174,7 @@ public:
                     p += jsonRigaSenzaSdi(r);
                 else
                     CsvRigaSenzaSdi(p, r);
-                righe_.push_back({ pezzi_.size() - 1, da, p.size() });
+                righe_.push_back({ pezzi_.size() - 1, da, p.size(), r.controlli });
                 sdi_.push_back(r.sdi);
             }
         }
@@ -186,9 +208,11 @@ public:
             if (forma_ == Forma::Json) {
                 uscita += ",\"sdi\":";
                 AggiungiTestoJson(uscita, sdi_[i]);
+                uscita += ",\"controlli\":";
+                uscita += r.controlli < 0 ? QByteArray("null") : QByteArray::number(r.controlli);
                 uscita += "}\n";
             } else {
-                CsvFineRiga(uscita, sdi_[i]);
+                CsvFineRiga(uscita, sdi_[i], r.controlli);
             }
             if (uscita.size() >= kPezzo) {
                 scritto = scrivi(uscita) && scritto;
@@ -217,13 +241,15 @@ private:
         size_t pezzo;
         qsizetype da;
         qsizetype a;
+        int controlli; // written after the SDI identifier
     };
 
     const Forma forma_;
     const bool linee_;
+    const bool controlli_;
     QByteArray intestazione_; // the CSV's
     std::vector<QByteArray> pezzi_;
-    std::vector<Posizione> righe_; // each row's text, without its SDI identifier
+    std::vector<Posizione> righe_; // each row's text, without its last fields
     std::vector<QString> sdi_;
     Tabella tabella_;
     Totali totali_;
@@ -234,13 +260,19 @@ int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
 {
     const Forma forma = riga.ha("--json") ? Forma::Json : riga.ha("--csv") ? Forma::Csv : Forma::Tabella;
     const bool linee = riga.ha("--righe");
+    const bool controlli = riga.ha("--controlli");
     ElencoPigro elenchi(CartelleCertificatori(
         ambiente.dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     OpzioniArchivio opzioni;
     opzioni.linee = linee;
     opzioni.elenchi = &elenchi;
     opzioni.adesso = QDateTime::currentDateTimeUtc();
-    Uscita uscita(forma, linee);
+    // Compiled once, before the workers start: they share them.
+    const std::unique_ptr<const SchemiFattura> schemi
+        = controlli ? std::make_unique<const SchemiFattura>(CartellaSchemi(ambiente.dirProgramma)) : nullptr;
+    opzioni.schemi = schemi.get();
+    opzioni.oggi = QDate::currentDate();
+    Uscita uscita(forma, linee, controlli);
     LeggiArchivio(riga.operandi, opzioni, uscita);
 
     const bool scritto = uscita.scrivi(ambiente.out);

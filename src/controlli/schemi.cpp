@@ -164,3 +164,16 @@ QString SchemiFattura::problema() const
             return p;
     return QString();
 }
+
+SchemiPigri::SchemiPigri(QString cartella)
+    : cartella_(std::move(cartella))
+{
+}
+
+SchemiPigri::~SchemiPigri() = default;
+
+const SchemiFattura &SchemiPigri::schemi()
+{
+    std::call_once(compilati_, [this] { schemi_ = std::make_unique<SchemiFattura>(cartella_); });
+    return *schemi_;
+}
