@@ -12,8 +12,10 @@
 #include "common/filenames.h"
 #include "common/messages.h"
 #include "common/strings.h"
+#include "controlli/controlli.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
@@ -170,12 +172,14 @@ private:
 } // namespace
 
 FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QString &cartella,
-    std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> elenchi)
+    std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> elenchi,
+    std::shared_ptr<SchemiPigri> schemi)
     : QWidget(parent, Qt::Window)
     , dialoghi_(dialoghi)
     , cartella_(cartella)
     , apri_(std::move(apri))
     , elenchi_(std::move(elenchi))
+    , schemi_(std::move(schemi))
 {
     setObjectName(QStringLiteral("FinestraArchivio"));
     setWindowTitle(QStringLiteral("Archivio fatture"));
@@ -196,6 +200,10 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     alto->addSpacing(16);
     alto->addWidget(new QLabel(QStringLiteral("Cerca:"), this));
     alto->addWidget(cerca_, 1);
+    auto *conRilievi = new QCheckBox(QStringLiteral("Solo con rilievi"), this);
+    conRilievi->setObjectName(QStringLiteral("soloConRilievi"));
+    conRilievi->setToolTip(QStringLiteral("Solo le fatture in cui i controlli dello SdI hanno trovato qualcosa"));
+    alto->addWidget(conRilievi);
 
     modello_ = new ModelloArchivio(this);
     filtro_ = new FiltroArchivio(this);
@@ -214,7 +222,7 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     tabella_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tabella_->setSortingEnabled(true);
     const int larghezze[]
-        = { 260, 140, 50, 60, 50, 140, 110, 80, 220, 120, 200, 120, 50, 100, 90, 100, 100, 60, 90, 110 };
+        = { 260, 140, 50, 60, 50, 140, 110, 80, 220, 120, 200, 120, 50, 100, 90, 100, 100, 60, 90, 110, 70 };
     for (int c = 0; c < ModelloArchivio::NumeroColonne; ++c)
         tabella_->setColumnWidth(c, larghezze[c]);
 
@@ -267,6 +275,7 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     connect(btnEsportaLinee_, &QPushButton::clicked, this, &FinestraArchivio::btnEsportaLineeClick);
     connect(btnChiudi, &QPushButton::clicked, this, &QWidget::close);
     connect(cerca_, &QLineEdit::textChanged, filtro_, &FiltroArchivio::cerca);
+    connect(conRilievi, &QCheckBox::toggled, filtro_, &FiltroArchivio::soloConRilievi);
     // Double click, and Enter, on a row.
     connect(tabella_, &QTableView::activated, this, &FinestraArchivio::apriRiga);
     for (auto segnale : { &QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved })
@@ -321,11 +330,14 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
     setWindowTitle(QStringLiteral("Archivio fatture - ") + percorsi.join(QStringLiteral(", ")));
     occupata(true);
     const int generazione = generazione_;
-    lettore_ = std::jthread([this, percorsi, generazione, elenchi = elenchi_](std::stop_token stop) {
+    lettore_ = std::jthread([this, percorsi, generazione, elenchi = elenchi_, schemi = schemi_](std::stop_token stop) {
         OpzioniArchivio opzioni;
         opzioni.stop = stop;
         opzioni.elenchi = elenchi.get();
         opzioni.adesso = QDateTime::currentDateTimeUtc();
+        // Compiled here at the first reading of the run, off the window's thread.
+        opzioni.schemi = schemi ? &schemi->schemi() : nullptr;
+        opzioni.oggi = QDate::currentDate();
         Ponte ponte(*this, generazione);
         LeggiArchivio(percorsi, opzioni, ponte);
         ponte.invia(true);
@@ -537,13 +549,15 @@ QString ArchivioTrascinato(const QMimeData *data)
 }
 
 AperturaArchivio::AperturaArchivio(QWidget *finestra, Dialoghi &dialoghi, const QString &cartella,
-    std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi)
+    std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi,
+    std::shared_ptr<SchemiPigri> schemi)
     : QObject(finestra)
     , principale_(finestra)
     , dialoghi_(dialoghi)
     , cartella_(cartella)
     , apriFile_(std::move(apriFile))
     , elenchi_(std::move(elenchi))
+    , schemi_(std::move(schemi))
 {
 }
 
@@ -553,7 +567,7 @@ FinestraArchivio &AperturaArchivio::mostra()
 {
     if (!finestra_) {
         finestra_ = new FinestraArchivio(
-            principale_, dialoghi_, cartella_, [this](const RigaArchivio &r) { apri(r); }, elenchi_);
+            principale_, dialoghi_, cartella_, [this](const RigaArchivio &r) { apri(r); }, elenchi_, schemi_);
         finestra_->setAttribute(Qt::WA_DeleteOnClose);
     }
     finestra_->show();

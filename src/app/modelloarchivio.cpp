@@ -7,7 +7,7 @@
 namespace {
 const char *const kIntestazioni[] = { "File", "Voce", "Corpo", "Formato", "Tipo", "Descrizione tipo", "Numero", "Data",
     "Cedente/Prestatore", "P.IVA/C.F. cedente", "Cessionario/Committente", "P.IVA/C.F. cessionario", "Valuta",
-    "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI" };
+    "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI", "Controlli" };
 static_assert(std::size(kIntestazioni) == ModelloArchivio::NumeroColonne);
 
 const Importo *importo(const RigaArchivio &r, int colonna)
@@ -116,6 +116,8 @@ QString ModelloArchivio::testo(const RigaArchivio &r, int colonna) const
         return r.firma;
     case Sdi:
         return r.sdi;
+    case Controlli:
+        return r.controlli < 0 ? QString() : QString::number(r.controlli);
     default:
         return importo(r, colonna)->italiano();
     }
@@ -149,9 +151,14 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return testo(r, c);
     case Qt::ToolTipRole:
+        if (c == Controlli && r.controlli >= 0)
+            return QStringLiteral("Rilievi dei controlli dello SdI su questa fattura (corpo e testata): %1")
+                .arg(r.controlli);
         return c == File ? QVariant(r.file) : QVariant();
     case Qt::TextAlignmentRole:
-        return i != nullptr || c == Corpo || c == Allegati ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        return i != nullptr || c == Corpo || c == Allegati || c == Controlli
+            ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+            : QVariant();
     case RuoloOrdine:
         if (i != nullptr) // amounts that are not numbers come first
             return i->numero() ? i->valore() : std::numeric_limits<qint64>::min();
@@ -159,6 +166,8 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
             return r.corpo;
         if (c == Allegati)
             return r.allegati;
+        if (c == Controlli) // not checked first
+            return r.controlli;
         if (c == Data)
             return r.data;
         return testo(r, c);
@@ -193,9 +202,18 @@ const RigaArchivio &FiltroArchivio::riga(int rigaMostrata) const
     return static_cast<const ModelloArchivio *>(sourceModel())->riga(mapToSource(index(rigaMostrata, 0)).row());
 }
 
+void FiltroArchivio::soloConRilievi(bool solo)
+{
+    soloConRilievi_ = solo;
+    invalidateFilter();
+}
+
 bool FiltroArchivio::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
-    const QString &testo = static_cast<const ModelloArchivio *>(sourceModel())->testoRicerca(sourceRow);
+    const auto *modello = static_cast<const ModelloArchivio *>(sourceModel());
+    if (soloConRilievi_ && modello->riga(sourceRow).controlli <= 0)
+        return false;
+    const QString &testo = modello->testoRicerca(sourceRow);
     for (const QString &parola : parole_)
         if (!testo.contains(parola))
             return false;

@@ -34,6 +34,7 @@ public:
         Allegati,
         Firma,
         Sdi,
+        Controlli,
         NumeroColonne
     };
     // Numbers, cents and dates as written, for sorting.
@@ -71,6 +72,8 @@ public:
     explicit FiltroArchivio(QObject *parent = nullptr);
     // Rows whose text columns hold every word of the text, in any letter case.
     void cerca(const QString &testo);
+    // Only the rows whose checks found something.
+    void soloConRilievi(bool solo);
     const RigaArchivio &riga(int rigaMostrata) const;
 
 protected:
@@ -78,4 +81,5 @@ protected:
 
 private:
     QStringList parole_;
+    bool soloConRilievi_ = false;
 };
