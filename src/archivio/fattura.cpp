@@ -9,6 +9,7 @@
 #include "common/strings.h"
 #include "common/text8.h"
 #include "controlli/controlli.h"
+#include "controlli/lettura.h"
 #include "firma/busta.h"
 #include "firma/firma.h"
 #include "invoice/documento.h"
@@ -17,6 +18,7 @@
 
 #include <QRegularExpression>
 #include <numeric>
+#include <optional>
 
 namespace {
 using Elemento = DocumentoFattura::Elemento;
@@ -324,7 +326,12 @@ void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci
         aperta = ApriBusta(bytes); // unchecked, or unreadable: its message
     const QByteArrayView xml = busta ? QByteArrayView(aperta.contenuto) : bytes;
     const PercorsiArchivio &p = percorsi(opzioni.linee);
-    const DocumentoFattura doc(xml, p.tutti);
+    // The checks see the same walk: most invoices need no second parse.
+    std::optional<ControlliInLettura> controlli;
+    if (opzioni.schemi != nullptr)
+        controlli.emplace();
+    const DocumentoFattura doc(
+        xml, p.tutti, DocumentoFattura::Modo::Rapido, controlli ? controlli->osservatore() : nullptr);
     if (equalsIgnoreAsciiCase(doc.nomeRadice(), "FileMetadati")) {
         metadati(doc, p, nome, file, voci, esito);
         return;
@@ -333,8 +340,9 @@ void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci
         doc, p, file, voci, busta,
         [&] { return busta || opzioni.elenchi == nullptr ? firma : esitoFirmaXml(bytes, opzioni); },
         [&] {
-            return opzioni.schemi == nullptr ? std::vector<int>()
-                                             : rilieviPerCorpo(ControllaFattura(*opzioni.schemi, xml, opzioni.oggi));
+            return controlli
+                ? rilieviPerCorpo(controlli->risultato(*opzioni.schemi, xml, doc.lettoRapido(), opzioni.oggi))
+                : std::vector<int>();
         },
         esito);
 }
