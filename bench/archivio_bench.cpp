@@ -1,12 +1,16 @@
 // The archive window on a big folder or ZIP: from the start of the reading
 // to the first rows in the table, and to the whole table with its totals.
-// Prints both times in milliseconds for each path given, and the rows.
+// Prints both times in milliseconds for each path given, and the rows. The
+// window checks every invoice as in the program (SCHEMI/ beside this
+// program), unless --senza-controlli.
 //
-// Usage: archivio_bench PATH... [--resta SECONDS]  (under QT_QPA_PLATFORM=offscreen,
-// or on a screen; --resta keeps the last window open to look at it, at the
-// size it opens with)
+// Usage: archivio_bench PATH... [--resta SECONDS] [--senza-controlli]  (under
+// QT_QPA_PLATFORM=offscreen, or on a screen; --resta keeps the last window
+// open to look at it, at the size it opens with)
 #include "app/dialoghi.h"
 #include "app/finestraarchivio.h"
+#include "common/folders.h"
+#include "controlli/controlli.h"
 #include "firma/elenco.h"
 
 #include <QAbstractItemModel>
@@ -26,12 +30,16 @@ int main(int argc, char *argv[])
         resta = percorsi.value(i + 1).toInt();
         percorsi.remove(i, 2);
     }
+    const bool controlli = percorsi.removeAll(QStringLiteral("--senza-controlli")) == 0;
+    const auto schemi = controlli
+        ? std::make_shared<SchemiPigri>(QCoreApplication::applicationDirPath() + u'/' + DirSchemi.chopped(1))
+        : nullptr;
     DialoghiQt dialoghi;
     // The signatures are checked as in the program, here without a list.
     const auto elenchi = std::make_shared<ElencoPigro>(QStringList());
     for (const QString &percorso : percorsi) {
         FinestraArchivio finestra(
-            nullptr, dialoghi, QString(), [](const RigaArchivio &) {}, elenchi);
+            nullptr, dialoghi, QString(), [](const RigaArchivio &) {}, elenchi, schemi);
         if (resta == 0)
             finestra.resize(1400, 800);
         finestra.show();

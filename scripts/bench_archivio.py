@@ -4,7 +4,9 @@ so that the shared machine's load falls on both alike; medians of REPS runs (def
 
   xmllint --noout over the 10,000 plain invoices in one process (the floor), lentiva-cli elenco --json over the folder
   and over the ZIP: wall time, CPU time (user + system) and peak memory;
-  the archive window (archivio_bench) on the folder, in turn with elenco: first rows and whole table;
+  the archive window (archivio_bench, which checks every invoice as the program does) on the folder, in turn with
+  elenco --controlli: first rows and whole table;
+  elenco --json with and without --controlli (the exchange system's checks on every invoice), folder and ZIP;
   elenco --json over 100,000 invoices (the folder ten times, as hard links) in turn with the 10,000;
   lentiva-cli html over 200 of the plain invoices into a folder, in turn with xsltproc --nonet and the same stylesheet;
   elenco --json over the 10,000 invoices with 10,000 messages of the exchange system beside them (archivio_sdi/), in
@@ -71,12 +73,21 @@ def finestra():
         int(r.stderr.strip().splitlines()[-1]) / 1e3
 
 
-esiti = a_turno({"finestra": finestra, "elenco": [cli, "elenco", f"{d}/archivio", "--json"]})
+esiti = a_turno({"finestra": finestra, "elenco": [cli, "elenco", f"{d}/archivio", "--json", "--controlli"]})
 prime = statistics.median(r[0] for r in esiti["finestra"])
 intera = statistics.median(r[1] for r in esiti["finestra"])
 riga = statistics.median(r[0] for r in esiti["elenco"])
 print(f"{'window, folder':32} first rows {prime * 1e3:4.0f} ms, whole table {intera:5.2f} s "
-      f"({intera / riga:4.2f}x elenco's {riga:5.2f} s), peak {max(r[2] for r in esiti['finestra']):6.1f} MB")
+      f"({intera / riga:4.2f}x elenco --controlli's {riga:5.2f} s), peak {max(r[2] for r in esiti['finestra']):6.1f} MB")
+
+# The exchange system's checks on every invoice, beside the same reading without them.
+for dove, percorso in (("folder", f"{d}/archivio"), ("ZIP", f"{d}/archivio.zip")):
+    esiti = a_turno({"senza": [cli, "elenco", percorso, "--json"],
+                     "con": [cli, "elenco", percorso, "--json", "--controlli"]})
+    senza, con = mediane(esiti["senza"]), mediane(esiti["con"])
+    print(f"{'elenco --json --controlli, ' + dove:32} wall {con[0]:5.2f} s ({con[0] / senza[0]:4.2f}x without's "
+          f"{senza[0]:4.2f} s)  CPU {con[1]:5.2f} s ({con[1] / senza[1]:4.2f}x)  peak {con[2]:6.1f} MB "
+          f"(without: {senza[2]:5.1f} MB)")
 
 # 100,000: the folder ten times over, as hard links (the same work per file, ten times the files).
 grande = f"{d}/archivio_100k"

@@ -2,7 +2,8 @@
 # Builds the libFuzzer harnesses (preset "fuzz", clang with ASan and UBSan)
 # and runs each for SECONDS (default 60), two at a time.
 # Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]   (harnesses: base64 tagscan
-# xmlquery documento openflow estrazione firma archivio messaggi controlli; all when none is named)
+# xmlquery documento openflow estrazione firma archivio messaggi controlli
+# schemarapido; all when none is named)
 # New inputs go to build-fuzz/corpus-HARNESS/, crash inputs to
 # build-fuzz/artifacts-HARNESS/, the output to build-fuzz/fuzz-HARNESS.log.
 # FUZZ_ARGS adds libFuzzer options (e.g. FUZZ_ARGS=-max_len=65536).
@@ -12,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -eq 0 ] && harnesses=(base64 tagscan xmlquery documento openflow estrazione firma archivio messaggi controlli)
+[ ${#harnesses[@]} -eq 0 ] && harnesses=(base64 tagscan xmlquery documento openflow estrazione firma archivio messaggi controlli schemarapido)
 parallel=${FUZZ_PARALLEL:-2}
 
 cmake --preset fuzz >/dev/null

@@ -1,5 +1,8 @@
 #include "app/dialoghi.h"
 
+#include "app/dialogorilievi.h"
+#include "controlli/uscita.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -160,5 +163,16 @@ void DialoghiQt::dettagli(QWidget *parent, const QString &titolo, const QString 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     layout->addWidget(buttons);
+    dialog.exec();
+}
+
+void Dialoghi::rilievi(QWidget *parent, const QString &file, const RisultatoControlli &risultato)
+{
+    dettagli(parent, TitoloRilievi, RisultatoTesto(file, risultato));
+}
+
+void DialoghiQt::rilievi(QWidget *parent, const QString &file, const RisultatoControlli &risultato)
+{
+    DialogoRilievi dialog(parent, file, risultato);
     dialog.exec();
 }

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <memory>
 
+struct RisultatoControlli;
 class QPrinter;
 class QTemporaryDir;
 class QWebEngineView;
@@ -74,6 +75,9 @@ public:
         Q_UNUSED(titolo);
         messaggio(parent, testo);
     }
+    // The findings of the exchange system's checks on file, to read, sort and
+    // copy; by default as text through dettagli.
+    virtual void rilievi(QWidget *parent, const QString &file, const RisultatoControlli &risultato);
 };
 
 // "descr|*.a;*.b|..." as Qt name filters ("descr (*.a *.b)"); "*.*" is "*".
@@ -92,6 +96,7 @@ public:
     void errore(QWidget *parent, const QString &testo) override;
     void apri(const QUrl &url) override;
     void dettagli(QWidget *parent, const QString &titolo, const QString &testo) override;
+    void rilievi(QWidget *parent, const QString &file, const RisultatoControlli &risultato) override;
 
 private:
     QString ultimoFile_; // offered again the next time, as the dialog keeps it

@@ -13,6 +13,7 @@
 #include "common/filenames.h"
 #include "common/messages.h"
 #include "common/strings.h"
+#include "controlli/controlli.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -201,12 +202,14 @@ private:
 } // namespace
 
 FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QString &cartella,
-    std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> elenchi)
+    std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> elenchi,
+    std::shared_ptr<SchemiPigri> schemi)
     : QWidget(parent, Qt::Window)
     , dialoghi_(dialoghi)
     , cartella_(cartella)
     , apri_(std::move(apri))
     , elenchi_(std::move(elenchi))
+    , schemi_(std::move(schemi))
 {
     setObjectName(QStringLiteral("FinestraArchivio"));
     setWindowTitle(QStringLiteral("Archivio fatture"));
@@ -231,6 +234,10 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     alto->addWidget(new QLabel(QStringLiteral("Cerca:"), this));
     alto->addWidget(cerca_, 1);
     alto->addWidget(scartate);
+    auto *conRilievi = new QCheckBox(QStringLiteral("Solo con rilievi"), this);
+    conRilievi->setObjectName(QStringLiteral("soloConRilievi"));
+    conRilievi->setToolTip(QStringLiteral("Solo le fatture in cui i controlli dello SdI hanno trovato qualcosa"));
+    alto->addWidget(conRilievi);
 
     modello_ = new ModelloArchivio(this);
     filtro_ = new FiltroArchivio(this);
@@ -332,6 +339,7 @@ FinestraArchivio::FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QS
     connect(schede_, &QTabWidget::currentChanged, this, &FinestraArchivio::aggiornaRiepilogo);
     connect(cerca_, &QLineEdit::textChanged, filtro_, &FiltroArchivio::cerca);
     connect(scartate, &QCheckBox::toggled, filtro_, &FiltroArchivio::soloScartate);
+    connect(conRilievi, &QCheckBox::toggled, filtro_, &FiltroArchivio::soloConRilievi);
     connect(messaggiLista_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *voce) {
         RigaArchivio origine; // the open needs only where the bytes are
         origine.file = voce->data(0, Qt::UserRole).toString();
@@ -399,12 +407,15 @@ void FinestraArchivio::leggi(const QStringList &percorsi)
     }
     occupata(true);
     const int generazione = generazione_;
-    lettore_ = std::jthread([this, percorsi, generazione, elenchi = elenchi_](std::stop_token stop) {
+    lettore_ = std::jthread([this, percorsi, generazione, elenchi = elenchi_, schemi = schemi_](std::stop_token stop) {
         OpzioniArchivio opzioni;
         opzioni.stop = stop;
         opzioni.elenchi = elenchi.get();
         opzioni.adesso = QDateTime::currentDateTimeUtc();
         opzioni.aliquote = true;
+        // Compiled here at the first reading of the run, off the window's thread.
+        opzioni.schemi = schemi ? &schemi->schemi() : nullptr;
+        opzioni.oggi = QDate::currentDate();
         Ponte ponte(*this, generazione);
         LeggiArchivio(percorsi, opzioni, ponte);
         ponte.invia(true);
@@ -671,13 +682,15 @@ QString ArchivioTrascinato(const QMimeData *data)
 }
 
 AperturaArchivio::AperturaArchivio(QWidget *finestra, Dialoghi &dialoghi, const QString &cartella,
-    std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi)
+    std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi,
+    std::shared_ptr<SchemiPigri> schemi)
     : QObject(finestra)
     , principale_(finestra)
     , dialoghi_(dialoghi)
     , cartella_(cartella)
     , apriFile_(std::move(apriFile))
     , elenchi_(std::move(elenchi))
+    , schemi_(std::move(schemi))
 {
 }
 
@@ -688,7 +701,7 @@ FinestraArchivio &AperturaArchivio::mostra()
     if (!finestra_) {
         finestra_ = new FinestraArchivio(
             principale_, dialoghi_, ultima_.isEmpty() ? cartella_ : ultima_, [this](const RigaArchivio &r) { apri(r); },
-            elenchi_);
+            elenchi_, schemi_);
         finestra_->setAttribute(Qt::WA_DeleteOnClose);
         connect(finestra_, &FinestraArchivio::cartellaLetta, this, [this](const QString &c) { ultima_ = c; });
         // Centred over the main window, inside the screen (and no wider than it).

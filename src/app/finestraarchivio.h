@@ -28,16 +28,18 @@ class QTabWidget;
 class QTableView;
 class QTemporaryDir;
 class QTreeWidget;
+class SchemiPigri;
 
 class FinestraArchivio final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FinestraArchivio)
 public:
     // apri opens a row's invoice; cartella is where the choosers start;
-    // elenchi the trusted lists the signatures are checked against (null: no
-    // check).
+    // elenchi the trusted lists the signatures are checked against, schemi
+    // the schemas of the exchange system's checks (null: no check).
     FinestraArchivio(QWidget *parent, Dialoghi &dialoghi, const QString &cartella,
-        std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> elenchi = nullptr);
+        std::function<void(const RigaArchivio &)> apri, std::shared_ptr<ElencoPigro> elenchi = nullptr,
+        std::shared_ptr<SchemiPigri> schemi = nullptr);
     ~FinestraArchivio() override;
 
     // Reads the paths in place of what is shown; a reading (or an export of
@@ -94,6 +96,7 @@ private:
     QString cartella_;
     std::function<void(const RigaArchivio &)> apri_;
     std::shared_ptr<ElencoPigro> elenchi_;
+    std::shared_ptr<SchemiPigri> schemi_;
     QString radice_; // the folder shown, when one was chosen
     int generazione_ = 0;
     bool finita_ = true;
@@ -129,7 +132,8 @@ class AperturaArchivio final : public QObject {
     Q_DISABLE_COPY_MOVE(AperturaArchivio)
 public:
     AperturaArchivio(QWidget *finestra, Dialoghi &dialoghi, const QString &cartella,
-        std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi = nullptr);
+        std::function<void(const QString &)> apriFile, std::shared_ptr<ElencoPigro> elenchi = nullptr,
+        std::shared_ptr<SchemiPigri> schemi = nullptr);
     ~AperturaArchivio() override;
 
     // Shows the archive window (made on first use, centred over the main
@@ -146,6 +150,7 @@ private:
     QString cartella_;
     std::function<void(const QString &)> apriFile_;
     std::shared_ptr<ElencoPigro> elenchi_;
+    std::shared_ptr<SchemiPigri> schemi_;
     std::unique_ptr<QTemporaryDir> privata_;
     QString ultima_; // the folder read last in this run
     int aperte_ = 0;

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/barracontrolli.h"
 #include "app/barraricerca.h"
 #include "app/dialoghi.h"
 #include "app/docklayout.h"
@@ -17,12 +18,14 @@
 #include "common/folders.h"
 #include "common/strings.h"
 #include "common/text8.h"
+#include "controlli/controlli.h"
 #include "firma/elenco.h"
 #include "invoice/rendering.h"
 #include "messaggi/pagina.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
@@ -169,6 +172,7 @@ TFLENTIVA::TFLENTIVA(const QString &dirProgramma, const QStringList &argomenti, 
     // The folder as FormCreate will fix it, which the lists' places need now.
     const QString dir = dirProgramma.isEmpty() ? dirProgramma : includeTrailingSeparator(dirProgramma);
     elenchiCertificatori_ = std::make_shared<ElencoPigro>(CartelleCertificatori(dir, dirDocumenti()));
+    schemi_ = std::make_shared<SchemiPigri>(QDir::cleanPath(dir + DirSchemi));
     costruisci();
     qApp->installEventFilter(this);
     protetto([&] { FormCreate(argomenti); });
@@ -279,7 +283,7 @@ void TFLENTIVA::costruisci()
     btnEsportaPdf->setToolTip(QStringLiteral("Salva la fattura come PDF (Ctrl+Maiusc+E)"));
     archivio_ = new AperturaArchivio(
         this, dialoghi_, stato_.DirProgramma + DirFatture,
-        [this](const QString &percorso) { protetto([&] { apriScelto(percorso); }); }, elenchiCertificatori_);
+        [this](const QString &percorso) { protetto([&] { apriScelto(percorso); }); }, elenchiCertificatori_, schemi_);
 
     // Right column: logo, document, attachments, hidden utilities.
     QFrame *panRight = pannello(this, QStringLiteral("PanRight"));
@@ -355,7 +359,9 @@ void TFLENTIVA::costruisci()
     WebBrowser1 = new InvoicePane(panClient);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     clientDock->addDocked(WebBrowser1, DockLayout::Dock::Client);
-    new BarraRicerca(WebBrowser1, this); // find and zoom, floating over the pane
+    // Floating over the pane: the checks' outcome, and above it find and zoom.
+    barraControlli_ = new BarraControlli(WebBrowser1, dialoghi_, schemi_, [] { return QDate::currentDate(); });
+    new BarraRicerca(WebBrowser1, this);
 
     // Only the buttons, the pane and the list take the focus, in this order.
     for (QPushButton *b : { btnEstraiPM7, btnCodificaFile, btndecodifica })
@@ -389,7 +395,8 @@ void TFLENTIVA::costruisci()
 void TFLENTIVA::ordinaTab()
 {
     QWidget *const order[] = { btnSelFile, btnEsci, btnGuida, WebBrowser1, LBAlleg, ButtonSave, ButtonOpen, btnStampa,
-        btnEsportaPdf, pannelloFirma_->pulsanteDettagli(), pannelloFirma_->pulsanteAggiorna(), btnArchivio };
+        btnEsportaPdf, pannelloFirma_->pulsanteDettagli(), pannelloFirma_->pulsanteAggiorna(), btnArchivio,
+        barraControlli_->pulsanteDettagli() };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -468,8 +475,16 @@ void TFLENTIVA::apriScelto(const QString &scelto)
     // The panel speaks of the file named above it: checked whether the open
     // goes through or stops, and never slowing it.
     pannelloFirma_->svuota();
+    barraControlli_->svuota();
     dopoVerifica_ = nullptr;
-    const auto verifica = qScopeGuard([this, scelto] { pannelloFirma_->verifica(scelto); });
+    // The checks speak of the page: they run once one is shown, even when a
+    // later step of the open fails.
+    const quint64 pagine = pagineMostrate_;
+    const auto verifica = qScopeGuard([this, scelto, pagine] {
+        pannelloFirma_->verifica(scelto);
+        if (pagineMostrate_ != pagine)
+            barraControlli_->controlla(scelto, xmlInMostra_);
+    });
     Display display(*this);
     MostraFattura(scelto, stato_, display, fogli_);
 }
@@ -483,6 +498,7 @@ void TFLENTIVA::firmaVerificata(const QString &file, bool ancora)
     if (file == fileInMostra_ && nonValida != avvisoInPagina_) {
         WebBrowser1->showPage(nonValida ? paginaConAvviso(paginaInMostra_, avviso) : paginaInMostra_);
         avvisoInPagina_ = nonValida;
+        barraControlli_->sottoAvviso(nonValida);
     }
     // Showing altered content without a word would be a failure reported as success.
     if (nonValida && !ancora && file == fileInMostra_)
@@ -537,7 +553,10 @@ void TFLENTIVA::MostraHtml(const QByteArray &testo)
     WebBrowser1->showPage(testo);
     fileInMostra_ = StFileXML->valore();
     paginaInMostra_ = testo;
+    xmlInMostra_ = stato_.FileXml;
+    ++pagineMostrate_;
     avvisoInPagina_ = false;
+    barraControlli_->sottoAvviso(false);
 }
 
 void TFLENTIVA::CaricaAllegati(const QString &fileName)

@@ -12,6 +12,7 @@
 #include <memory>
 
 class AperturaArchivio;
+class BarraControlli;
 class CampoValore;
 class Dialoghi;
 class ElencoPigro;
@@ -20,6 +21,7 @@ class PannelloFirma;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class SchemiPigri;
 
 class TFLENTIVA final : public QWidget {
     Q_OBJECT
@@ -34,6 +36,7 @@ public:
     const QString &fileParametro() const { return FileParametro; }
     InvoicePane *browser() const { return WebBrowser1; }
     PannelloFirma *pannelloFirma() const { return pannelloFirma_; }
+    BarraControlli *barraControlli() const { return barraControlli_; }
 
     // Start-up: the show event's work (the command-line file opened, its
     // messages told) before the window is first seen, then the window
@@ -86,11 +89,16 @@ private:
     // The trusted lists of this run, read at the first check; shared by the
     // signature panel and the archive window (and its reading thread).
     std::shared_ptr<ElencoPigro> elenchiCertificatori_;
+    // The schemas of SCHEMI/, compiled at the first check of this run; shared
+    // by the checks' bar and the archive window.
+    std::shared_ptr<SchemiPigri> schemi_;
     FogliCompilati fogli_; // the stylesheets compiled in this run
     QList<TAllegatoItem> ListaAllegati; // the attachments of the invoice on show
     QString FileParametro;
     QString fileInMostra_; // the chosen file whose page the pane shows
     QByteArray paginaInMostra_; // its page as the open flow gave it
+    QString xmlInMostra_; // the XML its page was made from
+    quint64 pagineMostrate_ = 0;
     bool avvisoInPagina_ = false; // the page carries the altered-signature warning
     std::function<void()> dopoVerifica_; // a print or an export waiting for the check
     bool mostrata_ = false;
@@ -114,4 +122,5 @@ private:
     AperturaArchivio *archivio_ = nullptr; // the archive window and its private folder
     QWidget *panUtili = nullptr;
     PannelloFirma *pannelloFirma_ = nullptr;
+    BarraControlli *barraControlli_ = nullptr;
 };

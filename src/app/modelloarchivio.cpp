@@ -16,26 +16,31 @@ constexpr M::DefinizioneColonna kColonne[] = {
     { M::File, "File",
         "Il file della fattura, nella cartella aperta; per una fattura dentro un archivio ZIP, il suo nome "
         "nell'archivio. Il percorso completo è nel suggerimento della cella.",
-        190, false },
-    { M::Tipo, "Tipo", "Il tipo di documento: TD01 fattura, TD04 nota di credito, TD05 nota di debito e così via.", 50,
+        170, false },
+    { M::Tipo, "Tipo", "Il tipo di documento: TD01 fattura, TD04 nota di credito, TD05 nota di debito e così via.", 45,
         false },
-    { M::Numero, "Numero", "Il numero del documento, come lo scrive chi lo ha emesso.", 90, false },
-    { M::Data, "Data", "La data del documento.", 80, false },
-    { M::Cedente, "Cedente/Prestatore", "Chi ha emesso la fattura: il fornitore.", 150, false },
-    { M::Cessionario, "Cessionario/Committente", "A chi è intestata la fattura: il cliente.", 130, false },
-    { M::Imponibile, "Imponibile", "La somma degli imponibili del riepilogo IVA della fattura.", 95, true },
-    { M::Imposta, "Imposta", "L'IVA della fattura: la somma delle imposte del suo riepilogo.", 85, true },
-    { M::Totale, "Totale", "Il totale del documento; quando manca, imponibile più imposta.", 95, true },
+    { M::Numero, "Numero", "Il numero del documento, come lo scrive chi lo ha emesso.", 80, false },
+    { M::Data, "Data", "La data del documento.", 78, false },
+    { M::Cedente, "Cedente/Prestatore", "Chi ha emesso la fattura: il fornitore.", 140, false },
+    { M::Cessionario, "Cessionario/Committente", "A chi è intestata la fattura: il cliente.", 120, false },
+    { M::Imponibile, "Imponibile", "La somma degli imponibili del riepilogo IVA della fattura.", 92, true },
+    { M::Imposta, "Imposta", "L'IVA della fattura: la somma delle imposte del suo riepilogo.", 82, true },
+    { M::Totale, "Totale", "Il totale del documento; quando manca, imponibile più imposta.", 92, true },
     { M::Firma, "Firma",
         "La verifica della firma: Valida (verde), Non verificata (ambra: integra, ma il certificato o il "
         "certificatore non si possono confermare), Non valida (rosso: alterata o illeggibile), Assente (senza "
         "firma). Il motivo è nel suggerimento della cella.",
-        105, false },
+        100, false },
     { M::StatoSdi, "Stato SdI",
         "Che cosa dicono della fattura i messaggi del Sistema di Interscambio trovati accanto a lei: Consegnata, "
         "Scartata, Mancata consegna, Accettata, Rifiutata, Decorrenza termini, Non recapitabile. Vuoto quando "
         "nessun messaggio la nomina; l'elenco dei messaggi è nel suggerimento della cella.",
-        105, false },
+        100, false },
+    { M::Controlli, "Controlli",
+        "Quanti rilievi trovano i controlli dello SdI rifatti qui (schema e contenuto) sul corpo e sulla testata: 0 "
+        "se la fattura li supererebbe; vuoto quando non si possono fare. L'elenco con le spiegazioni si vede "
+        "aprendo la fattura.",
+        60, true },
     { M::DaPagare, "Da pagare", "La somma dei pagamenti indicati nella fattura.", 95, true },
     { M::Valuta, "Valuta", "La valuta degli importi, per esempio EUR.", 50, false },
     { M::CedenteId, "P.IVA/C.F. cedente", "La partita IVA (con la sigla del paese) o il codice fiscale del fornitore.",
@@ -249,6 +254,8 @@ QString ModelloArchivio::testo(const RigaArchivio &r, int colonna) const
         return r.sdi;
     case StatoSdi:
         return QString::fromUtf8(aspetto(r.statoSdi).parola);
+    case Controlli:
+        return r.controlli < 0 ? QString() : QString::number(r.controlli);
     default:
         return importo(r, colonna)->italiano();
     }
@@ -291,6 +298,9 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
             righe << r.motivoFirma;
         if (c == StatoSdi && !r.messaggi.isEmpty())
             righe << QStringLiteral("Messaggi SdI: ") + r.messaggi.join(QStringLiteral(", "));
+        if (c == Controlli && r.controlli >= 0)
+            righe << QStringLiteral("Rilievi dei controlli dello SdI su questa fattura (corpo e testata): %1")
+                         .arg(r.controlli);
         if (!r.illeggibile.isEmpty())
             righe << r.illeggibile;
         return righe.isEmpty() ? QVariant() : QVariant(righe.join(u'\n'));
@@ -321,6 +331,8 @@ QVariant ModelloArchivio::data(const QModelIndex &index, int role) const
             return r.corpo;
         if (c == Allegati)
             return r.allegati;
+        if (c == Controlli) // not checked first
+            return r.controlli;
         if (c == Data)
             return r.data;
         return testo(r, c);
@@ -365,12 +377,20 @@ const RigaArchivio &FiltroArchivio::riga(int rigaMostrata) const
     return static_cast<const ModelloArchivio *>(sourceModel())->riga(mapToSource(index(rigaMostrata, 0)).row());
 }
 
+void FiltroArchivio::soloConRilievi(bool solo)
+{
+    soloConRilievi_ = solo;
+    invalidateFilter();
+}
+
 bool FiltroArchivio::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
     const auto *modello = static_cast<const ModelloArchivio *>(sourceModel());
     if (soloScartate_ && modello->riga(sourceRow).statoSdi != QLatin1String("scartata"))
         return false;
-    const QString &testo = static_cast<const ModelloArchivio *>(sourceModel())->testoRicerca(sourceRow);
+    if (soloConRilievi_ && modello->riga(sourceRow).controlli <= 0)
+        return false;
+    const QString &testo = modello->testoRicerca(sourceRow);
     for (const QString &parola : parole_)
         if (!testo.contains(parola))
             return false;

@@ -17,7 +17,8 @@ class ModelloArchivio final : public QAbstractTableModel {
     Q_DISABLE_COPY_MOVE(ModelloArchivio)
 public:
     // In the order they show: what the eye looks for first (name, kind,
-    // number, date, parties, amounts, signature) fits the window's width.
+    // number, date, parties, amounts, signature, the exchange system's
+    // verdicts) fits the window's width.
     enum Colonna {
         File, // the file; for an entry of a ZIP archive, its name inside it
         Tipo,
@@ -30,6 +31,7 @@ public:
         Totale,
         Firma,
         StatoSdi, // what the exchange system's messages say of it
+        Controlli, // the findings of the exchange system's checks, run here
         DaPagare,
         Valuta,
         CedenteId,
@@ -97,6 +99,8 @@ public:
     void cerca(const QString &testo);
     // Only the invoices the exchange system rejected.
     void soloScartate(bool solo);
+    // Only the rows whose checks found something.
+    void soloConRilievi(bool solo);
     const RigaArchivio &riga(int rigaMostrata) const;
 
 protected:
@@ -105,4 +109,5 @@ protected:
 private:
     QStringList parole_;
     bool soloScartate_ = false;
+    bool soloConRilievi_ = false;
 };

@@ -70,6 +70,9 @@ struct RigaArchivio {
     // those messages ("RC", "NE"), oldest first.
     QString statoSdi;
     QStringList messaggi;
+    // The findings of the exchange system's checks on this body and on the
+    // file's header; -1 when not checked (checks off, or not checkable).
+    int controlli = -1;
     bool busta = false; // read from a signed envelope
     std::vector<LineaFattura> linee; // only when asked for
     QString motivoFirma; // the signature's sentence, when it is checked and present
@@ -103,6 +106,7 @@ struct MessaggioArchivio {
 QString NomeOrigine(const QString &file, const QStringList &voci);
 
 class ElencoPigro;
+class SchemiFattura;
 
 // What one path given to the reading that is a ZIP archive (with the ZIP
 // archives inside it) may cost; past it, the rest of that archive is refused
@@ -124,6 +128,10 @@ struct OpzioniArchivio {
     bool aliquote = false; // also read the VAT summary of every body
     LimitiArchivio limiti;
     bool firmaMessaggi = false; // also check each message's own signature (with elenchi)
+    // The schemas each invoice is checked with (the exchange system's checks,
+    // shared by the workers); null: no check, controlli stays -1.
+    const SchemiFattura *schemi = nullptr;
+    QDate oggi; // the day the checks judge dates by
     int fili = 0; // workers, the calling thread included; 0 = one per core
     // Once stopped, no more files are started and nothing more is handed out.
     std::stop_token stop;

@@ -74,7 +74,7 @@ QByteArray CsvIntestazioneRighe()
     return intestazione({ "File", "Voce", "Corpo", "Formato", "Tipo documento", "Descrizione tipo", "Numero", "Data",
         "Cedente/Prestatore", "Identificativo cedente", "Cessionario/Committente", "Identificativo cessionario",
         "Valuta", "Imponibile", "Imposta", "Totale", "Da pagare", "Allegati", "Firma", "Identificativo SdI",
-        "Stato SdI" });
+        "Stato SdI", "Controlli" });
 }
 
 QByteArray CsvIntestazioneLinee()
@@ -95,10 +95,11 @@ void CsvRigaSenzaSdi(QByteArray &out, const RigaArchivio &r)
     campo(out, r.firma);
 }
 
-void CsvFineRiga(QByteArray &out, QStringView sdi, QStringView statoSdi)
+void CsvFineRiga(QByteArray &out, QStringView sdi, QStringView statoSdi, int controlli)
 {
     campo(out, sdi);
     campo(out, statoSdi);
+    campo(out, controlli < 0 ? QString() : QString::number(controlli));
     out += "\r\n";
 }
 
@@ -122,7 +123,7 @@ QByteArray CsvRighe(const std::vector<const RigaArchivio *> &righe)
     QByteArray out = CsvIntestazioneRighe();
     for (const RigaArchivio *r : righe) {
         CsvRigaSenzaSdi(out, *r);
-        CsvFineRiga(out, r->sdi, r->statoSdi);
+        CsvFineRiga(out, r->sdi, r->statoSdi, r->controlli);
     }
     return out;
 }

@@ -20,11 +20,12 @@ QByteArray CsvLinee(const std::vector<const RigaArchivio *> &righe);
 QByteArray CsvRiepilogoIva(const std::vector<VoceRiepilogoIva> &voci);
 
 // The same a row at a time, for callers that write as rows come: the byte
-// order mark and the header; a body's row without its last fields (the SDI
-// identifier and the fate the messages tell, which files read later may still
-// bring), then those fields with the row's end; a body's invoice lines.
+// order mark and the header; a body's row without its last fields (from the
+// SDI identifier on: the identifier, the fate the messages tell and the
+// checks' findings, empty when not checked; files read later may still bring
+// the first two), then those fields with the row's end; a body's invoice lines.
 QByteArray CsvIntestazioneRighe();
 QByteArray CsvIntestazioneLinee();
 void CsvRigaSenzaSdi(QByteArray &out, const RigaArchivio &r);
-void CsvFineRiga(QByteArray &out, QStringView sdi, QStringView statoSdi);
+void CsvFineRiga(QByteArray &out, QStringView sdi, QStringView statoSdi, int controlli);
 void CsvLineeDi(QByteArray &out, const RigaArchivio &r);

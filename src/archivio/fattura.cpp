@@ -9,6 +9,8 @@
 #include "common/filenames.h"
 #include "common/strings.h"
 #include "common/text8.h"
+#include "controlli/controlli.h"
+#include "controlli/lettura.h"
 #include "firma/busta.h"
 #include "firma/firma.h"
 #include "invoice/documento.h"
@@ -19,6 +21,8 @@
 
 #include <QRegularExpression>
 #include <libxml/tree.h>
+#include <numeric>
+#include <optional>
 
 namespace {
 using Elemento = DocumentoFattura::Elemento;
@@ -256,11 +260,28 @@ EsitoRiga esitoRiga(const EsitoVerifica &e)
     return { ParolaEsito(e.esito), e.esito == EsitoFirma::Assente ? QString() : e.motivo };
 }
 
+// The findings of the checks per body: [0] the header's (and those of no
+// body), [n] body n's; empty when the checks are off or could not run.
+std::vector<int> rilieviPerCorpo(const RisultatoControlli &r)
+{
+    if (r.esito == EsitoControllo::NonControllabile)
+        return {};
+    std::vector<int> per(1);
+    for (const Rilievo &x : r.rilievi) {
+        const size_t corpo = x.corpo > 0 ? static_cast<size_t>(x.corpo) : 0;
+        if (per.size() <= corpo)
+            per.resize(corpo + 1);
+        ++per[corpo];
+    }
+    return per;
+}
+
 // An invoice: one row per body. firma gives the signature outcome (empty
-// when not checked); asked once the document is known to be an invoice.
-template <typename Firma>
+// when not checked), controlli the findings per body; both asked once the
+// document is known to be an invoice.
+template <typename Firma, typename Controlli>
 void fattura(const DocumentoFattura &doc, const PercorsiArchivio &p, const QString &file, const QStringList &voci,
-    bool busta, const Firma &firma, EsitoFile &esito)
+    bool busta, const Firma &firma, const Controlli &controlli, EsitoFile &esito)
 {
     const Elemento radice = doc.radice();
     bool trovato = false;
@@ -286,8 +307,10 @@ void fattura(const DocumentoFattura &doc, const PercorsiArchivio &p, const QStri
         = formato == u"FSM10" || equalsIgnoreAsciiCase(doc.nomeRadice(), "FatturaElettronicaSemplificata");
 
     std::vector<Elemento> corpi = doc.elementi(p.corpo, radice);
-    if (corpi.empty())
+    const bool senzaCorpi = corpi.empty();
+    if (senzaCorpi)
         corpi.push_back(radice); // a document without bodies reads as one
+    const std::vector<int> rilievi = controlli();
     std::vector<RigaArchivio> righe;
     righe.reserve(corpi.size());
     for (size_t i = 0; i < corpi.size(); ++i) {
@@ -309,6 +332,9 @@ void fattura(const DocumentoFattura &doc, const PercorsiArchivio &p, const QStri
         riga.allegati = allegati(doc, p, corpo);
         if (p.linee)
             linee(doc, p, corpo, semplificata, riga);
+        if (!rilievi.empty())
+            riga.controlli = senzaCorpi ? std::accumulate(rilievi.begin(), rilievi.end(), 0)
+                                        : rilievi[0] + (i + 1 < rilievi.size() ? rilievi[i + 1] : 0);
         righe.push_back(std::move(riga));
     }
     for (RigaArchivio &r : righe)
@@ -427,14 +453,25 @@ void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci
         // Most files are told from a message by their first tag, unparsed.
         if (ForseMessaggio(xml) && messaggio(xml, bytes, nome, file, voci, firma.parola, opzioni, esito))
             return;
-        const DocumentoFattura doc(xml, p.tutti);
+        // The checks see the same walk: most invoices need no second parse.
+        std::optional<ControlliInLettura> controlli;
+        if (opzioni.schemi != nullptr)
+            controlli.emplace();
+        const DocumentoFattura doc(
+            xml, p.tutti, DocumentoFattura::Modo::Rapido, controlli ? controlli->osservatore() : nullptr);
         if (equalsIgnoreAsciiCase(doc.nomeRadice(), "FileMetadati")) {
             metadati(doc, p, nome, file, voci, esito);
             return;
         }
         fattura(
             doc, p, file, voci, busta,
-            [&] { return busta || opzioni.elenchi == nullptr ? firma : esitoFirmaXml(bytes, opzioni); }, esito);
+            [&] { return busta || opzioni.elenchi == nullptr ? firma : esitoFirmaXml(bytes, opzioni); },
+            [&] {
+                return controlli
+                    ? rilieviPerCorpo(controlli->risultato(*opzioni.schemi, xml, doc.lettoRapido(), opzioni.oggi))
+                    : std::vector<int>();
+            },
+            esito);
     } catch (const Exception &e) {
         if (!busta || firma.parola != ParolaEsito(EsitoFirma::NonValida))
             throw;

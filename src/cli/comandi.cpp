@@ -3,6 +3,7 @@
 // own; the others call the routines behind the window's buttons. Each file
 // starts from the state the window starts with.
 #include "cli/comandi.h"
+#include "cli/controlla.h"
 #include "cli/elenco.h"
 #include "cli/infomessaggio.h"
 #include "cli/json.h"
@@ -22,6 +23,7 @@
 #include "common/messages.h"
 #include "common/strings.h"
 #include "common/text8.h"
+#include "controlli/controlli.h"
 #include "firma/elenco.h"
 #include "invoice/openflow.h"
 #include "invoice/xmlquery.h"
@@ -249,6 +251,8 @@ int comandoInfo(const RigaLetta &riga, AmbienteComando &ambiente)
     // Read only if a file asks for it.
     ElencoPigro elenco(
         CartelleCertificatori(s.dir, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    SchemiPigri schemi(CartellaSchemi(s.dir)); // compiled at the first invoice
+    const QDate oggi = QDate::currentDate();
     for (const QString &file : riga.operandi) {
         StatoFattura stato;
         DisplayCli display(s, file, false);
@@ -288,7 +292,12 @@ int comandoInfo(const RigaLetta &riga, AmbienteComando &ambiente)
             oggetto.testo("file", file);
             for (const auto &c : campi)
                 oggetto.testo(c.chiave, c.valore);
-            testo = oggetto.testo("firma", ParolaFirmaFile(file, elenco)).fine(true);
+            oggetto.testo("firma", ParolaFirmaFile(file, elenco));
+            // The document the page was made from: an envelope's, extracted.
+            QString controlli;
+            protetto(
+                s, file, [&] { controlli = ParolaEsito(ControllaFile(schemi.schemi(), stato.FileXml, oggi).esito); });
+            testo = oggetto.testo("controlli", controlli).fine(true);
         } else {
             intestazione(s, riga, file, primo);
             for (const auto &c : campi)
@@ -404,10 +413,11 @@ const std::vector<ComandoRiga> &comandi()
             "una riga ciascuno in UTF-8: \"Formato: \", \"Tipo documento: \", \"Numero: \",\n"
             "\"Data: \", \"Cedente/Prestatore: \"; con più file ogni blocco comincia con\n"
             "\"File: \". Con --json un oggetto per file, uno per riga, con le chiavi file,\n"
-            "formato, tipo_documento, numero, data, cedente_prestatore e firma (l'esito\n"
-            "della firma, come per il comando firma). Per un messaggio dello SdI le\n"
-            "chiavi file, messaggio, descrizione, identificativo_sdi, nome_file,\n"
-            "data_ora, esito, errori (codice, descrizione, spiegazione) e firma.",
+            "formato, tipo_documento, numero, data, cedente_prestatore, firma (l'esito\n"
+            "della firma, come per il comando firma) e controlli (l'esito dei controlli,\n"
+            "come per il comando controlla). Per un messaggio dello SdI le chiavi file,\n"
+            "messaggio, descrizione, identificativo_sdi, nome_file, data_ora, esito,\n"
+            "errori (codice, descrizione, spiegazione) e firma.",
             comandoInfo },
         { "allegati", "FILE...", {},
             "una riga per allegato, nell'ordine del file: la dimensione decodificata in\n"
@@ -429,9 +439,20 @@ const std::vector<ComandoRiga> &comandi()
             "Codice di uscita 0 se ogni file è valida o assente, 1 altrimenti. La revoca\n"
             "dei certificati non è verificata.",
             ComandoFirma },
+        { "controlla", "FILE...", { { { "--json" } } },
+            "i controlli del Sistema di Interscambio (SdI) eseguiti senza collegarsi: lo\n"
+            "schema ufficiale del formato (in SCHEMI/ accanto al programma) e i controlli\n"
+            "sul contenuto con i codici di errore dello SdI. Per ogni file l'esito\n"
+            "(conforme, non_conforme, non_controllabile), il motivo e i rilievi: codice,\n"
+            "campo, corpo, riga del file, valore trovato e atteso, spiegazione. Una busta\n"
+            ".p7m si apre in memoria e si controlla la fattura che contiene. Con --json un\n"
+            "oggetto per file, uno per riga, con le chiavi file, esito, errori, avvisi\n"
+            "(liste di oggetti codice, campo, corpo, linea, trovato, atteso, messaggio) e\n"
+            "motivo. Codice di uscita 0 se ogni file è conforme, 1 altrimenti.",
+            ComandoControlla },
         { "elenco", "PERCORSO...",
             { { { "--json" }, { "--csv" } }, { { "--righe" }, { "--messaggi" }, { "--riepilogo-iva" } },
-                { { "--partita-iva", "IT", true, "--riepilogo-iva" } } },
+                { { "--partita-iva", "IT", true, "--riepilogo-iva" } }, { { "--controlli" } } },
             "file, cartelle (con le sottocartelle) e archivi .zip: una riga per fattura\n"
             "(per corpo) con file, tipo, numero, data, cedente, importi e stato SdI; in\n"
             "fondo il numero e i totali. Con --json un oggetto per riga con le chiavi\n"
@@ -439,19 +460,22 @@ const std::vector<ComandoRiga> &comandi()
             "cedente_id, cessionario, cessionario_id, valuta, imponibile, imposta,\n"
             "totale, da_pagare, allegati, firma, sdi, stato_sdi (consegnata, scartata,\n"
             "mancata_consegna, accettata, rifiutata, decorrenza_termini,\n"
-            "non_recapitabile, o vuoto) e messaggi (i tipi dei messaggi SdI della\n"
-            "fattura, dal più vecchio); con --csv il CSV di \"Esporta CSV\"; con --righe\n"
-            "una riga per linea di fattura. Con --messaggi i messaggi dello SdI invece\n"
-            "delle fatture: tipo, file, identificativo, data e fattura; con --json le\n"
-            "chiavi di info. Con --riepilogo-iva imponibile e imposta per valuta,\n"
-            "aliquota, natura ed esigibilità, con il numero di fatture (le note di\n"
-            "credito TD04 e TD08 col segno meno); con --partita-iva, una o più volte,\n"
-            "divisi in fatture emesse e ricevute da quella partita IVA. Con --json un\n"
-            "oggetto per riga con le chiavi verso, valuta, aliquota, natura,\n"
-            "esigibilita, imponibile, imposta, fatture. I file che non sono né fatture\n"
-            "né messaggi, e le buste firmate che non si leggono, vanno sullo standard\n"
-            "error, uno per riga; i caratteri di controllo dei file si scrivono come\n"
-            "\\x1b.",
+            "non_recapitabile, o vuoto), messaggi (i tipi dei messaggi SdI della\n"
+            "fattura, dal più vecchio) e controlli; con --csv il CSV di \"Esporta CSV\";\n"
+            "con --righe una riga per linea di fattura. Con --controlli ogni fattura\n"
+            "passa anche i controlli dello SdI (come controlla) e controlli è il numero\n"
+            "dei rilievi del suo corpo e della testata (anche nella tabella); senza, o\n"
+            "quando la fattura non si può controllare, controlli è vuoto (null). Con\n"
+            "--messaggi i messaggi dello SdI invece delle fatture: tipo, file,\n"
+            "identificativo, data e fattura; con --json le chiavi di info. Con\n"
+            "--riepilogo-iva imponibile e imposta per valuta, aliquota, natura ed\n"
+            "esigibilità, con il numero di fatture (le note di credito TD04 e TD08 col\n"
+            "segno meno); con --partita-iva, una o più volte, divisi in fatture emesse e\n"
+            "ricevute da quella partita IVA. Con --json un oggetto per riga con le chiavi\n"
+            "verso, valuta, aliquota, natura, esigibilita, imponibile, imposta, fatture.\n"
+            "I file che non sono né fatture né messaggi, e le buste firmate che non si\n"
+            "leggono, vanno sullo standard error, uno per riga; i caratteri di controllo\n"
+            "dei file si scrivono come \\x1b.",
             ComandoElenco },
     };
     return tabella;

@@ -9,10 +9,12 @@
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
 #include "archivio/riepilogo.h"
+#include "cli/controlla.h"
 #include "cli/infomessaggio.h"
 #include "cli/json.h"
 #include "cli/terminale.h"
 #include "common/folders.h"
+#include "controlli/controlli.h"
 #include "firma/elenco.h"
 
 #include <QIODevice>
@@ -96,6 +98,14 @@ public:
         }
         aggiungi(intestazione);
     }
+    // A column more, before any row.
+    void colonna(const char *nome, bool destra)
+    {
+        righe_.first() << QString::fromUtf8(nome);
+        destra_.push_back(destra);
+        larghezze_.clear();
+        aggiungi(righe_.takeFirst());
+    }
     // The first cell is a name, kept whole; in the others several values
     // (a body's, joined by CR LF) show as "a | b".
     void aggiungi(QStringList celle)
@@ -151,7 +161,9 @@ const std::vector<std::pair<const char *, bool>> kColonneRiepilogo
     = { { "Verso", false }, { "Valuta", false }, { "Aliquota", true }, { "Natura", false }, { "Esigibilità", false },
           { "Imponibile", true }, { "Imposta", true }, { "Fatture", true } };
 
-Tabella tabellaPer(Cosa cosa, bool conVerso)
+// The table of what is asked; the invoices' with the checks' column only
+// when they run.
+Tabella tabellaPer(Cosa cosa, bool conVerso, bool controlli)
 {
     switch (cosa) {
     case Cosa::Linee:
@@ -163,20 +175,24 @@ Tabella tabellaPer(Cosa cosa, bool conVerso)
     case Cosa::Fatture:
         break;
     }
-    return Tabella(kColonneFatture);
+    Tabella t(kColonneFatture);
+    if (controlli)
+        t.colonna("Controlli", true);
+    return t;
 }
 
 // The rows as they come, kept as what will be written: the text of each
-// (without the SDI identifier and the fate the messages tell, the last fields
-// of both row forms, which files read later may still bring) or the table's
-// cells; for the VAT summary only its sums. Memory grows with the rows, never
-// with the files read.
+// (without its last fields, from the SDI identifier on: the identifier and
+// the fate the messages tell, which files read later may still bring, and the
+// checks' findings) or the table's cells; for the VAT summary only its sums.
+// Memory grows with the rows, never with the files read.
 class Uscita final : public Ricevitore {
 public:
-    Uscita(Forma forma, Cosa cosa, const QStringList &partiteIva)
+    Uscita(Forma forma, Cosa cosa, const QStringList &partiteIva, bool controlli)
         : forma_(forma)
         , cosa_(cosa)
-        , tabella_(tabellaPer(cosa, !partiteIva.isEmpty()))
+        , controlli_(controlli)
+        , tabella_(tabellaPer(cosa, !partiteIva.isEmpty(), controlli))
         , riepilogo_(partiteIva)
         , conVerso_(!partiteIva.isEmpty())
     {
@@ -208,9 +224,12 @@ public:
             } else if (cosa_ == Cosa::Messaggi) {
                 file_ << NomeOrigine(r.file, r.voci); // what a message names
             } else if (forma_ == Forma::Tabella) {
-                tabella_.aggiungi({ NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
+                QStringList celle { NomeOrigine(r.file, r.voci), QString::number(r.corpo), r.tipoDocumento, r.numero,
                     DataItaliana(r.data), r.cedente, r.imponibile.italiano(), r.imposta.italiano(),
-                    r.totale.italiano() });
+                    r.totale.italiano() };
+                if (controlli_) // after the fate the messages tell, given later
+                    celle << QString() << (r.controlli < 0 ? QString() : QString::number(r.controlli));
+                tabella_.aggiungi(celle);
                 totali_.aggiungi(r);
             } else {
                 QByteArray &p = pezzo();
@@ -219,7 +238,7 @@ public:
                     p += jsonRigaSenzaSdi(r);
                 else
                     CsvRigaSenzaSdi(p, r);
-                righe_.push_back({ pezzi_.size() - 1, da, p.size() });
+                righe_.push_back({ pezzi_.size() - 1, da, p.size(), r.controlli });
                 sdi_.push_back(r.sdi);
                 stati_.emplace_back();
             }
@@ -298,9 +317,11 @@ public:
                         uscita += ',';
                     AggiungiTestoJson(uscita, stato.messaggi[t]);
                 }
-                uscita += "]}\n";
+                uscita += "],\"controlli\":";
+                uscita += r.controlli < 0 ? QByteArray("null") : QByteArray::number(r.controlli);
+                uscita += "}\n";
             } else {
-                CsvFineRiga(uscita, sdi_[i], stato.stato);
+                CsvFineRiga(uscita, sdi_[i], stato.stato, r.controlli);
             }
             if (uscita.size() >= kPezzo) {
                 scritto = scrivi(uscita) && scritto;
@@ -363,6 +384,7 @@ private:
         size_t pezzo;
         qsizetype da;
         qsizetype a;
+        int controlli; // written after the SDI identifier
     };
 
     struct Stato {
@@ -372,6 +394,7 @@ private:
 
     const Forma forma_;
     const Cosa cosa_;
+    const bool controlli_;
     QByteArray intestazione_; // the CSV's
     std::vector<QByteArray> pezzi_;
     std::vector<Posizione> righe_; // each row's text, without its last fields
@@ -397,6 +420,7 @@ int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
         ambiente.err.write("lentiva-cli: --messaggi e --csv non vanno insieme\nPer l'aiuto: lentiva-cli --help\n");
         return UscitaUso;
     }
+    const bool controlli = riga.ha("--controlli");
     ElencoPigro elenchi(CartelleCertificatori(
         ambiente.dirProgramma, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     OpzioniArchivio opzioni;
@@ -405,7 +429,12 @@ int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
     opzioni.elenchi = &elenchi;
     opzioni.adesso = QDateTime::currentDateTimeUtc();
     opzioni.firmaMessaggi = cosa == Cosa::Messaggi && forma == Forma::Json;
-    Uscita uscita(forma, cosa, riga.valori("--partita-iva"));
+    // Compiled once, before the workers start: they share them.
+    const std::unique_ptr<const SchemiFattura> schemi
+        = controlli ? std::make_unique<const SchemiFattura>(CartellaSchemi(ambiente.dirProgramma)) : nullptr;
+    opzioni.schemi = schemi.get();
+    opzioni.oggi = QDate::currentDate();
+    Uscita uscita(forma, cosa, riga.valori("--partita-iva"), controlli);
     LeggiArchivio(riga.operandi, opzioni, uscita);
 
     const bool scritto = uscita.scrivi(ambiente.out, ambiente.err);

@@ -23,7 +23,7 @@ bool tra(const QString &valore, std::initializer_list<const char *> valori)
     return false;
 }
 
-Decimale numero(const xmlNode *elemento)
+Decimale numero(const Nodo *elemento)
 {
     return elemento == nullptr ? Decimale::nonValido() : Decimale::leggi(Testo(elemento));
 }
@@ -35,13 +35,13 @@ QString percento(const Decimale &aliquota)
 
 // A VAT number and a fiscal code, where the file gives them.
 struct Identita {
-    const xmlNode *iva = nullptr; // IdFiscaleIVA
+    const Nodo *iva = nullptr; // IdFiscaleIVA
     QString paese, codice;
-    const xmlNode *cf = nullptr; // CodiceFiscale
+    const Nodo *cf = nullptr; // CodiceFiscale
     QString codiceFiscale;
 };
 
-Identita identita(const xmlNode *contenitore)
+Identita identita(const Nodo *contenitore)
 {
     Identita i;
     i.iva = Figlio(contenitore, "IdFiscaleIVA");
@@ -65,19 +65,38 @@ bool stessoSoggetto(const Identita &a, const Identita &b)
         || (b.paese == QLatin1String("IT") && pieno(b.codice) && b.codice == a.codiceFiscale);
 }
 
+// Where a check is, in words ("Linea 3"): made only when a finding needs it.
+class Dove {
+public:
+    explicit Dove(const char *forma, QString argomento = QString())
+        : forma_(forma)
+        , argomento_(std::move(argomento))
+    {
+    }
+    QString testo() const
+    {
+        const QString forma = QString::fromUtf8(forma_);
+        return argomento_.isNull() ? forma : forma.arg(argomento_);
+    }
+
+private:
+    const char *forma_;
+    QString argomento_; // shared, not copied
+};
+
 // What the checks of one body gather for the comparisons at its end.
 struct Aliquota {
     Decimale valore;
-    const xmlNode *primo = nullptr; // the first line or fund with this rate
+    const Nodo *primo = nullptr; // the first line or fund with this rate
     Decimale linee; // sum of PrezzoTotale and ImportoContributoCassa at this rate
-    const xmlNode *riepilogo = nullptr; // the first summary with this rate
+    const Nodo *riepilogo = nullptr; // the first summary with this rate
     Decimale imponibile, arrotondamento, spese; // sums over its summaries
 };
 
 // The natures met in a body, in the order met, each with where it was first.
 class Nature {
 public:
-    void aggiungi(const QString &natura, const xmlNode *dove)
+    void aggiungi(const QString &natura, const Nodo *dove)
     {
         if (!natura.isEmpty() && !viste_.contains(natura)) {
             viste_.insert(natura);
@@ -85,7 +104,7 @@ public:
         }
     }
     bool contiene(const QString &natura) const { return viste_.contains(natura); }
-    const std::vector<std::pair<QString, const xmlNode *>> &elenco() const { return elenco_; }
+    const std::vector<std::pair<QString, const Nodo *>> &elenco() const { return elenco_; }
     void svuota()
     {
         viste_.clear();
@@ -94,12 +113,12 @@ public:
 
 private:
     QSet<QString> viste_;
-    std::vector<std::pair<QString, const xmlNode *>> elenco_;
+    std::vector<std::pair<QString, const Nodo *>> elenco_;
 };
 
 class Controllo final {
 public:
-    Controllo(FormatoFattura formato, const Luogo &luogo, QDate oggi, QList<Rilievo> &rilievi)
+    Controllo(FormatoFattura formato, const LuogoAlbero &luogo, QDate oggi, QList<Rilievo> &rilievi)
         : formato_(formato)
         , luogo_(luogo)
         , oggi_(oggi)
@@ -109,14 +128,14 @@ public:
 
     void esegui()
     {
-        const xmlNode *testata = Figlio(luogo_.radice, "FatturaElettronicaHeader");
+        const Nodo *testata = Figlio(luogo_.radice(), "FatturaElettronicaHeader");
         testata_(testata);
         int n = 0;
-        PerOgniFiglio(luogo_.radice, "FatturaElettronicaBody", [&](const xmlNode *corpo) { corpo_(corpo, ++n); });
+        PerOgniFiglio(luogo_.radice(), "FatturaElettronicaBody", [&](const Nodo *corpo) { corpo_(corpo, ++n); });
     }
 
 private:
-    Rilievo &aggiungi(const char *codice, const xmlNode *elemento, const char *figlio, const QString &trovato,
+    Rilievo &aggiungi(const char *codice, const Nodo *elemento, const char *figlio, const QString &trovato,
         const QString &atteso, const QString &messaggio, bool scarto = true)
     {
         Rilievo r = RilievoSu(luogo_, elemento, figlio);
@@ -133,15 +152,14 @@ private:
 
     // --- Header ---------------------------------------------------------
 
-    void testata_(const xmlNode *testata)
+    void testata_(const Nodo *testata)
     {
-        const xmlNode *trasmissione = Figlio(testata, "DatiTrasmissione");
-        const xmlNode *formatoNodo = Figlio(trasmissione, "FormatoTrasmissione");
+        const Nodo *trasmissione = Figlio(testata, "DatiTrasmissione");
+        const Nodo *formatoNodo = Figlio(trasmissione, "FormatoTrasmissione");
         formatoTrasmissione_ = Breve(Testo(formatoNodo));
         if (formato_ != FormatoFattura::Versione11 && formatoNodo != nullptr) {
-            const XmlPtr<xmlChar> v(xmlGetProp(luogo_.radice, reinterpret_cast<const xmlChar *>("versione")));
-            const QString versione
-                = v == nullptr ? QString() : Breve(QString::fromUtf8(reinterpret_cast<const char *>(v.get())));
+            const std::string *v = luogo_.albero.attributo("versione");
+            const QString versione = v == nullptr ? QString() : Breve(QString::fromStdString(*v));
             if (!versione.isEmpty() && versione != formatoTrasmissione_)
                 aggiungi("00428", trasmissione, "FormatoTrasmissione", formatoTrasmissione_, versione,
                     QStringLiteral("Il formato di trasmissione %1 non corrisponde alla versione %2 indicata "
@@ -160,12 +178,12 @@ private:
                     .arg(destinatario, QString::number(destinatario.size()), formatoTrasmissione_,
                         formatoTrasmissione_ == QLatin1String("FPA12") ? QStringLiteral("6") : QStringLiteral("7")));
 
-        const xmlNode *trasmittente = Figlio(trasmissione, "IdTrasmittente");
+        const Nodo *trasmittente = Figlio(trasmissione, "IdTrasmittente");
         if (Testo(Figlio(trasmittente, "IdPaese")) == QLatin1String("IT"))
             codiceFiscale(Figlio(trasmittente, "IdCodice"), "00300", "del trasmittente");
 
-        const xmlNode *cedente = Figlio(testata, "CedentePrestatore");
-        const xmlNode *cessionario = Figlio(testata, "CessionarioCommittente");
+        const Nodo *cedente = Figlio(testata, "CedentePrestatore");
+        const Nodo *cessionario = Figlio(testata, "CessionarioCommittente");
         cedente_ = identita(semplificata() ? cedente : Figlio(cedente, "DatiAnagrafici"));
         cessionario_ = identita(Figlio(cessionario, semplificata() ? "IdentificativiFiscali" : "DatiAnagrafici"));
         partitaIva(cedente_, "00301", "del cedente");
@@ -174,15 +192,15 @@ private:
         codiceFiscale(cessionario_.cf, "00306", "del cessionario");
         if (semplificata())
             return;
-        const xmlNode *rappresentante = Figlio(Figlio(testata, "RappresentanteFiscale"), "DatiAnagrafici");
+        const Nodo *rappresentante = Figlio(Figlio(testata, "RappresentanteFiscale"), "DatiAnagrafici");
         partitaIva(identita(rappresentante), "00303", "del rappresentante fiscale");
         codiceFiscale(Figlio(rappresentante, "CodiceFiscale"), nullptr, "del rappresentante fiscale");
         partitaIva(identita(Figlio(cessionario, "RappresentanteFiscale")), "00303",
             "del rappresentante fiscale del cessionario");
-        const xmlNode *terzo = Figlio(Figlio(testata, "TerzoIntermediarioOSoggettoEmittente"), "DatiAnagrafici");
+        const Nodo *terzo = Figlio(Figlio(testata, "TerzoIntermediarioOSoggettoEmittente"), "DatiAnagrafici");
         partitaIva(identita(terzo), nullptr, "del terzo intermediario");
         codiceFiscale(Figlio(terzo, "CodiceFiscale"), nullptr, "del terzo intermediario");
-        const xmlNode *datiCessionario = Figlio(cessionario, "DatiAnagrafici");
+        const Nodo *datiCessionario = Figlio(cessionario, "DatiAnagrafici");
         if (datiCessionario != nullptr && cessionario_.iva == nullptr && cessionario_.cf == nullptr)
             aggiungi("00417", datiCessionario, "IdFiscaleIVA", QString(),
                 QStringLiteral("partita IVA o codice fiscale"),
@@ -217,7 +235,7 @@ private:
                 codice != nullptr);
     }
 
-    void codiceFiscale(const xmlNode *cf, const char *codice, const char *chi)
+    void codiceFiscale(const Nodo *cf, const char *codice, const char *chi)
     {
         if (cf == nullptr)
             return;
@@ -243,10 +261,10 @@ private:
 
     // --- Bodies ---------------------------------------------------------
 
-    void corpo_(const xmlNode *corpo, int n)
+    void corpo_(const Nodo *corpo, int n)
     {
         corpo_n_ = n;
-        const xmlNode *documento = Figlio(Figlio(corpo, "DatiGenerali"), "DatiGeneraliDocumento");
+        const Nodo *documento = Figlio(Figlio(corpo, "DatiGenerali"), "DatiGeneraliDocumento");
         tipo_ = Breve(Testo(Figlio(documento, "TipoDocumento")));
         dataEnumero(documento, corpo);
         if (semplificata()) {
@@ -254,36 +272,35 @@ private:
             return;
         }
         aliquote_.clear();
-        indiceAliquote_.clear();
         natureLinee_.svuota();
         natureRiepilogo_.svuota();
-        const xmlNode *primaRitenuta = nullptr;
+        const Nodo *primaRitenuta = nullptr;
         bool cassaConRitenuta = false;
-        const xmlNode *cassaRitenuta = nullptr;
+        const Nodo *cassaRitenuta = nullptr;
 
-        PerOgniFiglio(documento, "DatiCassaPrevidenziale", [&](const xmlNode *cassa) {
+        PerOgniFiglio(documento, "DatiCassaPrevidenziale", [&](const Nodo *cassa) {
             const Decimale aliquota = numero(Figlio(cassa, "AliquotaIVA"));
             const QString natura = Breve(Testo(Figlio(cassa, "Natura")));
-            naturaEAliquota(cassa, aliquota, natura, "00413", "00414", QStringLiteral("Cassa previdenziale"));
+            naturaEAliquota(cassa, aliquota, natura, "00413", "00414", Dove("Cassa previdenziale"));
             registraAliquota(cassa, aliquota, numero(Figlio(cassa, "ImportoContributoCassa")), natura);
             if (Testo(Figlio(cassa, "Ritenuta")) == QLatin1String("SI") && !cassaConRitenuta) {
                 cassaConRitenuta = true;
                 cassaRitenuta = cassa;
             }
         });
-        PerOgniFiglio(documento, "ScontoMaggiorazione", [&](const xmlNode *sconto) {
+        PerOgniFiglio(documento, "ScontoMaggiorazione", [&](const Nodo *sconto) {
             if (!Testo(Figlio(sconto, "Tipo")).isEmpty() && Figlio(sconto, "Percentuale") == nullptr
                 && Figlio(sconto, "Importo") == nullptr)
                 aggiungi("00437", sconto, "Percentuale", QString(), QStringLiteral("percentuale o importo"),
                     QStringLiteral("Sconto o maggiorazione sul documento senza percentuale né importo."));
         });
 
-        const xmlNode *beni = Figlio(corpo, "DatiBeniServizi");
-        PerOgniFiglio(beni, "DettaglioLinee", [&](const xmlNode *linea) {
+        const Nodo *beni = Figlio(corpo, "DatiBeniServizi");
+        PerOgniFiglio(beni, "DettaglioLinee", [&](const Nodo *linea) {
             if (linea_(linea) && primaRitenuta == nullptr)
                 primaRitenuta = linea;
         });
-        PerOgniFiglio(beni, "DatiRiepilogo", [&](const xmlNode *riepilogo) { riepilogo_(riepilogo); });
+        PerOgniFiglio(beni, "DatiRiepilogo", [&](const Nodo *riepilogo) { riepilogo_(riepilogo); });
         confrontaRiepiloghi(beni);
 
         const bool ritenuta = Figlio(documento, "DatiRitenuta") != nullptr;
@@ -303,9 +320,9 @@ private:
         tipoDocumento(documento);
     }
 
-    void dataEnumero(const xmlNode *documento, const xmlNode *corpo)
+    void dataEnumero(const Nodo *documento, const Nodo *corpo)
     {
-        const xmlNode *dataNodo = Figlio(documento, "Data");
+        const Nodo *dataNodo = Figlio(documento, "Data");
         data_ = QDate::fromString(Testo(dataNodo), Qt::ISODate);
         if (data_.isValid() && oggi_.isValid() && data_ > oggi_)
             aggiungi("00403", documento, "Data", Breve(Testo(dataNodo)),
@@ -313,7 +330,7 @@ private:
                 QStringLiteral("La data del documento (%1) è successiva a oggi (%2): il Sistema di Interscambio "
                                "scarta una fattura datata dopo il giorno in cui la riceve.")
                     .arg(data_.toString(QStringLiteral("dd/MM/yyyy")), oggi_.toString(QStringLiteral("dd/MM/yyyy"))));
-        const xmlNode *numeroNodo = Figlio(documento, "Numero");
+        const Nodo *numeroNodo = Figlio(documento, "Numero");
         const QString numero = Breve(Testo(numeroNodo));
         if (numeroNodo != nullptr && !numero.isEmpty()
             && std::none_of(numero.begin(), numero.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
@@ -321,7 +338,7 @@ private:
                 QStringLiteral("Il numero del documento %1 non contiene cifre: ne serve almeno una.").arg(numero));
         if (tipo_ != QLatin1String("TD04") || !data_.isValid())
             return;
-        PerOgniFiglio(Figlio(corpo, "DatiGenerali"), "DatiFattureCollegate", [&](const xmlNode *collegata) {
+        PerOgniFiglio(Figlio(corpo, "DatiGenerali"), "DatiFattureCollegate", [&](const Nodo *collegata) {
             const QDate d = QDate::fromString(Testo(Figlio(collegata, "Data")), Qt::ISODate);
             if (d.isValid() && d > data_)
                 aggiungi("00418", documento, "Data", Breve(Testo(dataNodo)),
@@ -334,44 +351,42 @@ private:
     // Rate and nature of a line, a fund or a summary: a zero rate needs its
     // nature, any other rate none; the rate is a percentage; the generic
     // natures N2, N3 and N6 need their sub-code.
-    void naturaEAliquota(const xmlNode *elemento, const Decimale &aliquota, const QString &natura,
-        const char *senzaNatura, const char *conNatura, const QString &dove)
+    void naturaEAliquota(const Nodo *elemento, const Decimale &aliquota, const QString &natura, const char *senzaNatura,
+        const char *conNatura, const Dove &dove)
     {
         if (aliquota.valido() && aliquota.zero() && natura.isEmpty())
             aggiungi(senzaNatura, elemento, "Natura", QString(), QStringLiteral("una natura da N1 a N7"),
                 QStringLiteral("%1 con aliquota IVA zero senza la natura dell'operazione (da N1 a N7), che dica "
                                "perché l'IVA non si applica.")
-                    .arg(dove));
+                    .arg(dove.testo()));
         else if (aliquota.valido() && !aliquota.zero() && !natura.isEmpty())
             aggiungi(conNatura, elemento, "Natura", natura, QStringLiteral("nessuna natura"),
                 QStringLiteral("%1 con aliquota IVA %2 e natura %3: la natura si indica solo con aliquota zero.")
-                    .arg(dove, percento(aliquota), natura));
+                    .arg(dove.testo(), percento(aliquota), natura));
         if (aliquota.valido() && aliquota > Decimale() && aliquota < Decimale::intero(1))
             aggiungi("00424", elemento, "AliquotaIVA", Testo(Figlio(elemento, "AliquotaIVA")),
                 QStringLiteral("una percentuale (per esempio 22.00)"),
                 QStringLiteral("%1 con aliquota IVA %2: l'aliquota va scritta in percentuale (22.00 per il 22%), "
                                "non come frazione.")
-                    .arg(dove, Testo(Figlio(elemento, "AliquotaIVA"))));
+                    .arg(dove.testo(), Testo(Figlio(elemento, "AliquotaIVA"))));
         if (tra(natura, { "N2", "N3", "N6" }))
             aggiungi("00445", elemento, "Natura", natura, natura + QStringLiteral(".x"),
                 QStringLiteral("%1 con natura %2: dal 2021 va indicato il sottocodice (per esempio %2.1).")
-                    .arg(dove, natura));
+                    .arg(dove.testo(), natura));
     }
 
+    // The rate's gatherings; an invoice uses few rates.
     Aliquota &aliquota(const Decimale &valore)
     {
-        const QString chiave = valore.chiave();
-        auto i = indiceAliquote_.constFind(chiave);
-        if (i != indiceAliquote_.cend())
-            return aliquote_[*i];
-        indiceAliquote_.insert(chiave, aliquote_.size());
+        for (Aliquota &a : aliquote_)
+            if (a.valore == valore)
+                return a;
         aliquote_.push_back({});
         aliquote_.back().valore = valore;
         return aliquote_.back();
     }
 
-    void registraAliquota(
-        const xmlNode *elemento, const Decimale &valore, const Decimale &importo, const QString &natura)
+    void registraAliquota(const Nodo *elemento, const Decimale &valore, const Decimale &importo, const QString &natura)
     {
         if (!valore.valido())
             return;
@@ -383,14 +398,14 @@ private:
     }
 
     // One detail line; true when it is subject to withholding.
-    bool linea_(const xmlNode *linea)
+    bool linea_(const Nodo *linea)
     {
         const QString numeroLinea = Breve(Testo(Figlio(linea, "NumeroLinea")));
-        const QString dove = QStringLiteral("Linea %1").arg(numeroLinea);
+        const Dove dove("Linea %1", numeroLinea);
         const Decimale aliquota = numero(Figlio(linea, "AliquotaIVA"));
         const QString natura = Breve(Testo(Figlio(linea, "Natura")));
         naturaEAliquota(linea, aliquota, natura, "00400", "00401", dove);
-        const xmlNode *totaleNodo = Figlio(linea, "PrezzoTotale");
+        const Nodo *totaleNodo = Figlio(linea, "PrezzoTotale");
         const Decimale totale = numero(totaleNodo);
         registraAliquota(linea, aliquota, totale, natura);
         if (aliquota.zero() && tra(tipo_, { "TD16", "TD21", "TD22", "TD23" }))
@@ -398,7 +413,7 @@ private:
                 QStringLiteral("un'aliquota maggiore di zero"),
                 QStringLiteral("%1 con aliquota IVA zero: un documento %2 serve a far pagare l'IVA, e non ammette "
                                "linee senza imposta.")
-                    .arg(dove, tipo_));
+                    .arg(dove.testo(), tipo_));
         prezzoTotale(linea, totale, dove);
         return Testo(Figlio(linea, "Ritenuta")) == QLatin1String("SI");
     }
@@ -407,19 +422,19 @@ private:
     // Quantita (1 when absent), within one cent. A discount may give a
     // percentage, an amount per unit or, as some programs write it, an amount
     // for the whole line: the line passes when any reading adds up.
-    void prezzoTotale(const xmlNode *linea, const Decimale &totale, const QString &dove)
+    void prezzoTotale(const Nodo *linea, const Decimale &totale, const Dove &dove)
     {
-        const xmlNode *quantitaNodo = Figlio(linea, "Quantita");
+        const Nodo *quantitaNodo = Figlio(linea, "Quantita");
         const Decimale quantita = quantitaNodo == nullptr ? Decimale::intero(1) : numero(quantitaNodo);
         const Decimale unitario = numero(Figlio(linea, "PrezzoUnitario"));
         if (!totale.valido() || !quantita.valido() || !unitario.valido())
             return;
         Decimale percentualePrima = unitario, importoPrima = unitario, sulTotale = unitario * quantita;
         bool conImporto = false, leggibile = true;
-        PerOgniFiglio(linea, "ScontoMaggiorazione", [&](const xmlNode *sconto) {
+        PerOgniFiglio(linea, "ScontoMaggiorazione", [&](const Nodo *sconto) {
             const QString tipo = Testo(Figlio(sconto, "Tipo"));
-            const xmlNode *p = Figlio(sconto, "Percentuale");
-            const xmlNode *i = Figlio(sconto, "Importo");
+            const Nodo *p = Figlio(sconto, "Percentuale");
+            const Nodo *i = Figlio(sconto, "Importo");
             const Decimale segno = Decimale::intero(tipo == QLatin1String("MG") ? 1 : -1);
             if (!tra(tipo, { "SC", "MG" }) || (p == nullptr && i == nullptr)) {
                 leggibile = false;
@@ -445,14 +460,14 @@ private:
         aggiungi("00423", linea, "PrezzoTotale", Testo(Figlio(linea, "PrezzoTotale")), atteso.testo(2),
             QStringLiteral("%1: il prezzo totale %2 non è prezzo unitario (con sconti e maggiorazioni) per quantità, "
                            "che fa %3; la tolleranza è di un centesimo.")
-                .arg(dove, totale.testo(), atteso.testo(2)));
+                .arg(dove.testo(), totale.testo(), atteso.testo(2)));
     }
 
-    void riepilogo_(const xmlNode *riepilogo)
+    void riepilogo_(const Nodo *riepilogo)
     {
         const Decimale aliquotaValore = numero(Figlio(riepilogo, "AliquotaIVA"));
         const QString natura = Breve(Testo(Figlio(riepilogo, "Natura")));
-        naturaEAliquota(riepilogo, aliquotaValore, natura, "00429", "00430", QStringLiteral("Riepilogo IVA"));
+        naturaEAliquota(riepilogo, aliquotaValore, natura, "00429", "00430", Dove("Riepilogo IVA"));
         const QString dove = aliquotaValore.valido()
             ? QStringLiteral("Riepilogo IVA al %1").arg(percento(aliquotaValore))
             : QStringLiteral("Riepilogo IVA");
@@ -477,16 +492,16 @@ private:
         if (a.riepilogo == nullptr)
             a.riepilogo = riepilogo;
         a.imponibile = a.imponibile + imponibile;
-        if (const xmlNode *arrotondamento = Figlio(riepilogo, "Arrotondamento"))
+        if (const Nodo *arrotondamento = Figlio(riepilogo, "Arrotondamento"))
             a.arrotondamento = a.arrotondamento + numero(arrotondamento);
-        if (const xmlNode *spese = Figlio(riepilogo, "SpeseAccessorie"))
+        if (const Nodo *spese = Figlio(riepilogo, "SpeseAccessorie"))
             a.spese = a.spese + numero(spese);
     }
 
     // Every rate of lines and funds has its summary and the other way round;
     // each summarised taxable amount is the sum of its lines and funds, plus
     // rounding, within one euro; the natures match on both sides.
-    void confrontaRiepiloghi(const xmlNode *beni)
+    void confrontaRiepiloghi(const Nodo *beni)
     {
         const Decimale euro = Decimale::intero(1);
         for (const Aliquota &a : aliquote_) {
@@ -535,14 +550,14 @@ private:
     }
 
     // Stamp duty: the system rejects nothing for it, so these are warnings.
-    void bollo(const xmlNode *documento, const xmlNode *beni)
+    void bollo(const Nodo *documento, const Nodo *beni)
     {
         if (documento == nullptr)
             return;
-        const xmlNode *bollo = Figlio(documento, "DatiBollo");
+        const Nodo *bollo = Figlio(documento, "DatiBollo");
         const Decimale dovuto = Decimale::leggi(u"2.00");
         if (bollo != nullptr) {
-            const xmlNode *importoNodo = Figlio(bollo, "ImportoBollo");
+            const Nodo *importoNodo = Figlio(bollo, "ImportoBollo");
             const Decimale importo = numero(importoNodo);
             if (importo.valido() && !(importo == dovuto))
                 aggiungi("", bollo, "ImportoBollo", Testo(importoNodo), QStringLiteral("2.00"),
@@ -554,7 +569,7 @@ private:
         // Amounts without VAT (not for exports, intra-EU supplies, reverse
         // charge) over 77.47 euro carry the duty.
         Decimale senzaIva;
-        PerOgniFiglio(beni, "DatiRiepilogo", [&](const xmlNode *riepilogo) {
+        PerOgniFiglio(beni, "DatiRiepilogo", [&](const Nodo *riepilogo) {
             if (tra(Testo(Figlio(riepilogo, "Natura")), { "N1", "N2", "N2.1", "N2.2", "N3.5", "N3.6", "N4", "N5" }))
                 senzaIva = senzaIva + numero(Figlio(riepilogo, "ImponibileImporto"));
         });
@@ -573,7 +588,7 @@ private:
     // (TD29, from April 2025: an Italian supplier); both carry the
     // recipient's VAT number. The simplified invoice (TD07) also needs two
     // subjects.
-    void tipoDocumento(const xmlNode *documento)
+    void tipoDocumento(const Nodo *documento)
     {
         const bool stesso = stessoSoggetto(cedente_, cessionario_);
         if (stesso
@@ -610,8 +625,8 @@ private:
                     .arg(cedente_.paese))
                 .corpo
                 = corpo_n_;
-        const xmlNode *datiCessionario = Figlio(
-            Figlio(Figlio(luogo_.radice, "FatturaElettronicaHeader"), "CessionarioCommittente"), "DatiAnagrafici");
+        const Nodo *datiCessionario = Figlio(
+            Figlio(Figlio(luogo_.radice(), "FatturaElettronicaHeader"), "CessionarioCommittente"), "DatiAnagrafici");
         if (cessionario_.iva == nullptr && datiCessionario != nullptr
             && tra(tipo_, { "TD16", "TD17", "TD18", "TD19", "TD20", "TD22", "TD23", "TD28", "TD29" }))
             aggiungi("00475", datiCessionario, "IdFiscaleIVA", QString(), QStringLiteral("la partita IVA"),
@@ -623,7 +638,7 @@ private:
     }
 
     FormatoFattura formato_;
-    const Luogo &luogo_;
+    const LuogoAlbero &luogo_;
     QDate oggi_;
     QList<Rilievo> &rilievi_;
     QString formatoTrasmissione_;
@@ -633,12 +648,11 @@ private:
     QString tipo_;
     QDate data_;
     std::vector<Aliquota> aliquote_; // in the order first met
-    QHash<QString, size_t> indiceAliquote_;
     Nature natureLinee_, natureRiepilogo_;
 };
 } // namespace
 
-void ControllaContenuto(FormatoFattura formato, const Luogo &luogo, QDate oggi, QList<Rilievo> &rilievi)
+void ControllaContenuto(FormatoFattura formato, const LuogoAlbero &luogo, QDate oggi, QList<Rilievo> &rilievi)
 {
     Controllo(formato, luogo, oggi, rilievi).esegui();
 }

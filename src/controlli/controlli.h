@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <mutex>
 
 struct _xmlDoc;
 
@@ -71,6 +72,22 @@ public:
 
 private:
     std::unique_ptr<Dati> d_;
+};
+
+// The schemas of a folder compiled at the first call, once, on whichever
+// thread makes it: for a window or a command that may never need them.
+class SchemiPigri final {
+public:
+    explicit SchemiPigri(QString cartella);
+    ~SchemiPigri();
+    SchemiPigri(const SchemiPigri &) = delete;
+    SchemiPigri &operator=(const SchemiPigri &) = delete;
+    const SchemiFattura &schemi();
+
+private:
+    QString cartella_;
+    std::once_flag compilati_;
+    std::unique_ptr<SchemiFattura> schemi_;
 };
 
 // Checks the invoice in the bytes (XML: an envelope is opened by the caller).

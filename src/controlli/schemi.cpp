@@ -94,7 +94,8 @@ void erroreCompilazione(void *dati, xmlErrorPtr errore)
     }
 }
 
-QString compila(const QString &cartella, FormatoFattura formato, SchemiPtr<xmlSchema> &schema)
+QString compila(const QString &cartella, FormatoFattura formato, SchemiPtr<xmlSchema> &schema,
+    std::unique_ptr<SchemaRapido> &rapido)
 {
     const QString nome = QString::fromLatin1(FileSchema(formato));
     const QString file = cartella + QLatin1Char('/') + nome;
@@ -108,8 +109,10 @@ QString compila(const QString &cartella, FormatoFattura formato, SchemiPtr<xmlSc
     ErroriCompilazione errori;
     xmlSchemaSetParserStructuredErrors(ctxt.get(), erroreCompilazione, &errori);
     schema.reset(xmlSchemaParse(ctxt.get()));
-    if (schema && !errori.presenti)
+    if (schema && !errori.presenti) {
+        rapido = std::make_unique<SchemaRapido>(file);
         return QString();
+    }
     schema.reset();
     return QStringLiteral("Lo schema %1 è danneggiato o incompleto%2: i controlli non si possono eseguire.")
         .arg(dove, errori.riga > 0 ? QStringLiteral(" (riga %1)").arg(errori.riga) : QString());
@@ -146,7 +149,7 @@ SchemiFattura::SchemiFattura(const QString &cartella)
                 = QStringLiteral("Manca la cartella %1 accanto al programma: i controlli non si possono eseguire.")
                       .arg(DirSchemi);
         else
-            d_->problema[i] = compila(d_->cartella, static_cast<FormatoFattura>(i), d_->schema[i]);
+            d_->problema[i] = compila(d_->cartella, static_cast<FormatoFattura>(i), d_->schema[i], d_->rapido[i]);
     }
 }
 
@@ -163,4 +166,17 @@ QString SchemiFattura::problema() const
         if (!p.isEmpty())
             return p;
     return QString();
+}
+
+SchemiPigri::SchemiPigri(QString cartella)
+    : cartella_(std::move(cartella))
+{
+}
+
+SchemiPigri::~SchemiPigri() = default;
+
+const SchemiFattura &SchemiPigri::schemi()
+{
+    std::call_once(compilati_, [this] { schemi_ = std::make_unique<SchemiFattura>(cartella_); });
+    return *schemi_;
 }

@@ -249,11 +249,14 @@ std::pair<const Dati::Trovato *, const Dati::Trovato *> dentro(const Dati &d, in
 }
 } // namespace
 
-DocumentoFattura::DocumentoFattura(QByteArrayView bytes, const PercorsiFattura &percorsi, Modo modo)
+DocumentoFattura::DocumentoFattura(
+    QByteArrayView bytes, const PercorsiFattura &percorsi, Modo modo, OsservatoreLettura *osservatore)
     : d_(std::make_unique<Dati>(percorsi))
 {
-    d_->rapido = modo == Modo::Rapido && LeggiRapido(bytes, *d_);
+    d_->rapido = modo == Modo::Rapido && LeggiRapido(bytes, *d_, osservatore);
     if (!d_->rapido) {
+        if (osservatore != nullptr)
+            osservatore->azzera();
         d_->azzera();
         leggiAlbero(bytes, *d_);
     }

@@ -74,6 +74,29 @@ private:
     size_t nomeMassimo_ = 0;
 };
 
+// What the quick reader sees of a document, for a caller that checks it in
+// the same walk: every element with its attributes and its text, in
+// document order. Names and values are views of the bytes (which outlive the
+// reading); attribute values hold no references, their tabs and line ends as
+// written. Only what the quick reader takes is seen: when it gives a document
+// up for the tree, azzera says so and nothing more comes.
+class OsservatoreLettura {
+public:
+    struct Attributo {
+        std::string_view nome; // as written, prefix included
+        std::string_view valore;
+    };
+    virtual ~OsservatoreLettura() = default;
+    // An element opens: its name as written, prefix included.
+    virtual void apri(std::string_view nome, const std::vector<Attributo> &attributi) = 0;
+    // Text right inside the innermost open element, in UTF-8 with references
+    // resolved and line ends made LF; one text may come in several pieces.
+    virtual void testo(std::string_view pezzo) = 0;
+    virtual void chiudi() = 0;
+    // Everything seen so far is void: the document is left to the tree.
+    virtual void azzera() = 0;
+};
+
 class DocumentoFattura final {
 public:
     using Percorso = PercorsiFattura::Percorso;
@@ -102,8 +125,10 @@ public:
 
     // Reads the bytes once, noting every element that ends one of the paths.
     // Throws Exception with the message the window shows for a document that
-    // is not well-formed. The paths must outlive the document.
-    DocumentoFattura(QByteArrayView bytes, const PercorsiFattura &percorsi, Modo modo = Modo::Rapido);
+    // is not well-formed. The paths must outlive the document. An observer
+    // sees what the quick reader reads.
+    DocumentoFattura(QByteArrayView bytes, const PercorsiFattura &percorsi, Modo modo = Modo::Rapido,
+        OsservatoreLettura *osservatore = nullptr);
     ~DocumentoFattura();
     DocumentoFattura(const DocumentoFattura &) = delete;
     DocumentoFattura &operator=(const DocumentoFattura &) = delete;

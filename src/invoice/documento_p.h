@@ -77,4 +77,5 @@ private:
 // references, nothing else (no comments, CDATA, DOCTYPE or instructions),
 // and texts wanted only from elements without elements inside. False
 // otherwise, also for anything that is not well-formed: the tree reads it.
-bool LeggiRapido(QByteArrayView bytes, DocumentoFattura::Dati &dati);
+// The observer, when given, sees the document as it is read.
+bool LeggiRapido(QByteArrayView bytes, DocumentoFattura::Dati &dati, OsservatoreLettura *osservatore = nullptr);

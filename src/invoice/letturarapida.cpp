@@ -76,10 +76,11 @@ void aggiungiUtf8(QByteArray &out, char32_t c)
 
 class Lettore final {
 public:
-    Lettore(QByteArrayView bytes, DocumentoFattura::Dati &dati)
+    Lettore(QByteArrayView bytes, DocumentoFattura::Dati &dati, OsservatoreLettura *osservatore)
         : p_(reinterpret_cast<const unsigned char *>(bytes.data()))
         , fine_(p_ + bytes.size())
         , dati_(dati)
+        , osservatore_(osservatore)
     {
     }
 
@@ -224,6 +225,7 @@ private:
         const bool conPrefisso = intero.size() != locale.size();
         const std::string_view prefisso = intero.substr(0, conPrefisso ? intero.size() - locale.size() - 1 : 0);
         attributi_.clear();
+        osservati_.clear();
         bool prefissoDichiarato = false;
         bool vuoto = false;
         for (;;) {
@@ -246,6 +248,8 @@ private:
             if (std::find(attributi_.begin(), attributi_.end(), localeAttributo) != attributi_.end())
                 return false;
             attributi_.push_back(localeAttributo);
+            if (osservatore_ != nullptr)
+                osservati_.push_back({ interoAttributo, testo });
             if (conPrefisso && interoAttributo.size() == prefisso.size() + 6 && interoAttributo.substr(0, 6) == "xmlns:"
                 && localeAttributo == prefisso)
                 prefissoDichiarato = !testo.empty() && testo != "http://www.w3.org/XML/1998/namespace"
@@ -262,10 +266,15 @@ private:
         if (aperti_.size() >= kProfonditaMassima || (!aperti_.empty() && (aperti_.back().usi & PercorsiFattura::Testi)))
             return false;
         const unsigned char usi = dati_.apri(locale);
-        if (vuoto)
+        if (osservatore_ != nullptr)
+            osservatore_->apri(intero, osservati_);
+        if (vuoto) {
             dati_.chiudi(QByteArrayView(), true, false);
-        else
+            if (osservatore_ != nullptr)
+                osservatore_->chiudi();
+        } else {
             aperti_.push_back({ intero, usi, false });
+        }
         testo_.truncate(0);
         return true;
     }
@@ -293,6 +302,8 @@ private:
             --e;
         dati_.chiudi(QByteArrayView(testo_).sliced(b, e - b), true, a.conTesto);
         testo_.truncate(0);
+        if (osservatore_ != nullptr)
+            osservatore_->chiudi();
         return true;
     }
 
@@ -310,6 +321,8 @@ private:
                 ++p_;
             if (raccogli)
                 testo_.append(reinterpret_cast<const char *>(inizio), p_ - inizio);
+            if (osservatore_ != nullptr && p_ != inizio)
+                osservatore_->testo(da(inizio));
             for (const unsigned char *b = inizio; guarda && !a.conTesto && b != p_; ++b)
                 a.conTesto = *b > 0x20;
             if (p_ == fine_ || *p_ == '<')
@@ -336,6 +349,11 @@ private:
             a.conTesto = a.conTesto || (guarda && c > 0x20);
             if (raccogli)
                 aggiungiUtf8(testo_, c);
+            if (osservatore_ != nullptr) {
+                carattere_.truncate(0);
+                aggiungiUtf8(carattere_, c);
+                osservatore_->testo(std::string_view(carattere_.constData(), static_cast<size_t>(carattere_.size())));
+            }
         }
         return true;
     }
@@ -416,11 +434,14 @@ private:
     std::vector<Aperto> aperti_;
     std::vector<std::string_view> attributi_; // the local names in the tag being read
     QByteArray testo_; // the text of the innermost element, when wanted
+    OsservatoreLettura *const osservatore_;
+    std::vector<OsservatoreLettura::Attributo> osservati_; // the tag's attributes, for the observer
+    QByteArray carattere_; // a decoded character, for the observer
 };
 } // namespace
 
-bool LeggiRapido(QByteArrayView bytes, DocumentoFattura::Dati &dati)
+bool LeggiRapido(QByteArrayView bytes, DocumentoFattura::Dati &dati, OsservatoreLettura *osservatore)
 {
-    Lettore lettore(bytes, dati);
+    Lettore lettore(bytes, dati, osservatore);
     return lettore.leggi();
 }

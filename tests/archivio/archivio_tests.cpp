@@ -329,18 +329,18 @@ TEST_F(Archivio, ChosenSourcesAreReadAloneWithTheirLinesAndCsv)
                                     "File;Voce;Corpo;Formato;Tipo documento;Descrizione tipo;Numero;Data;"
                                     "Cedente/Prestatore;Identificativo cedente;Cessionario/Committente;Identificativo "
                                     "cessionario;Valuta;Imponibile;Imposta;Totale;Da pagare;Allegati;Firma;"
-                                    "Identificativo SdI;Stato SdI\r\n";
+                                    "Identificativo SdI;Stato SdI;Controlli\r\n";
     const QByteArray z = zip.toUtf8(), l = lotto.toUtf8();
     EXPECT_EQ(CsvRighe(righe),
         intestazione + z
             + ";interno.zip/h.xml;1;FPR12;TD01;fattura;H1;05/03/2024;Rossi S.r.l.;IT01234567890;Anna Bianchi;"
-              "BNCNNA80A41H501X;EUR;10,00;2,20;12,20;;0;;;\r\n"
+              "BNCNNA80A41H501X;EUR;10,00;2,20;12,20;;0;;;;\r\n"
             + l
             + ";;1;FPR12;TD01;fattura;L1;05/03/2024;Mario Neri;IT01234567890;Anna Bianchi;BNCNNA80A41H501X;EUR;"
-              "10,10;2,22;12,32;;0;;;\r\n"
+              "10,10;2,22;12,32;;0;;;;\r\n"
             + l
             + ";;2;FPR12;TD01;fattura;L2;05/03/2024;\"A;B \"\"C\"\"\r\nD\";IT01234567890;Anna Bianchi;"
-              "BNCNNA80A41H501X;EUR;1.234,50;0.123456789012;?;;0;;;\r\n");
+              "BNCNNA80A41H501X;EUR;1.234,50;0.123456789012;?;;0;;;;\r\n");
     righe.resize(1);
     EXPECT_EQ(CsvLinee(righe),
         "\xEF\xBB\xBF"
@@ -517,7 +517,7 @@ TEST(Csv, HostileValuesAreNeutralisedAndNumbersStayNumbers)
     base.numero = QStringLiteral("1");
     base.cedente = QStringLiteral("Rossi");
     base.imponibile = Importo::scritto(QStringLiteral("10.00"));
-    const QByteArrayList campi = QByteArray("/a/f.xml;;1;FPR12;;;1;;Rossi;;;;;10,00;;;;0;;;").split(';');
+    const QByteArrayList campi = QByteArray("/a/f.xml;;1;FPR12;;;1;;Rossi;;;;;10,00;;;;0;;;;").split(';');
     const struct {
         const char *nome;
         std::function<void(RigaArchivio &)> cambia;

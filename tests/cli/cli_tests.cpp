@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/fatturaconforme.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -230,7 +231,9 @@ TEST_F(Cli, InfoPrintsTheHeaderFieldsAsTextOrJson)
     EXPECT_EQ(primo.value(QStringLiteral("cedente_prestatore")).toString(), QStringLiteral("Società €"));
     const QJsonObject secondo = QJsonDocument::fromJson(righe[1]).object();
     EXPECT_EQ(secondo.keys(),
-        lista({ "cedente_prestatore", "data", "file", "firma", "formato", "numero", "tipo_documento" }));
+        lista({ "cedente_prestatore", "controlli", "data", "file", "firma", "formato", "numero", "tipo_documento" }));
+    // The checks' outcome comes last; a namespace of no format cannot be checked.
+    EXPECT_TRUE(righe[1].endsWith(",\"firma\":\"assente\",\"controlli\":\"non_controllabile\"}"));
     EXPECT_EQ(secondo.value(QStringLiteral("firma")).toString(), QStringLiteral("assente"));
     EXPECT_EQ(secondo.value(QStringLiteral("formato")).toString(), QStringLiteral("XX"));
     EXPECT_EQ(secondo.value(QStringLiteral("tipo_documento")).toString(), QStringLiteral("TD04 nota di credito"));
@@ -448,10 +451,62 @@ TEST_F(Cli, MessagesHaveTheirInfoPageAndListApart)
 
     const Esito elenco = esegui({ QStringLiteral("elenco"), QStringLiteral("--json"), fattura1, consegna, scarto });
     EXPECT_EQ(elenco.codice, 0) << elenco.err.toStdString();
-    EXPECT_TRUE(elenco.out.endsWith(",\"sdi\":\"\",\"stato_sdi\":\"scartata\",\"messaggi\":[\"NS\"]}\n"))
+    EXPECT_TRUE(
+        elenco.out.endsWith(",\"sdi\":\"\",\"stato_sdi\":\"scartata\",\"messaggi\":[\"NS\"],\"controlli\":null}\n"))
         << elenco.out.toStdString();
     const Esito messaggi = esegui(
         { QStringLiteral("elenco"), QStringLiteral("--messaggi"), QStringLiteral("--json"), consegna, scarto });
     EXPECT_EQ(messaggi.codice, 0);
     EXPECT_EQ(messaggi.out, righe[1] + '\n' + righe[0] + '\n'); // in the list's order
+}
+
+TEST_F(Cli, ControllaTellsEachFilesOutcomeWithItsExitCode)
+{
+    const QByteArray buona(FatturaConforme);
+    const QString conforme = file("buona.xml", buona);
+    const QString sbagliata = file("cattiva.xml", QByteArray(buona).replace("<Imposta>20.68", "<Imposta>20.70"));
+    const QString altro = file("altro.xml", "<Altro/>");
+    const struct {
+        const char *nome;
+        QStringList file;
+        int codice;
+        QByteArray err;
+    } casi[] = {
+        { "conforme", { conforme }, 0, "" },
+        { "one is not", { conforme, sbagliata }, 1, "" },
+        { "not an invoice", { altro }, 1, "" },
+        { "missing", { conforme, QStringLiteral("manca.xml") }, 1,
+            "manca.xml: Cannot open file \"" + dir.filePath(QStringLiteral("manca.xml")).toUtf8()
+                + "\". No such file or directory.\n" },
+        { "no file", {}, 2, "lentiva-cli: nessun file indicato\nPer l'aiuto: lentiva-cli --help\n" },
+    };
+    for (const auto &c : casi) {
+        const Esito e = esegui(QStringList { QStringLiteral("controlla"), QStringLiteral("--json") } + c.file);
+        EXPECT_EQ(e.codice, c.codice) << c.nome;
+        EXPECT_EQ(e.err, c.err) << c.nome;
+    }
+
+    const Esito json = esegui({ QStringLiteral("controlla"), QStringLiteral("--json"), conforme, sbagliata, altro });
+    const QList<QByteArray> righe = json.out.split('\n');
+    ASSERT_EQ(righe.size(), 4);
+    EXPECT_EQ(righe[0],
+        "{\"file\":\"" + conforme.toUtf8()
+            + "\",\"esito\":\"conforme\",\"errori\":[],\"avvisi\":[],\"motivo\":\"La fattura supererebbe i "
+              "controlli dello SdI\"}");
+    EXPECT_EQ(righe[1],
+        "{\"file\":\"" + sbagliata.toUtf8()
+            + "\",\"esito\":\"non_conforme\",\"errori\":[{\"codice\":\"00421\",\"campo\":\"2.2.2.6 Imposta\","
+              "\"corpo\":1,\"linea\":22,\"trovato\":\"20.70\",\"atteso\":\"20.68\",\"messaggio\":\"Riepilogo IVA al "
+              "22.00%: l'imposta 20.70 non è imponibile per aliquota, che fa 20.68; la tolleranza è di un "
+              "centesimo.\"}],\"avvisi\":[],\"motivo\":\"La fattura non supererebbe i controlli dello SdI: 1 "
+              "errore\"}");
+    EXPECT_EQ(QJsonDocument::fromJson(righe[2]).object().value(QStringLiteral("esito")).toString(),
+        QStringLiteral("non_controllabile"));
+
+    const Esito testo = esegui({ QStringLiteral("controlla"), conforme, altro });
+    EXPECT_EQ(QString::fromUtf8(testo.out),
+        QStringLiteral("File: %1\nEsito: conforme\nMotivo: La fattura supererebbe i controlli dello SdI\n\n"
+                       "File: %2\nEsito: non_controllabile\nMotivo: Il file non è una fattura elettronica: il suo "
+                       "elemento principale è Altro.\n")
+            .arg(conforme, altro));
 }

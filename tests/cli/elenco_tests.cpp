@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/fatturaconforme.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -119,10 +120,11 @@ TEST(Elenco, TableJsonAndCsvOfAFolderWithOneFileThatIsNotAnInvoice)
         { "json", { QStringLiteral("--json") },
             "{\"file\":\"" + a + "\",\"voce\":\"\",\"corpo\":1," + comune + "\"numero\":\"A/1\"," + parti
                 + "\"imponibile\":\"1234.50\",\"imposta\":\"0.00\",\"totale\":\"1234.50\",\"da_pagare\":\"\","
-                  "\"allegati\":0,\"firma\":\"assente\",\"sdi\":\"\",\"stato_sdi\":\"\",\"messaggi\":[]}\n{\"file\":\""
+                  "\"allegati\":0,\"firma\":\"assente\",\"sdi\":\"\",\"stato_sdi\":\"\",\"messaggi\":[],\"controlli\":"
+                  "null}\n{\"file\":\""
                 + a + "\",\"voce\":\"\",\"corpo\":2," + comune + "\"numero\":\"A/2\"," + parti
                 + "\"imponibile\":\"0.50\",\"imposta\":\"0.00\",\"totale\":\"0.50\",\"da_pagare\":\"\",\"allegati\":0,"
-                  "\"firma\":\"assente\",\"sdi\":\"\",\"stato_sdi\":\"\",\"messaggi\":[]}\n" },
+                  "\"firma\":\"assente\",\"sdi\":\"\",\"stato_sdi\":\"\",\"messaggi\":[],\"controlli\":null}\n" },
         { "lines as json", { QStringLiteral("--json"), QStringLiteral("--righe") },
             "{\"file\":\"" + a
                 + "\",\"voce\":\"\",\"corpo\":1,\"numero\":\"A/1\",\"data\":\"2024-05-06\",\"cedente\":\"Città "
@@ -152,7 +154,45 @@ TEST(Elenco, TableJsonAndCsvOfAFolderWithOneFileThatIsNotAnInvoice)
     EXPECT_TRUE(csv.out.startsWith("\xEF\xBB\xBF"
                                    "File;Voce;Corpo;"));
     EXPECT_TRUE(csv.out.endsWith(";;2;FPR12;TD04;nota di credito;A/2;06/05/2024;Città S.p.A.;IT01234567890;;;EUR;0,50;"
-                                 "0,00;0,50;;0;assente;;\r\n"));
+                                 "0,00;0,50;;0;assente;;;\r\n"));
+}
+
+TEST(Elenco, ControlliCountsTheFindingsOfEachRowInEveryForm)
+{
+    QTemporaryDir dir;
+    const QString d = QDir(dir.path()).canonicalPath();
+    const QByteArray buona(FatturaConforme);
+    writeBytes(d + QStringLiteral("/a.xml"), buona);
+    // Two findings: the tax of the summary (00421) and the taxable amount's sum (00422).
+    writeBytes(d + QStringLiteral("/b.xml"),
+        QByteArray(buona)
+            .replace("<Imposta>20.68", "<Imposta>20.70")
+            .replace("<ImponibileImporto>94.00", "<ImponibileImporto>96.00"));
+    const struct {
+        const char *nome;
+        QStringList opzioni;
+        QByteArray fineA, fineB;
+    } casi[] = {
+        { "json", { QStringLiteral("--json") }, ",\"messaggi\":[],\"controlli\":0}",
+            ",\"messaggi\":[],\"controlli\":2}" },
+        { "csv", { QStringLiteral("--csv") }, ";assente;;;0\r", ";assente;;;2\r" },
+        { "table", {}, "  0", "  2" },
+    };
+    for (const auto &c : casi) {
+        const Uscita u
+            = lentiva(QStringList { QStringLiteral("elenco"), QStringLiteral("--controlli"), d } + c.opzioni);
+        EXPECT_EQ(u.codice, 0) << c.nome << u.err.toStdString();
+        const QList<QByteArray> righe = u.out.split('\n');
+        const qsizetype prima = c.opzioni.isEmpty() || c.opzioni[0] == QLatin1String("--csv") ? 1 : 0;
+        ASSERT_GE(righe.size(), prima + 2) << c.nome;
+        EXPECT_TRUE(righe[prima].endsWith(c.fineA)) << c.nome << righe[prima].toStdString();
+        EXPECT_TRUE(righe[prima + 1].endsWith(c.fineB)) << c.nome << righe[prima + 1].toStdString();
+    }
+    const Uscita csv = lentiva({ QStringLiteral("elenco"), QStringLiteral("--csv"), d });
+    const QList<QByteArray> righe = csv.out.split('\n');
+    EXPECT_TRUE(righe[0].endsWith(";Firma;Identificativo SdI;Stato SdI;Controlli\r"));
+    EXPECT_EQ(righe[0].count(';'), righe[1].count(';'));
+    EXPECT_TRUE(righe[1].endsWith(";assente;;;\r")); // not checked: empty
 }
 
 TEST(Elenco, RealInvoicesGiveTheHeaderValuesOfInfo)

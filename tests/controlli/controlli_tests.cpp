@@ -3,47 +3,27 @@
 // program's words, the files that cannot be checked, the real invoices of
 // the shared corpus, big and hostile inputs, threads and the outputs.
 #include "controlli/controlli.h"
+#include "controlli/controlli_p.h"
 #include "controlli/decimale.h"
 #include "controlli/identificativi.h"
+#include "controlli/lettura.h"
 #include "controlli/uscita.h"
 #include "invoice/xmlsicuro.h"
+#include "support/fatturaconforme.h"
 #include "support/testsupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <random>
 #include <thread>
 
 namespace {
 const QDate Oggi(2024, 6, 1);
 
-// Conforme: every amount adds up, every identifier has its right check digit.
-const char *const Buona = R"(<?xml version="1.0" encoding="UTF-8"?>
-<p:FatturaElettronica versione="FPR12" xmlns:p="http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2">
-<FatturaElettronicaHeader>
-<DatiTrasmissione><IdTrasmittente><IdPaese>IT</IdPaese><IdCodice>09876543217</IdCodice></IdTrasmittente>
-<ProgressivoInvio>00001</ProgressivoInvio><FormatoTrasmissione>FPR12</FormatoTrasmissione>
-<CodiceDestinatario>ABC1234</CodiceDestinatario></DatiTrasmissione>
-<CedentePrestatore><DatiAnagrafici><IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>01234567897</IdCodice></IdFiscaleIVA>
-<Anagrafica><Denominazione>Studio Alfa</Denominazione></Anagrafica><RegimeFiscale>RF01</RegimeFiscale></DatiAnagrafici>
-<Sede><Indirizzo>Via Roma 1</Indirizzo><CAP>00100</CAP><Comune>Roma</Comune><Nazione>IT</Nazione></Sede></CedentePrestatore>
-<CessionarioCommittente><DatiAnagrafici><IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>12345678903</IdCodice></IdFiscaleIVA>
-<CodiceFiscale>BNCLGU90T10L219J</CodiceFiscale><Anagrafica><Denominazione>Beta</Denominazione></Anagrafica></DatiAnagrafici>
-<Sede><Indirizzo>Via Po 2</Indirizzo><CAP>10100</CAP><Comune>Torino</Comune><Nazione>IT</Nazione></Sede></CessionarioCommittente>
-</FatturaElettronicaHeader>
-<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD01</TipoDocumento><Divisa>EUR</Divisa>
-<Data>2024-05-10</Data><Numero>FT/1</Numero>
-<DatiRitenuta><TipoRitenuta>RT01</TipoRitenuta><ImportoRitenuta>18.00</ImportoRitenuta><AliquotaRitenuta>20.00</AliquotaRitenuta><CausalePagamento>A</CausalePagamento></DatiRitenuta>
-<DatiCassaPrevidenziale><TipoCassa>TC22</TipoCassa><AlCassa>4.00</AlCassa><ImportoContributoCassa>4.00</ImportoContributoCassa><AliquotaIVA>22.00</AliquotaIVA><Ritenuta>SI</Ritenuta></DatiCassaPrevidenziale>
-</DatiGeneraliDocumento></DatiGenerali>
-<DatiBeniServizi>
-<DettaglioLinee><NumeroLinea>1</NumeroLinea><Descrizione>Consulenza</Descrizione><Quantita>2.00</Quantita><PrezzoUnitario>50.00</PrezzoUnitario><ScontoMaggiorazione><Tipo>SC</Tipo><Percentuale>10.00</Percentuale></ScontoMaggiorazione><PrezzoTotale>90.00</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA><Ritenuta>SI</Ritenuta></DettaglioLinee>
-<DettaglioLinee><NumeroLinea>2</NumeroLinea><Descrizione>Esente</Descrizione><PrezzoUnitario>10.00</PrezzoUnitario><PrezzoTotale>10.00</PrezzoTotale><AliquotaIVA>0.00</AliquotaIVA><Natura>N4</Natura></DettaglioLinee>
-<DatiRiepilogo><AliquotaIVA>22.00</AliquotaIVA><ImponibileImporto>94.00</ImponibileImporto><Imposta>20.68</Imposta><EsigibilitaIVA>I</EsigibilitaIVA></DatiRiepilogo>
-<DatiRiepilogo><AliquotaIVA>0.00</AliquotaIVA><Natura>N4</Natura><ImponibileImporto>10.00</ImponibileImporto><Imposta>0.00</Imposta><RiferimentoNormativo>Art. 10</RiferimentoNormativo></DatiRiepilogo>
-</DatiBeniServizi></FatturaElettronicaBody></p:FatturaElettronica>
-)";
+const char *const Buona = FatturaConforme;
 
 const SchemiFattura &schemi()
 {
@@ -67,6 +47,32 @@ QStringList codici(const RisultatoControlli &r)
     return c;
 }
 
+// The archive's way: the findings' codes of the checks on the one walk (the
+// quick schema check, else libxml2), in order.
+QStringList codiciInLettura(const QByteArray &xml)
+{
+    const PercorsiFattura percorsi;
+    ControlliInLettura c;
+    const DocumentoFattura doc(xml, percorsi, DocumentoFattura::Modo::Rapido, c.osservatore());
+    QStringList trovati = codici(c.risultato(schemi(), xml, doc.lettoRapido(), Oggi));
+    trovati.sort();
+    return trovati;
+}
+
+// Whether the quick schema check says the invoice is valid, without libxml2.
+bool presaRapida(const QByteArray &xml)
+{
+    AlberoFattura albero;
+    AlberoFattura::Costruttore costruttore(albero);
+    const PercorsiFattura percorsi;
+    const DocumentoFattura doc(xml, percorsi, DocumentoFattura::Modo::Rapido, &costruttore);
+    costruttore.concludi();
+    for (const auto &rapido : schemi().dati().rapido)
+        if (doc.lettoRapido() && rapido && rapido->valido(albero))
+            return true;
+    return false;
+}
+
 struct Caso {
     const char *nome;
     std::vector<std::pair<const char *, const char *>> cambi;
@@ -87,6 +93,10 @@ void verifica(const Caso &c)
     trovati.sort();
     std::sort(attesi.begin(), attesi.end());
     EXPECT_EQ(trovati, attesi);
+    // The archive's one walk finds the same; the quick check takes exactly
+    // the invoices the schema accepts.
+    EXPECT_EQ(codiciInLettura(xml), trovati);
+    EXPECT_EQ(presaRapida(xml), !trovati.contains(QStringLiteral("00200")));
     EXPECT_EQ(r.esito, r.errori() > 0 ? EsitoControllo::NonConforme : EsitoControllo::Conforme);
     if (primo < 0)
         return;
@@ -576,6 +586,24 @@ TEST(Controlli, CorpusInvoicesTheSchemaAcceptsPassIt)
     EXPECT_GE(controllate, 15);
 }
 
+TEST(Controlli, CorpusInvoicesGiveTheSameFindingsInTheArchivesWalk)
+{
+    REQUIRE_CORPUS();
+    int prese = 0, tutte = 0;
+    for (const QString &file : corpusFiles(QStringLiteral("xml"), QStringLiteral(".xml"))) {
+        const QByteArray xml = readBytes(file);
+        QStringList attesi = codici(ControllaFattura(schemi(), xml, Oggi));
+        attesi.sort();
+        EXPECT_EQ(codiciInLettura(xml), attesi) << file.toStdString();
+        const bool presa = presaRapida(xml);
+        EXPECT_TRUE(!presa || !attesi.contains(QStringLiteral("00200"))) << file.toStdString();
+        prese += presa;
+        ++tutte;
+    }
+    std::printf("quick schema check: %d of %d corpus invoices\n", prese, tutte);
+    EXPECT_GE(prese, tutte / 2);
+}
+
 TEST(Controlli, OutputsForTheWindowAndTheCommandLine)
 {
     RisultatoControlli r
@@ -599,6 +627,56 @@ TEST(Controlli, OutputsForTheWindowAndTheCommandLine)
     EXPECT_EQ(FraseBarra(r), QStringLiteral("La fattura non supererebbe i controlli dello SdI: 2 errori"));
     EXPECT_EQ(FraseBarra(ControllaFattura(schemi(), Buona, Oggi)),
         QStringLiteral("La fattura supererebbe i controlli dello SdI"));
+}
+
+// Every pattern of the schemas that the quick check matches itself gives
+// libxml2's answer on values made to sit around its edges.
+TEST(Controlli, QuickPatternsAnswerAsLibxml2)
+{
+    std::vector<std::string> modelli;
+    for (const char *nome : { "Schema_VFPA12_V1.2.3.xsd", "Schema_VFSM10_v1.0.2.xsd", "fatturapa_v1.1.xsd" }) {
+        QString errore;
+        const DocumentoXml doc
+            = CaricaXmlSicuro(readBytes(programDir() + QStringLiteral("/SCHEMI/") + QString::fromLatin1(nome)), errore);
+        ASSERT_TRUE(doc) << nome;
+        std::vector<const xmlNode *> da { xmlDocGetRootElement(doc.get()) };
+        while (!da.empty()) {
+            const xmlNode *n = da.back();
+            da.pop_back();
+            for (const xmlNode *c = n->children; c != nullptr; c = c->next)
+                if (c->type == XML_ELEMENT_NODE)
+                    da.push_back(c);
+            if (xmlStrEqual(n->name, reinterpret_cast<const xmlChar *>("pattern"))) {
+                xmlChar *v = xmlGetProp(n, reinterpret_cast<const xmlChar *>("value"));
+                modelli.emplace_back(reinterpret_cast<const char *>(v));
+                xmlFree(v);
+            }
+        }
+    }
+    const std::vector<std::string> lettere = { "a", "Z", "0", "9", "5", ".", "-", " ", "\t", "@", "+", "\xc3\xa9",
+        "\xe2\x82\xac", "\x7f", "\xc2\x80", "\xc3\xbf", "\xc4\x80", "/", "_", "x" };
+    std::mt19937 caso(7);
+    int semplici = 0;
+    for (const std::string &testo : modelli) {
+        const auto m = SchemaRapido::NuovoModello(testo);
+        if (!SchemaRapido::Semplice(*m))
+            continue;
+        ++semplici;
+        const SchemiPtr<xmlRegexp> libxml2(xmlRegexpCompile(reinterpret_cast<const xmlChar *>(testo.c_str())));
+        ASSERT_TRUE(libxml2) << testo;
+        for (int prova = 0; prova < 3000; ++prova) {
+            std::string valore;
+            // Mostly near the lengths the patterns count, now and then far past them.
+            const int lunghezza
+                = prova % 50 == 0 ? 1000 + static_cast<int>(caso() % 20) : static_cast<int>(caso() % 40);
+            const int insieme = 1 + static_cast<int>(caso() % lettere.size());
+            for (int i = 0; i < lunghezza; ++i)
+                valore += lettere[caso() % static_cast<unsigned>(insieme)];
+            const bool atteso = xmlRegexpExec(libxml2.get(), reinterpret_cast<const xmlChar *>(valore.c_str())) == 1;
+            ASSERT_EQ(SchemaRapido::Accetta(*m, valore), atteso) << testo << " on '" << valore << "'";
+        }
+    }
+    EXPECT_GE(semplici, 25);
 }
 
 TEST(Decimali, ExactAsWritten)
