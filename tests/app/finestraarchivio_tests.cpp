@@ -246,7 +246,7 @@ TEST_F(FinestraArchivioTest, TheButtonAndItsShortcutOpenTheWindowWhichClosesWhil
 }
 
 // As a user meets it: the opening width shows every column up to the
-// signature and the exchange system's verdict, ZIP rows by their entry's name, outcomes in words and colours (a
+// signature and the exchange system's verdicts, ZIP rows by their entry's name, outcomes in words and colours (a
 // damaged envelope among the rows, red), the search folded, the VAT summary,
 // a word after an export, Esc, and the folder offered again.
 TEST_F(FinestraArchivioTest, ReadableAtAGlanceAndEasyToLeaveAndComeBackTo)
@@ -288,7 +288,7 @@ TEST_F(FinestraArchivioTest, ReadableAtAGlanceAndEasyToLeaveAndComeBackTo)
     archivio().resize(1200, archivio().height());
     QCoreApplication::processEvents();
     auto *tabella = archivio().findChild<QTableView *>(QStringLiteral("tabella"));
-    for (int c = 0; c <= ModelloArchivio::StatoSdi; ++c)
+    for (int c = 0; c <= ModelloArchivio::Controlli; ++c)
         EXPECT_LE(tabella->horizontalHeader()->sectionViewportPosition(c) + tabella->columnWidth(c),
             tabella->viewport()->width())
             << c;
