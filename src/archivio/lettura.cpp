@@ -527,6 +527,7 @@ void LetturaArchivio::abbinaMessaggi()
         return;
     // An identifier given to several invoices (a hostile folder) names them all.
     QHash<QString, QList<qsizetype>> righePerId;
+    righePerId.reserve(sdiPerChiave_.size() + qsizetype(messaggi_.size()));
     const auto conosci = [&righePerId](const QString &id, const QList<qsizetype> &righe) {
         QList<qsizetype> &note = righePerId[id];
         for (qsizetype r : righe)
@@ -569,6 +570,7 @@ void LetturaArchivio::esegui(const QStringList &percorsi)
 {
     elenca(percorsi);
     posti_ = std::make_unique<Posto[]>(fonti_.size());
+    righePerChiave_.reserve(qsizetype(fonti_.size())); // mostly a row per file: a hash that never grows
     trovati_ = static_cast<qsizetype>(fonti_.size());
     const int quanti = opz_.fili > 0 ? opz_.fili : std::max(1, QThread::idealThreadCount());
     std::vector<std::thread> altri;
