@@ -80,6 +80,8 @@ struct Trovato {
 
 bool utf8Valido(QByteArrayView testo)
 {
+    if (std::all_of(testo.begin(), testo.end(), [](char c) { return static_cast<uchar>(c) < 0x80; }))
+        return true; // most names, told without a decoder
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decodificato = utf8.decode(testo);
     return !utf8.hasError();
@@ -525,28 +527,36 @@ void LetturaArchivio::abbinaMessaggi()
 {
     if (messaggi_.empty())
         return;
-    // An identifier given to several invoices (a hostile folder) names them all.
-    QHash<QString, QList<qsizetype>> righePerId;
-    const auto conosci = [&righePerId](const QString &id, const QList<qsizetype> &righe) {
-        QList<qsizetype> &note = righePerId[id];
-        for (qsizetype r : righe)
-            if (!note.contains(r))
-                note.append(r);
-        std::sort(note.begin(), note.end());
-    };
-    for (auto it = sdiPerChiave_.cbegin(); it != sdiPerChiave_.cend(); ++it)
-        if (!it.value().isEmpty() && righePerChiave_.contains(it.key()))
-            conosci(it.value(), righePerChiave_.value(it.key()));
     std::vector<QList<qsizetype>> righeDi(messaggi_.size());
+    bool senzaNome = false;
     for (size_t i = 0; i < messaggi_.size(); ++i) {
         righeDi[i] = righePerChiave_.value(chiaviMessaggi_[qsizetype(i)]);
-        if (!righeDi[i].isEmpty() && !messaggi_[i].messaggio.identificativoSdI.isEmpty())
-            conosci(messaggi_[i].messaggio.identificativoSdI, righeDi[i]);
+        senzaNome = senzaNome || righeDi[i].isEmpty();
+    }
+    // The identifiers are asked only for a message whose invoice its name does not find.
+    if (senzaNome) {
+        // An identifier given to several invoices (a hostile folder) names them all.
+        QHash<QString, QList<qsizetype>> righePerId;
+        righePerId.reserve(sdiPerChiave_.size() + qsizetype(messaggi_.size()));
+        const auto conosci = [&righePerId](const QString &id, const QList<qsizetype> &righe) {
+            QList<qsizetype> &note = righePerId[id];
+            for (qsizetype r : righe)
+                if (!note.contains(r))
+                    note.append(r);
+            std::sort(note.begin(), note.end());
+        };
+        for (auto it = sdiPerChiave_.cbegin(); it != sdiPerChiave_.cend(); ++it)
+            if (!it.value().isEmpty() && righePerChiave_.contains(it.key()))
+                conosci(it.value(), righePerChiave_.value(it.key()));
+        for (size_t i = 0; i < messaggi_.size(); ++i)
+            if (!righeDi[i].isEmpty() && !messaggi_[i].messaggio.identificativoSdI.isEmpty())
+                conosci(messaggi_[i].messaggio.identificativoSdI, righeDi[i]);
+        for (size_t i = 0; i < messaggi_.size(); ++i)
+            if (righeDi[i].isEmpty())
+                righeDi[i] = righePerId.value(messaggi_[i].messaggio.identificativoSdI);
     }
     std::map<qsizetype, std::vector<size_t>> perRiga; // rows in order, their messages in the list's
     for (size_t i = 0; i < messaggi_.size(); ++i) {
-        if (righeDi[i].isEmpty())
-            righeDi[i] = righePerId.value(messaggi_[i].messaggio.identificativoSdI);
         for (qsizetype riga : righeDi[i])
             perRiga[riga].push_back(i);
         messaggi_[i].riga = righeDi[i].isEmpty() ? -1 : righeDi[i].front();
@@ -569,6 +579,7 @@ void LetturaArchivio::esegui(const QStringList &percorsi)
 {
     elenca(percorsi);
     posti_ = std::make_unique<Posto[]>(fonti_.size());
+    righePerChiave_.reserve(qsizetype(fonti_.size())); // mostly a row per file: a hash that never grows
     trovati_ = static_cast<qsizetype>(fonti_.size());
     const int quanti = opz_.fili > 0 ? opz_.fili : std::max(1, QThread::idealThreadCount());
     std::vector<std::thread> altri;

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <deque>
 #include <libxml/tree.h>
+#include <string>
 #include <tuple>
 
 namespace {
@@ -484,8 +484,9 @@ struct NodoRapido {
     NodoRapido *ultimo = nullptr; // the last child, while the children come
     size_t pezzoInizio = 0; // the texts inside it: pezzi[inizio, fine)
     size_t pezzoFine = 0;
-    std::vector<std::pair<QByteArray, QByteArray>> attributi; // without prefix, root only
+    std::vector<std::pair<QByteArrayView, QByteArrayView>> attributi; // without prefix, root only
     const std::vector<QByteArrayView> *pezzi = nullptr;
+    SpazioRapido spazio; // what ns points to
 };
 
 QString testoDi(const NodoRapido *n)
@@ -534,19 +535,34 @@ private:
     bool testo(QByteArrayView &risultato, bool attributo);
     bool utf8();
     bool riferimento(QByteArray &out);
-    const SpazioRapido *spazioDi(QByteArrayView prefisso) const;
+    // The text kept with its NUL, or null (never: see nomi_).
+    const xmlChar *conserva(QByteArrayView testo)
+    {
+        if (nomi_.size() + size_t(testo.size()) >= nomi_.capacity())
+            return nullptr;
+        const auto kept = reinterpret_cast<const xmlChar *>(nomi_.data() + nomi_.size());
+        nomi_.append(testo.data(), size_t(testo.size()));
+        nomi_.push_back('\0');
+        return kept;
+    }
+    // The declaration in force for the prefix, or null.
+    const std::tuple<QByteArrayView, const xmlChar *, size_t> *dichiarato(QByteArrayView prefisso) const;
 
+    // Everything is sized from the bytes before the reading, so that a
+    // message costs a handful of allocations and nothing moves: at most one
+    // node per '<'.
     QByteArrayView b_;
     qsizetype i_ = 0;
     NodoRapido *radice_ = nullptr;
-    std::deque<NodoRapido> nodi_;
-    QByteArray nomi_; // the local names, each ending in NUL; never outgrows its room
-    std::deque<QByteArray> href_;
-    std::deque<SpazioRapido> spazi_;
+    std::vector<NodoRapido> nodi_;
+    // The local names and the namespaces, each ending in NUL; each takes no
+    // more than the bytes it was read from and the one after them.
+    std::string nomi_;
     // The prefixes in force, innermost last: (prefix, namespace, depth).
-    std::vector<std::tuple<QByteArrayView, const SpazioRapido *, size_t>> dichiarati_;
+    std::vector<std::tuple<QByteArrayView, const xmlChar *, size_t>> dichiarati_;
     std::vector<QByteArrayView> aperti_; // the open elements' names as written
-    std::deque<QByteArray> copie_; // texts that are not as written
+    std::vector<QByteArrayView> visti_; // the attributes of the tag being read
+    std::vector<QByteArray> copie_; // texts that are not as written (their bytes never move)
 
 public:
     std::vector<QByteArrayView> pezzi;
@@ -737,11 +753,11 @@ bool LettoreRapido::testo(QByteArrayView &risultato, bool attributo)
     return true;
 }
 
-const SpazioRapido *LettoreRapido::spazioDi(QByteArrayView prefisso) const
+const std::tuple<QByteArrayView, const xmlChar *, size_t> *LettoreRapido::dichiarato(QByteArrayView prefisso) const
 {
     for (auto it = dichiarati_.rbegin(); it != dichiarati_.rend(); ++it)
         if (std::get<0>(*it) == prefisso)
-            return std::get<1>(*it);
+            return &*it;
     return nullptr;
 }
 
@@ -750,8 +766,15 @@ bool LettoreRapido::leggi(QByteArrayView b)
     constexpr size_t kProfonditaMassima = 200;
     b_ = b;
     i_ = b_.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    // A name and its NUL take no more than the name and the byte after it.
-    nomi_.reserve(b_.size() + 1);
+    nomi_.reserve(size_t(b_.size()) + 1);
+    size_t aperture = 0; // memchr leaps over the long texts of a signature
+    for (const char *c = b_.data(), *fine = c + b_.size();
+         (c = static_cast<const char *>(std::memchr(c, '<', size_t(fine - c)))) != nullptr; ++c)
+        ++aperture;
+    nodi_.reserve(aperture);
+    pezzi.reserve(aperture + 1); // a text ends at a '<' or at the end
+    aperti_.reserve(16);
+    dichiarati_.reserve(16);
     if (b_.sliced(i_).startsWith("<?xml") && i_ + 5 < b_.size() && spazio(b_[i_ + 5]) && !dichiarazione())
         return false;
     salta();
@@ -807,16 +830,18 @@ bool LettoreRapido::leggi(QByteArrayView b)
         if (!nome(prefisso, locale) || ++profondita > kProfonditaMassima)
             return false;
         const QByteArrayView intero = b_.sliced(inizio, i_ - inizio);
+        if (nodi_.size() == nodi_.capacity())
+            return false; // never: a node comes from a '<'
         NodoRapido &n = nodi_.emplace_back();
-        n.name = reinterpret_cast<const xmlChar *>(nomi_.constData() + nomi_.size());
-        nomi_.append(locale);
-        nomi_.append('\0');
+        n.name = conserva(locale);
+        if (n.name == nullptr)
+            return false;
         n.parent = aperto;
         n.pezzi = &pezzi;
         n.pezzoInizio = pezzi.size();
         conFormato = conFormato || equalsIgnoreAsciiCase(locale, "FormatoTrasmissione");
         // The attributes, then the tag's end.
-        std::vector<QByteArrayView> visti;
+        visti_.clear();
         bool vuoto = false;
         for (;;) {
             const qsizetype prima = i_;
@@ -835,10 +860,10 @@ bool LettoreRapido::leggi(QByteArrayView b)
             if (!nome(aPrefisso, aLocale))
                 return false;
             const QByteArrayView aIntero = b_.sliced(aInizio, i_ - aInizio);
-            for (QByteArrayView v : visti)
+            for (QByteArrayView v : visti_)
                 if (v == aIntero)
                     return false;
-            visti.push_back(aIntero);
+            visti_.push_back(aIntero);
             salta();
             if (i_ >= b_.size() || b_[i_] != '=')
                 return false;
@@ -851,28 +876,31 @@ bool LettoreRapido::leggi(QByteArrayView b)
             if (!testo(valore, true) || i_ >= b_.size() || b_[i_] != virgolette)
                 return false;
             ++i_;
+            // A value is never a copy (a reference refuses it): it stays in the bytes.
             if (aPrefisso.isEmpty() && aLocale == "xmlns") {
-                href_.push_back(valore.toByteArray());
-                spazi_.push_back(
-                    { valore.isEmpty() ? nullptr : reinterpret_cast<const xmlChar *>(href_.back().constData()) });
-                dichiarati_.emplace_back(QByteArrayView(), &spazi_.back(), profondita);
+                const xmlChar *href = valore.isEmpty() ? nullptr : conserva(valore);
+                if (!valore.isEmpty() && href == nullptr)
+                    return false;
+                dichiarati_.emplace_back(QByteArrayView(), href, profondita);
             } else if (aPrefisso == "xmlns") {
                 if (valore.isEmpty() || aLocale.startsWith("xml") || valore == "http://www.w3.org/XML/1998/namespace"
                     || valore == "http://www.w3.org/2000/xmlns/")
                     return false;
-                href_.push_back(valore.toByteArray());
-                spazi_.push_back({ reinterpret_cast<const xmlChar *>(href_.back().constData()) });
-                dichiarati_.emplace_back(aLocale, &spazi_.back(), profondita);
+                const xmlChar *href = conserva(valore);
+                if (href == nullptr)
+                    return false;
+                dichiarati_.emplace_back(aLocale, href, profondita);
             } else if (!aPrefisso.isEmpty()) {
                 return false; // a prefixed attribute: libxml2's
             } else if (aperto == nullptr) {
-                n.attributi.emplace_back(aLocale.toByteArray(), valore.toByteArray());
+                n.attributi.emplace_back(aLocale, valore);
             }
         }
-        if (!prefisso.isEmpty() && (prefisso.startsWith("xml") || spazioDi(prefisso) == nullptr))
+        const auto *d = dichiarato(prefisso);
+        if (!prefisso.isEmpty() && (prefisso.startsWith("xml") || d == nullptr))
             return false;
-        const SpazioRapido *ns = spazioDi(prefisso);
-        n.ns = ns != nullptr && ns->href != nullptr ? ns : nullptr;
+        n.spazio.href = d != nullptr ? std::get<1>(*d) : nullptr;
+        n.ns = n.spazio.href != nullptr ? &n.spazio : nullptr;
         if (aperto == nullptr)
             radice_ = &n;
         else if (aperto->ultimo == nullptr)
