@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <libxml/tree.h>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace {
 struct Radice {
@@ -372,61 +374,32 @@ bool ForseMessaggio(QByteArrayView b)
     return true;
 }
 
+namespace {
+// Each kind's letters and its name in Italian, in the order of the enumeration.
+constexpr std::pair<const char *, const char *> kTipi[] = {
+    { "", "" },
+    { "", "Messaggio SdI non riconosciuto" },
+    { "RC", "Ricevuta di consegna" },
+    { "MC", "Notifica di mancata consegna" },
+    { "NS", "Notifica di scarto" },
+    { "NE", "Notifica di esito" },
+    { "DT", "Notifica di decorrenza termini" },
+    { "AT", "Attestazione di avvenuta trasmissione della fattura con impossibilità di recapito" },
+    { "EC", "Notifica di esito committente" },
+    { "SE", "Notifica di scarto esito committente" },
+    { "MT", "File dei metadati" },
+};
+static_assert(std::size(kTipi) == static_cast<size_t>(TipoMessaggio::MT) + 1);
+} // namespace
+
 QString SiglaMessaggio(TipoMessaggio tipo)
 {
-    switch (tipo) {
-    case TipoMessaggio::RC:
-        return QStringLiteral("RC");
-    case TipoMessaggio::MC:
-        return QStringLiteral("MC");
-    case TipoMessaggio::NS:
-        return QStringLiteral("NS");
-    case TipoMessaggio::NE:
-        return QStringLiteral("NE");
-    case TipoMessaggio::DT:
-        return QStringLiteral("DT");
-    case TipoMessaggio::AT:
-        return QStringLiteral("AT");
-    case TipoMessaggio::EC:
-        return QStringLiteral("EC");
-    case TipoMessaggio::SE:
-        return QStringLiteral("SE");
-    case TipoMessaggio::MT:
-        return QStringLiteral("MT");
-    case TipoMessaggio::Nessuno:
-    case TipoMessaggio::Sconosciuto:
-        break;
-    }
-    return QString();
+    return QString::fromLatin1(kTipi[static_cast<size_t>(tipo)].first);
 }
 
 QString DescrizioneMessaggio(TipoMessaggio tipo)
 {
-    switch (tipo) {
-    case TipoMessaggio::RC:
-        return QStringLiteral("Ricevuta di consegna");
-    case TipoMessaggio::MC:
-        return QStringLiteral("Notifica di mancata consegna");
-    case TipoMessaggio::NS:
-        return QStringLiteral("Notifica di scarto");
-    case TipoMessaggio::NE:
-        return QStringLiteral("Notifica di esito");
-    case TipoMessaggio::DT:
-        return QStringLiteral("Notifica di decorrenza termini");
-    case TipoMessaggio::AT:
-        return QStringLiteral("Attestazione di avvenuta trasmissione della fattura con impossibilità di recapito");
-    case TipoMessaggio::EC:
-        return QStringLiteral("Notifica di esito committente");
-    case TipoMessaggio::SE:
-        return QStringLiteral("Notifica di scarto esito committente");
-    case TipoMessaggio::MT:
-        return QStringLiteral("File dei metadati");
-    case TipoMessaggio::Sconosciuto:
-        return QStringLiteral("Messaggio SdI non riconosciuto");
-    case TipoMessaggio::Nessuno:
-        break;
-    }
-    return QString();
+    return QString::fromUtf8(kTipi[static_cast<size_t>(tipo)].second);
 }
 
 QString MessaggioSdI::dataOra() const
