@@ -11,11 +11,13 @@
 #include "common/filenames.h"
 #include "invoice/xmlsicuro.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <openssl/err.h>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace {
 const QString kAssente = QStringLiteral("Nessuna firma: il documento non è firmato.");
@@ -302,23 +304,85 @@ QString ParolaEsito(EsitoFirma esito)
     return QStringLiteral("assente");
 }
 
+namespace {
+bool spazioXml(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The encoding an XML declaration names: the first "encoding" before the
+// declaration's '>' that is followed by = and a quoted value. Read by hand:
+// a regular expression here cost more than the rest of the test, once per
+// file of an archive.
+std::optional<QByteArrayView> codificaDichiarata(QByteArrayView inizio)
+{
+    const qsizetype chiusa = inizio.indexOf('>');
+    const qsizetype limite = chiusa < 0 ? inizio.size() : chiusa;
+    for (qsizetype p = inizio.indexOf("encoding", 5); p >= 0 && p < limite; p = inizio.indexOf("encoding", p + 1)) {
+        qsizetype j = p + 8;
+        while (j < inizio.size() && spazioXml(inizio[j]))
+            ++j;
+        if (j >= inizio.size() || inizio[j] != '=')
+            continue;
+        ++j;
+        while (j < inizio.size() && spazioXml(inizio[j]))
+            ++j;
+        if (j >= inizio.size() || (inizio[j] != '"' && inizio[j] != '\''))
+            continue;
+        const qsizetype da = ++j;
+        while (j < inizio.size() && inizio[j] != '"' && inizio[j] != '\'')
+            ++j;
+        if (j < inizio.size())
+            return inizio.sliced(da, j - da);
+    }
+    return std::nullopt;
+}
+
+// An encoding that writes ASCII as ASCII, by the names libxml2 and iconv take.
+bool compatibileAscii(QByteArrayView nome)
+{
+    const std::string n = nome.toByteArray().toLower().toStdString();
+    const auto cifre = [](std::string_view t) {
+        return !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const auto dopo = [&n](std::string_view prefisso) -> std::optional<std::string_view> {
+        if (!std::string_view(n).starts_with(prefisso))
+            return std::nullopt;
+        return std::string_view(n).substr(prefisso.size());
+    };
+    if (n == "utf8" || n == "utf-8" || n == "us-ascii" || n == "ascii")
+        return true;
+    if (const auto iso = dopo("iso")) {
+        std::string_view r = *iso;
+        if (r.starts_with('-') || r.starts_with('_'))
+            r.remove_prefix(1);
+        return r.starts_with("8859-") && cifre(r.substr(5));
+    }
+    if (const auto latin = dopo("latin")) {
+        std::string_view r = *latin;
+        if (r.starts_with('-'))
+            r.remove_prefix(1);
+        return r.size() == 1 && cifre(r);
+    }
+    for (const std::string_view prefisso : { "windows-125", "cp125" })
+        if (const auto r = dopo(prefisso))
+            return r->size() == 1 && (*r)[0] >= '0' && (*r)[0] <= '8';
+    return false;
+}
+} // namespace
+
 bool SenzaFirmaXml(QByteArrayView bytes)
 {
     QByteArrayView inizio = bytes.first(qMin<qsizetype>(bytes.size(), 200));
     if (inizio.startsWith("\xEF\xBB\xBF"))
         inizio = inizio.sliced(3);
-    if (!inizio.startsWith('<') || bytes.contains(QByteArrayView("Signature")))
+    static constexpr char kFirma[] = "Signature";
+    if (!inizio.startsWith('<') || memmem(bytes.data(), size_t(bytes.size()), kFirma, sizeof kFirma - 1) != nullptr)
         return false;
     if (!inizio.startsWith("<?xml"))
         return true; // UTF-8
-    static const QRegularExpression dichiarata(QStringLiteral("^<\\?xml[^>]*?encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
-    const QRegularExpressionMatch m = dichiarata.match(QString::fromLatin1(inizio));
-    if (!m.hasMatch())
-        return true;
-    static const QRegularExpression compatibili(
-        QStringLiteral("^(utf-?8|us-ascii|ascii|iso[-_]?8859-[0-9]+|latin-?[0-9]|windows-125[0-8]|cp125[0-8])$"),
-        QRegularExpression::CaseInsensitiveOption);
-    return compatibili.match(m.captured(1)).hasMatch();
+    const std::optional<QByteArrayView> codifica = codificaDichiarata(inizio);
+    return !codifica || compatibileAscii(*codifica);
 }
 
 FormaFile FormaPerNome(const QString &nome)

@@ -410,3 +410,42 @@ TEST_F(Firma, CertificatesAreJudgedAtTheTimeGiven)
         EXPECT_EQ(e.firmatari.value(0).dataVerifica, c.adesso);
     }
 }
+
+// The archive skips the signature check only for bytes whose encoding
+// would write "Signature" in ASCII and that do not hold it; anything else,
+// whatever its declaration looks like, takes the check.
+TEST(SenzaFirma, OnlyAsciiCompatibleBytesWithoutTheNameSkipTheCheck)
+{
+    const struct {
+        const char *xml;
+        bool senza;
+    } casi[] = {
+        { "<a/>", true },
+        { "\xEF\xBB\xBF<a/>", true },
+        { "<?xml version='1.0'?><a/>", true },
+        { "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>", true },
+        { "<?xml version='1.0' encoding = 'utf8' ?><a/>", true },
+        { "<?xml version='1.0' encoding=\"ISO-8859-15\"?><a/>", true },
+        { "<?xml version='1.0' encoding='iso_8859-1'?><a/>", true },
+        { "<?xml version='1.0' encoding='Latin-1'?><a/>", true },
+        { "<?xml version='1.0' encoding='windows-1252'?><a/>", true },
+        { "<?xml version='1.0' encoding='CP1250'?><a/>", true },
+        { "<?xml version='1.0' encoding='us-ascii'?><a/>", true },
+        { "<?xml version='1.0' encoding='IBM037'?><a/>", false },
+        { "<?xml version='1.0' encoding='UTF-16'?><a/>", false },
+        { "<?xml version='1.0' encoding='UTF-7'?><a/>", false },
+        { "<?xml version='1.0' encoding='windows-1259'?><a/>", false },
+        { "<?xml version='1.0' encoding='latin10'?><a/>", false },
+        { "<?xml version='1.0' encoding='iso-8859-'?><a/>", false },
+        { "<?xml version='1.0' encoding='utf-8 '?><a/>", false },
+        // The first "encoding" that is a declaration's, before its '>'.
+        { "<?xml version='1.0' encodingx encoding='UTF-7'?><a/>", false },
+        { "<?xml version='1.0'?><a encoding='UTF-7'/>", true },
+        { "<?xml version='1.0' encoding='UTF-8'?><a><Signature/></a>", false },
+        { "<a><!-- Signature --></a>", false },
+        { "\x4c\x6f\xa7\x94\x93", false }, // EBCDIC "<?xml"
+        { "", false },
+    };
+    for (const auto &c : casi)
+        EXPECT_EQ(SenzaFirmaXml(QByteArrayView(c.xml)), c.senza) << c.xml;
+}
