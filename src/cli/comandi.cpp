@@ -6,9 +6,9 @@
 #include "cli/controlla.h"
 #include "cli/elenco.h"
 #include "cli/infomessaggio.h"
-#include "cli/json.h"
 #include "cli/rigacomando.h"
 #include "cli/terminale.h"
+#include "common/json.h"
 
 #include "attachments/allegati.h"
 #include "attachments/codifica.h"

@@ -11,9 +11,9 @@
 #include "archivio/riepilogo.h"
 #include "cli/controlla.h"
 #include "cli/infomessaggio.h"
-#include "cli/json.h"
 #include "cli/terminale.h"
 #include "common/folders.h"
+#include "common/json.h"
 #include "controlli/controlli.h"
 #include "firma/elenco.h"
 

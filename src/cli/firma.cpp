@@ -1,8 +1,8 @@
 // The "firma" command: each file's signatures verified against the trusted
 // lists, written as the window's details or as JSON.
 #include "cli/firma.h"
-#include "cli/json.h"
 #include "cli/terminale.h"
+#include "common/json.h"
 
 #include "common/errors.h"
 #include "common/fileio.h"

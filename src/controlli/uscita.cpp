@@ -1,6 +1,8 @@
 // The outcome written for people and for programs.
 #include "controlli/uscita.h"
 
+#include "common/json.h"
+
 #include <QStringList>
 
 namespace {
@@ -22,56 +24,31 @@ QString perTerminale(const QString &testo)
     return uscita;
 }
 
-// The text as a JSON string: quotes, backslashes and control characters escaped.
-void json(QByteArray &out, const QString &testo)
+// A count from 1, or null where there is none.
+QByteArray numero(int n)
 {
-    out += '"';
-    for (const char c : testo.toUtf8()) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20 || u == 0x7f) {
-            static const char cifre[] = "0123456789abcdef";
-            const char sequenza[] = { '\\', 'u', '0', '0', cifre[u >> 4], cifre[u & 0xf] };
-            out.append(sequenza, sizeof sequenza);
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
+    return n > 0 ? QByteArray::number(n) : QByteArray("null");
 }
 
-void numero(QByteArray &out, int n)
+QByteArray jsonRilievi(const RisultatoControlli &r, bool scarto)
 {
-    out += n > 0 ? QByteArray::number(n) : QByteArray("null");
-}
-
-void jsonRilievi(QByteArray &out, const RisultatoControlli &r, bool scarto)
-{
-    out += '[';
-    bool primo = true;
+    QByteArray out = "[";
     for (const Rilievo &x : r.rilievi) {
         if (x.scarto != scarto)
             continue;
-        out += primo ? "{\"codice\":" : ",{\"codice\":";
-        primo = false;
-        json(out, x.codice);
-        out += ",\"campo\":";
-        json(out, x.campo);
-        out += ",\"corpo\":";
-        numero(out, x.corpo);
-        out += ",\"linea\":";
-        numero(out, x.riga);
-        out += ",\"trovato\":";
-        json(out, x.trovato);
-        out += ",\"atteso\":";
-        json(out, x.atteso);
-        out += ",\"messaggio\":";
-        json(out, x.messaggio);
-        out += '}';
+        if (out.size() > 1)
+            out += ',';
+        out += OggettoJson()
+                   .testo("codice", x.codice)
+                   .testo("campo", x.campo)
+                   .json("corpo", numero(x.corpo))
+                   .json("linea", numero(x.riga))
+                   .testo("trovato", x.trovato)
+                   .testo("atteso", x.atteso)
+                   .testo("messaggio", x.messaggio)
+                   .fine();
     }
-    out += ']';
+    return out + ']';
 }
 
 QString quanti(int n, const char *uno, const char *molti)
@@ -97,20 +74,13 @@ QString FraseBarra(const RisultatoControlli &r)
 
 QByteArray RisultatoJson(const QString &file, const RisultatoControlli &r)
 {
-    QByteArray out;
-    out.reserve(256 + 256 * r.rilievi.size());
-    out += "{\"file\":";
-    json(out, file);
-    out += ",\"esito\":";
-    json(out, ParolaEsito(r.esito));
-    out += ",\"errori\":";
-    jsonRilievi(out, r, true);
-    out += ",\"avvisi\":";
-    jsonRilievi(out, r, false);
-    out += ",\"motivo\":";
-    json(out, r.motivo);
-    out += "}\n";
-    return out;
+    return OggettoJson()
+        .testo("file", file)
+        .testo("esito", ParolaEsito(r.esito))
+        .json("errori", jsonRilievi(r, true))
+        .json("avvisi", jsonRilievi(r, false))
+        .testo("motivo", r.motivo)
+        .fine(true);
 }
 
 QString RisultatoTesto(const QString &file, const RisultatoControlli &r)

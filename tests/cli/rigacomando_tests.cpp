@@ -2,8 +2,8 @@
 // which info always wrote) and the one parser of the table of commands, here
 // on a table of its own so that every rule is met, repeated values and
 // options that need another included.
-#include "cli/json.h"
 #include "cli/rigacomando.h"
+#include "common/json.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

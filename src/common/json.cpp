@@ -1,6 +1,6 @@
 // JSON strings written straight from UTF-16, plain ASCII at once; DEL and the
 // C1 controls escaped too, as no terminal should see them raw.
-#include "cli/json.h"
+#include "common/json.h"
 
 void AggiungiTestoJson(QByteArray &out, QStringView testo)
 {

@@ -1,7 +1,7 @@
-// The JSON of every command's output: strings escaped one way (as Qt's own
-// JSON writer does: \" \\ \b \f \n \r \t, the other control characters, DEL,
-// the C1 controls and lone surrogates as \u00xx, everything else as UTF-8),
-// objects on one line with their keys in the order given.
+// The JSON of every output (the commands', the checks'): strings escaped one
+// way (as Qt's own JSON writer does: \" \\ \b \f \n \r \t, the other control
+// characters, DEL, the C1 controls and lone surrogates as \u00xx, everything
+// else as UTF-8), objects on one line with their keys in the order given.
 #pragma once
 
 #include <QByteArray>
