@@ -10,7 +10,6 @@
 #include "common/filenames.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -87,38 +86,29 @@ bool utf8Valido(QByteArrayView testo)
     return !utf8.hasError();
 }
 
-// Names that are not UTF-8, which the folder's iterator passes over in
-// silence: each is said, its odd bytes written as \xff.
-void nomiNonUtf8(const QString &cartella, std::vector<Trovato> &trovati)
+// A name that is not UTF-8 as it can be said: its odd bytes written as \xff.
+QString nomeLeggibile(QByteArrayView nome)
 {
-    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(QFile::encodeName(cartella).constData()), ::closedir);
-    if (!dir)
-        return;
-    while (const dirent *voce = ::readdir(dir.get())) {
-        const QByteArrayView nome(voce->d_name);
-        if (utf8Valido(nome))
-            continue;
-        QString leggibile;
-        for (qsizetype i = 0; i < nome.size();) {
-            const auto primo = static_cast<uchar>(nome[i]);
-            const qsizetype n = primo < 0x80 ? 1 : primo >= 0xF0 ? 4 : primo >= 0xE0 ? 3 : 2;
-            if (i + n <= nome.size() && utf8Valido(nome.sliced(i, n))) {
-                leggibile += QString::fromUtf8(nome.sliced(i, n));
-                i += n;
-            } else {
-                leggibile += QStringLiteral("\\x%1").arg(primo, 2, 16, QLatin1Char('0'));
-                ++i;
-            }
+    QString leggibile;
+    for (qsizetype i = 0; i < nome.size();) {
+        const auto primo = static_cast<uchar>(nome[i]);
+        const qsizetype n = primo < 0x80 ? 1 : primo >= 0xF0 ? 4 : primo >= 0xE0 ? 3 : 2;
+        if (i + n <= nome.size() && utf8Valido(nome.sliced(i, n))) {
+            leggibile += QString::fromUtf8(nome.sliced(i, n));
+            i += n;
+        } else {
+            leggibile += QStringLiteral("\\x%1").arg(primo, 2, 16, QLatin1Char('0'));
+            ++i;
         }
-        trovati.push_back({ cartella + u'/' + leggibile, QStringLiteral("Nome di file non in UTF-8: non letto") });
     }
+    return leggibile;
 }
+
+void esploraCartella(const QString &percorso, const QString &vero, QSet<QString> &visti, std::vector<Trovato> &trovati);
 
 // Every file below the path. Each real folder and file is taken once, so a
 // link that leads back into a folder already walked ends there, with a note.
-// Only links need resolving: anything else lies in its folder's real path. A
-// folder's entries come with their kind from the folder itself: a plain
-// file costs no look-up of its own.
+// Only links need resolving: anything else lies in its folder's real path.
 void esplora(const QFileInfo &info, const QString &percorso, const QString &veroNoto, QSet<QString> &visti,
     std::vector<Trovato> &trovati)
 {
@@ -147,16 +137,65 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
         trovati.push_back({ percorso, QStringLiteral("Cartella non leggibile: ") + percorso });
         return;
     }
-    std::vector<std::pair<QString, QFileInfo>> voci;
-    QDirIterator it(percorso, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    while (it.hasNext()) {
-        it.next();
-        voci.emplace_back(it.fileName(), it.fileInfo());
+    esploraCartella(percorso, vero, visti, trovati);
+}
+
+// A folder's entries in the order of their names. An entry comes with its
+// kind from the folder itself, so a plain file or folder costs no look-up of
+// its own; links, and entries of a kind the file system does not tell, are
+// looked up as the walk's first path is. Names that are not UTF-8 are said
+// last, each as a file that is not read.
+void esploraCartella(const QString &percorso, const QString &vero, QSet<QString> &visti, std::vector<Trovato> &trovati)
+{
+    struct Voce {
+        QString nome;
+        unsigned char tipo;
+    };
+    std::vector<Voce> voci;
+    QStringList nonUtf8;
+    {
+        const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(QFile::encodeName(percorso).constData()), ::closedir);
+        if (!dir) {
+            trovati.push_back({ percorso, QStringLiteral("Cartella non leggibile: ") + percorso });
+            return;
+        }
+        while (const dirent *d = ::readdir(dir.get())) {
+            const QByteArrayView nome(d->d_name);
+            if (nome == "." || nome == "..")
+                continue;
+            if (utf8Valido(nome))
+                voci.push_back({ QString::fromUtf8(nome), d->d_type });
+            else
+                nonUtf8 << nomeLeggibile(nome);
+        }
     }
-    std::sort(voci.begin(), voci.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (const auto &[nome, figlio] : voci)
-        esplora(figlio, percorso + u'/' + nome, vero + u'/' + nome, visti, trovati);
-    nomiNonUtf8(percorso, trovati);
+    std::sort(voci.begin(), voci.end(), [](const Voce &a, const Voce &b) { return a.nome < b.nome; });
+    for (const Voce &v : voci) {
+        const QString figlio = percorso + u'/' + v.nome;
+        QString veroFiglio = vero + u'/' + v.nome;
+        if (v.tipo == DT_LNK || v.tipo == DT_UNKNOWN) {
+            esplora(QFileInfo(figlio), figlio, veroFiglio, visti, trovati);
+            continue;
+        }
+        if (visti.contains(veroFiglio)) {
+            trovati.push_back({ figlio,
+                v.tipo == DT_DIR
+                    ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(veroFiglio)
+                    : QStringLiteral("File già elencato (collegamento a %1)").arg(veroFiglio) });
+            continue;
+        }
+        visti.insert(veroFiglio);
+        if (v.tipo == DT_REG)
+            trovati.push_back({ figlio, QString() });
+        else if (v.tipo != DT_DIR)
+            trovati.push_back({ figlio, QStringLiteral("Non è un file ordinario (dispositivo, pipe o socket): non letto") });
+        else if (::access(QFile::encodeName(figlio).constData(), R_OK | X_OK) != 0)
+            trovati.push_back({ figlio, QStringLiteral("Cartella non leggibile: ") + figlio });
+        else
+            esploraCartella(figlio, veroFiglio, visti, trovati);
+    }
+    for (const QString &nome : nonUtf8)
+        trovati.push_back({ percorso + u'/' + nome, QStringLiteral("Nome di file non in UTF-8: non letto") });
 }
 
 // What a ZIP archive given to the reading may still inflate and list. The

@@ -54,7 +54,9 @@ QString removeFileExt(QStringView path, PathRules rules)
 
 bool hasExtension(QStringView path, QStringView ext, PathRules rules)
 {
-    return toLowerAscii(extractFileExt(path, rules)) == ext;
+    // Said for every file of an archive: compared in place, nothing copied.
+    const qsizetype dot = extensionStart(path, rules);
+    return equalsIgnoreAsciiCase(dot < 0 ? QStringView() : path.sliced(dot), ext);
 }
 
 QString includeTrailingSeparator(QStringView folder, PathRules rules)
