@@ -35,7 +35,7 @@ struct Raccolta final : Ricevitore {
         FUZZ_CHECK(riga >= 0 && riga < static_cast<qsizetype>(tutte.size()) && !tipi.isEmpty(), stato);
         scarti << QString::number(riga) + u'|' + stato + u'|' + tipi.join(u',');
     }
-    void messaggi(std::vector<MessaggioArchivio> &&trovati) override
+    void messaggi(MessaggiArchivio &&trovati) override
     {
         for (const MessaggioArchivio &m : trovati) {
             FUZZ_CHECK(m.riga >= -1 && m.riga < static_cast<qsizetype>(tutte.size()), QString::number(m.riga));

@@ -82,7 +82,7 @@ struct FinestraArchivio::Pacchetto {
     std::vector<FileNonFattura> scarti;
     std::vector<std::pair<qsizetype, QString>> sdi;
     std::vector<std::tuple<qsizetype, QString, QStringList>> stati;
-    std::vector<MessaggioArchivio> messaggi;
+    MessaggiArchivio messaggi;
     qsizetype fatti = 0;
     qsizetype trovati = 0;
     bool fine = false;
@@ -125,7 +125,7 @@ public:
     {
         p_.stati.emplace_back(riga, stato, messaggi);
     }
-    void messaggi(std::vector<MessaggioArchivio> &&trovati) override { p_.messaggi = std::move(trovati); }
+    void messaggi(MessaggiArchivio &&trovati) override { p_.messaggi = std::move(trovati); }
     void invia(bool fine)
     {
         auto p = std::make_shared<Pacchetto>(std::move(p_));
@@ -450,7 +450,7 @@ void FinestraArchivio::ricevi(Pacchetto &p)
     }
 }
 
-void FinestraArchivio::aggiungiMessaggi(const std::vector<MessaggioArchivio> &messaggi)
+void FinestraArchivio::aggiungiMessaggi(const MessaggiArchivio &messaggi)
 {
     for (const MessaggioArchivio &m : messaggi) {
         const MessaggioSdI &sdi = m.messaggio;

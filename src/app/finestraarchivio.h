@@ -86,7 +86,7 @@ private:
     void aggiornaTotali();
     void aggiornaRiepilogo();
     void apriRiga(const QModelIndex &indice);
-    void aggiungiMessaggi(const std::vector<MessaggioArchivio> &messaggi);
+    void aggiungiMessaggi(const MessaggiArchivio &messaggi);
     std::vector<const RigaArchivio *> righeMostrate() const;
     void esporta(
         const QString &titolo, const QString &nome, const std::function<QByteArray()> &csv, const QString &cosa);

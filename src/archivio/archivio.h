@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -101,6 +102,8 @@ struct MessaggioArchivio {
     QString firma; // its own signature's outcome, when asked for (OpzioniArchivio::firmaMessaggi)
     qsizetype riga = -1; // the first invoice row it names; -1 when it names none of the archive
 };
+// Kept in blocks: ten thousand messages gathered one by one never move.
+using MessaggiArchivio = std::deque<MessaggioArchivio>;
 
 // Where a row's bytes come from, as one text ("file", or "file/entry/...").
 QString NomeOrigine(const QString &file, const QStringList &voci);
@@ -157,19 +160,19 @@ public:
     // after it): its stato_sdi and the kinds seen, oldest first.
     virtual void statoSdi(qsizetype /*riga*/, const QString & /*stato*/, const QStringList & /*messaggi*/) { }
     // Last, the messages found, in the list's order, each with the row it names.
-    virtual void messaggi(std::vector<MessaggioArchivio> && /*trovati*/) { }
+    virtual void messaggi(MessaggiArchivio && /*trovati*/) { }
 };
 
 // Everything a reading hands out, kept, for callers that want it all at once.
 struct RaccoltaArchivio final : Ricevitore {
     std::vector<RigaArchivio> tutte;
     std::vector<FileNonFattura> nonFatture;
-    std::vector<MessaggioArchivio> trovati;
+    MessaggiArchivio trovati;
     void righe(std::vector<RigaArchivio> &&nuove) override;
     void nonFattura(FileNonFattura &&file) override;
     void sdi(qsizetype riga, const QString &identificativo) override;
     void statoSdi(qsizetype riga, const QString &stato, const QStringList &messaggi) override;
-    void messaggi(std::vector<MessaggioArchivio> &&messaggi) override;
+    void messaggi(MessaggiArchivio &&messaggi) override;
 };
 
 // Reads every path (file, folder or .zip) and hands the results out as they

@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -77,9 +78,14 @@ struct Trovato {
     QString motivo;
 };
 
+bool soloAscii(QByteArrayView testo)
+{
+    return std::all_of(testo.begin(), testo.end(), [](char c) { return static_cast<uchar>(c) < 0x80; });
+}
+
 bool utf8Valido(QByteArrayView testo)
 {
-    if (std::all_of(testo.begin(), testo.end(), [](char c) { return static_cast<uchar>(c) < 0x80; }))
+    if (soloAscii(testo))
         return true; // most names, told without a decoder
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decodificato = utf8.decode(testo);
@@ -104,12 +110,47 @@ QString nomeLeggibile(QByteArrayView nome)
     return leggibile;
 }
 
-void esploraCartella(const QString &percorso, const QString &vero, QSet<QString> &visti, std::vector<Trovato> &trovati);
+// The real paths the walk has taken. Only a link, or a second path to walk,
+// can lead to one of them again: until one comes, the paths are only noted,
+// and hashed when it does (most archives have no link at all).
+class Visti final {
+public:
+    // False when the path was taken already; else it is taken now.
+    bool prendi(const QString &vero)
+    {
+        if (!attivi_) {
+            noti_.push_back(vero);
+            return true;
+        }
+        if (insieme_.contains(vero))
+            return false;
+        insieme_.insert(vero);
+        return true;
+    }
+    // From now on every path is looked up.
+    void servono()
+    {
+        if (attivi_)
+            return;
+        attivi_ = true;
+        insieme_.reserve(qsizetype(noti_.size()));
+        for (const QString &vero : noti_)
+            insieme_.insert(vero);
+        noti_ = {};
+    }
+
+private:
+    bool attivi_ = false;
+    std::vector<QString> noti_;
+    QSet<QString> insieme_;
+};
+
+void esploraCartella(const QString &percorso, const QString &vero, Visti &visti, std::vector<Trovato> &trovati);
 
 // Every file below the path. Each real folder and file is taken once, so a
 // link that leads back into a folder already walked ends there, with a note.
 // Only links need resolving: anything else lies in its folder's real path.
-void esplora(const QFileInfo &info, const QString &percorso, const QString &veroNoto, QSet<QString> &visti,
+void esplora(const QFileInfo &info, const QString &percorso, const QString &veroNoto, Visti &visti,
     std::vector<Trovato> &trovati)
 {
     if (!info.exists()) {
@@ -119,13 +160,12 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
         return;
     }
     const QString vero = veroNoto.isEmpty() || info.isSymLink() ? info.canonicalFilePath() : veroNoto;
-    if (visti.contains(vero)) {
+    if (!visti.prendi(vero)) {
         trovati.push_back({ percorso,
             info.isDir() ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(vero)
                          : QStringLiteral("File già elencato (collegamento a %1)").arg(vero) });
         return;
     }
-    visti.insert(vero);
     if (!info.isDir()) {
         // A pipe or a device would never end, or never start.
         trovati.push_back({ percorso,
@@ -145,14 +185,16 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
 // its own; links, and entries of a kind the file system does not tell, are
 // looked up as the walk's first path is. Names that are not UTF-8 are said
 // last, each as a file that is not read.
-void esploraCartella(const QString &percorso, const QString &vero, QSet<QString> &visti, std::vector<Trovato> &trovati)
+void esploraCartella(const QString &percorso, const QString &vero, Visti &visti, std::vector<Trovato> &trovati)
 {
     struct Voce {
-        QString nome;
+        std::string byte;
         unsigned char tipo;
+        QString nome;
     };
     std::vector<Voce> voci;
     QStringList nonUtf8;
+    bool ascii = true;
     {
         const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(QFile::encodeName(percorso).constData()), ::closedir);
         if (!dir) {
@@ -163,28 +205,40 @@ void esploraCartella(const QString &percorso, const QString &vero, QSet<QString>
             const QByteArrayView nome(d->d_name);
             if (nome == "." || nome == "..")
                 continue;
-            if (utf8Valido(nome))
-                voci.push_back({ QString::fromUtf8(nome), d->d_type });
-            else
+            if (!utf8Valido(nome)) {
                 nonUtf8 << nomeLeggibile(nome);
+                continue;
+            }
+            ascii = ascii && soloAscii(nome);
+            voci.push_back({ std::string(nome.data(), size_t(nome.size())), d->d_type, {} });
         }
     }
-    std::sort(voci.begin(), voci.end(), [](const Voce &a, const Voce &b) { return a.nome < b.nome; });
+    // ASCII names sort by their bytes as by their characters, only faster.
+    if (ascii) {
+        std::sort(voci.begin(), voci.end(), [](const Voce &a, const Voce &b) { return a.byte < b.byte; });
+        for (Voce &v : voci)
+            v.nome = QString::fromLatin1(v.byte.data(), qsizetype(v.byte.size()));
+    } else {
+        for (Voce &v : voci)
+            v.nome = QString::fromUtf8(v.byte.data(), qsizetype(v.byte.size()));
+        std::sort(voci.begin(), voci.end(), [](const Voce &a, const Voce &b) { return a.nome < b.nome; });
+    }
+    const bool giaVero = percorso == vero; // no link on the way: one string for both
     for (const Voce &v : voci) {
         const QString figlio = percorso + u'/' + v.nome;
-        QString veroFiglio = vero + u'/' + v.nome;
+        const QString veroFiglio = giaVero ? figlio : vero + u'/' + v.nome;
         if (v.tipo == DT_LNK || v.tipo == DT_UNKNOWN) {
+            visti.servono();
             esplora(QFileInfo(figlio), figlio, veroFiglio, visti, trovati);
             continue;
         }
-        if (visti.contains(veroFiglio)) {
+        if (!visti.prendi(veroFiglio)) {
             trovati.push_back({ figlio,
                 v.tipo == DT_DIR
                     ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(veroFiglio)
                     : QStringLiteral("File già elencato (collegamento a %1)").arg(veroFiglio) });
             continue;
         }
-        visti.insert(veroFiglio);
         if (v.tipo == DT_REG)
             trovati.push_back({ figlio, QString() });
         else if (v.tipo != DT_DIR)
@@ -315,7 +369,7 @@ private:
     QHash<QString, QString> sdiPerChiave_;
     std::vector<FileNonFattura> metadatiSoli_;
     QStringList chiaviMetadati_;
-    std::vector<MessaggioArchivio> messaggi_; // handed out after the reading
+    MessaggiArchivio messaggi_; // handed out after the reading
     QStringList chiaviMessaggi_; // the invoice each names by its file name, by ChiaveFattura
 };
 
@@ -338,13 +392,17 @@ bool LetturaArchivio::voluto(const QString &file, const QStringList &voci, bool 
 void LetturaArchivio::elenca(const QStringList &percorsi)
 {
     std::vector<Trovato> trovati;
-    QSet<QString> visti;
+    Visti visti;
     for (const QString &percorso : percorsi) {
+        if (&percorso != &percorsi.front())
+            visti.servono();
         const QString pulito = QDir::cleanPath(percorso);
         esplora(QFileInfo(pulito), pulito, QString(), visti, trovati);
     }
-    std::stable_sort(
-        trovati.begin(), trovati.end(), [](const Trovato &a, const Trovato &b) { return a.percorso < b.percorso; });
+    // Each folder comes in its names' order, which is mostly the paths' already.
+    const auto prima = [](const Trovato &a, const Trovato &b) { return a.percorso < b.percorso; };
+    if (!std::is_sorted(trovati.begin(), trovati.end(), prima))
+        std::stable_sort(trovati.begin(), trovati.end(), prima);
     fonti_.reserve(trovati.size());
     for (Trovato &t : trovati) {
         if (!t.motivo.isEmpty()) {
@@ -594,16 +652,20 @@ void LetturaArchivio::abbinaMessaggi()
             if (righeDi[i].isEmpty())
                 righeDi[i] = righePerId.value(messaggi_[i].messaggio.identificativoSdI);
     }
-    std::map<qsizetype, std::vector<size_t>> perRiga; // rows in order, their messages in the list's
+    std::vector<std::pair<qsizetype, size_t>> perRiga; // (row, message): rows in order, messages in the list's
+    perRiga.reserve(messaggi_.size());
     for (size_t i = 0; i < messaggi_.size(); ++i) {
         for (qsizetype riga : righeDi[i])
-            perRiga[riga].push_back(i);
+            perRiga.emplace_back(riga, i);
         messaggi_[i].riga = righeDi[i].isEmpty() ? -1 : righeDi[i].front();
     }
-    for (const auto &[riga, indici] : perRiga) {
-        std::vector<EventoSdI> eventi;
-        for (size_t i : indici) {
-            const MessaggioSdI &m = messaggi_[i].messaggio;
+    std::sort(perRiga.begin(), perRiga.end());
+    std::vector<EventoSdI> eventi;
+    for (auto da = perRiga.cbegin(); da != perRiga.cend();) {
+        const qsizetype riga = da->first;
+        eventi.clear();
+        for (; da != perRiga.cend() && da->first == riga; ++da) {
+            const MessaggioSdI &m = messaggi_[da->second].messaggio;
             eventi.push_back({ m.tipo, m.dataOra(), m.esito });
         }
         QStringList tipi;
@@ -743,7 +805,7 @@ void RaccoltaArchivio::statoSdi(qsizetype riga, const QString &stato, const QStr
     tutte[static_cast<size_t>(riga)].messaggi = messaggi;
 }
 
-void RaccoltaArchivio::messaggi(std::vector<MessaggioArchivio> &&messaggi)
+void RaccoltaArchivio::messaggi(MessaggiArchivio &&messaggi)
 {
     for (MessaggioArchivio &m : messaggi)
         trovati.push_back(std::move(m));

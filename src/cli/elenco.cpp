@@ -258,7 +258,7 @@ public:
     }
     void nonFattura(FileNonFattura &&file) override { nonFatture.push_back(std::move(file)); }
     // The messages come last, each with the row it names.
-    void messaggi(std::vector<MessaggioArchivio> &&trovati) override
+    void messaggi(MessaggiArchivio &&trovati) override
     {
         if (cosa_ != Cosa::Messaggi)
             return;

@@ -11,10 +11,19 @@ qsizetype lastSeparator(QStringView path, PathRules rules)
     return -1;
 }
 
+// The last dot of the name, found from the end: the folders before it are
+// never looked at.
 qsizetype extensionStart(QStringView path, PathRules rules)
 {
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > lastSeparator(path, rules) ? dot : -1;
+    const bool windows = rules == PathRules::Windows;
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const char16_t c = path[i].unicode();
+        if (c == u'.')
+            return i;
+        if (windows ? c == u'\\' || c == u':' : c == u'/')
+            return -1;
+    }
+    return -1;
 }
 } // namespace
 

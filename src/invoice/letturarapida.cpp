@@ -5,6 +5,8 @@
 // read by the tree, which then gives the same values or the same message.
 #include "invoice/documento_p.h"
 
+#include "common/testopiano.h"
+
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -17,25 +19,16 @@ constexpr qsizetype kNomeMassimo = 1000;
 constexpr size_t kAttributiMassimi = 32;
 
 enum Classe : unsigned char {
-    TestoSemplice = 1, // taken as it is inside a text
-    InizioNome = 2,
-    Nome = 4,
-    Spazio = 8,
-    ValoreSemplice = 16, // taken as it is inside an attribute's value
+    InizioNome = 1,
+    Nome = 2,
+    Spazio = 4,
 };
 
 constexpr std::array<unsigned char, 256> classi()
 {
     std::array<unsigned char, 256> c {};
-    for (int b = 0x20; b < 0x80; ++b)
-        c[b] = TestoSemplice | ValoreSemplice;
-    c['\t'] = c['\n'] = TestoSemplice | Spazio | ValoreSemplice;
-    c['\r'] = Spazio;
-    c[' '] |= Spazio;
-    for (const unsigned char speciale : { '<', '&', ']' })
-        c[speciale] &= ~TestoSemplice;
-    for (const unsigned char speciale : { '<', '&', '"', '\'' })
-        c[speciale] &= ~ValoreSemplice;
+    for (const unsigned char spazio : { ' ', '\t', '\n', '\r' })
+        c[spazio] = Spazio;
     for (int b = 'a'; b <= 'z'; ++b)
         c[b] |= InizioNome | Nome;
     for (int b = 'A'; b <= 'Z'; ++b)
@@ -118,6 +111,12 @@ private:
     };
 
     bool resta(qsizetype n) const { return fine_ - p_ >= n; }
+    // Past the plain bytes from here.
+    template <bool TabELf, char... Fermate> void oltrePiani()
+    {
+        p_ = reinterpret_cast<const unsigned char *>(PrimoNonPiano<TabELf, Fermate...>(
+            reinterpret_cast<const char *>(p_), reinterpret_cast<const char *>(fine_)));
+    }
     bool segue(std::string_view s) const
     {
         return resta(static_cast<qsizetype>(s.size()))
@@ -171,8 +170,7 @@ private:
             return false;
         const unsigned char virgolette = *p_++;
         const unsigned char *inizio = p_;
-        while (p_ != fine_ && (kClassi[*p_] & ValoreSemplice))
-            ++p_;
+        oltrePiani<true, '<', '&', '"', '\''>();
         if (p_ == fine_ || *p_ != virgolette)
             return false;
         testo = da(inizio);
@@ -317,8 +315,7 @@ private:
         const bool guarda = a.usi & PercorsiFattura::Presenza;
         while (p_ != fine_ && *p_ != '<') {
             const unsigned char *inizio = p_;
-            while (p_ != fine_ && (kClassi[*p_] & TestoSemplice))
-                ++p_;
+            oltrePiani<true, '<', '&', ']'>();
             if (raccogli)
                 testo_.append(reinterpret_cast<const char *>(inizio), p_ - inizio);
             if (osservatore_ != nullptr && p_ != inizio)

@@ -4,6 +4,7 @@
 
 #include "common/filenames.h"
 #include "common/strings.h"
+#include "common/testopiano.h"
 #include "invoice/xmlsicuro.h"
 
 #include <QByteArrayView>
@@ -412,23 +413,12 @@ QString MessaggioSdI::dataOra() const
 namespace {
 // ---------------------------------------------------------------- the quick reading
 
-// What a byte is to the quick reader, as a table: one look per byte.
-enum ClasseRapida : unsigned char {
-    TestoPiano = 1, // ASCII taken as it stands in a text
-    ValorePiano = 2, // ASCII taken as it stands in an attribute's value
-    NomePiano = 4, // a name's letters, digits, - . _
-};
+// A name's letters, digits, - . _ as a table: one look per byte.
+constexpr unsigned char NomePiano = 1;
 
 constexpr std::array<unsigned char, 256> classiRapide()
 {
     std::array<unsigned char, 256> c {};
-    for (int b = 0x20; b < 0x80; ++b)
-        c[b] = TestoPiano | ValorePiano;
-    c['\t'] = c['\n'] = TestoPiano;
-    for (const unsigned char speciale : { '<', '&', '>' })
-        c[speciale] &= ~TestoPiano;
-    for (const unsigned char speciale : { '<', '&', '"', '\'' })
-        c[speciale] &= ~ValorePiano;
     for (int b = 'a'; b <= 'z'; ++b)
         c[b] |= NomePiano;
     for (int b = 'A'; b <= 'Z'; ++b)
@@ -543,22 +533,27 @@ public:
 
 bool LettoreRapido::nome(QByteArrayView &prefisso, QByteArrayView &locale)
 {
-    const qsizetype inizio = i_;
-    qsizetype due = -1;
-    if (i_ >= b_.size() || !inizioNome(b_[i_]))
+    const char *const dati = b_.data();
+    const char *const fine = dati + b_.size();
+    const char *const inizio = dati + i_;
+    const char *p = inizio;
+    const char *due = nullptr;
+    if (p == fine || !inizioNome(*p))
         return false;
-    while (i_ < b_.size() && ((kClassiRapide[static_cast<uchar>(b_[i_])] & NomePiano) || b_[i_] == ':')) {
-        if (b_[i_] == ':') {
-            if (due >= 0 || i_ + 1 >= b_.size() || !inizioNome(b_[i_ + 1]))
-                return false;
-            due = i_;
-        }
-        ++i_;
+    for (;;) {
+        while (p != fine && (kClassiRapide[static_cast<uchar>(*p)] & NomePiano))
+            ++p;
+        if (p == fine || *p != ':')
+            break;
+        if (due != nullptr || p + 1 == fine || !inizioNome(p[1]))
+            return false;
+        due = p++;
     }
-    if (i_ >= b_.size() || static_cast<uchar>(b_[i_]) >= 0x80)
+    i_ = p - dati;
+    if (p == fine || static_cast<uchar>(*p) >= 0x80)
         return false;
-    prefisso = due < 0 ? QByteArrayView() : b_.sliced(inizio, due - inizio);
-    locale = due < 0 ? b_.sliced(inizio, i_ - inizio) : b_.sliced(due + 1, i_ - due - 1);
+    prefisso = due == nullptr ? QByteArrayView() : QByteArrayView(inizio, due);
+    locale = due == nullptr ? QByteArrayView(inizio, p) : QByteArrayView(due + 1, p);
     return true;
 }
 
@@ -674,12 +669,12 @@ bool LettoreRapido::testo(QByteArrayView &risultato, bool attributo)
     const qsizetype inizio = i_;
     QByteArray *copia = nullptr;
     qsizetype tratto = i_; // the bytes not yet copied start here
-    const unsigned char piano = attributo ? ValorePiano : TestoPiano;
     const qsizetype fine = b_.size();
     const char *const dati = b_.data();
     while (i_ < fine) {
-        while (i_ < fine && (kClassiRapide[static_cast<uchar>(dati[i_])] & piano))
-            ++i_;
+        i_ = (attributo ? PrimoNonPiano<false, '<', '&', '"', '\''>(dati + i_, dati + fine)
+                        : PrimoNonPiano<true, '<', '&', '>'>(dati + i_, dati + fine))
+            - dati;
         if (i_ >= fine)
             break;
         const char c = b_[i_];
@@ -770,19 +765,19 @@ bool LettoreRapido::leggi(QByteArrayView b)
         ++i_;
         if (i_ < b_.size() && (b_[i_] == '!' || b_[i_] == '?'))
             return false; // comments, CDATA, DTD, instructions: libxml2's
-        if (i_ < b_.size() && b_[i_] == '/') { // an end tag
+        if (i_ < b_.size() && b_[i_] == '/') { // an end tag: the open element's name, whole
             ++i_;
-            QByteArrayView prefisso, locale;
-            const qsizetype inizio = i_;
-            if (aperto == nullptr || !nome(prefisso, locale))
+            if (aperto == nullptr || !b_.sliced(i_).startsWith(aperti_.back()))
                 return false;
-            const QByteArrayView chiuso = b_.sliced(inizio, i_ - inizio);
+            i_ += aperti_.back().size();
+            if (i_ < b_.size()
+                && ((kClassiRapide[static_cast<uchar>(b_[i_])] & NomePiano) || b_[i_] == ':'
+                    || static_cast<uchar>(b_[i_]) >= 0x80))
+                return false;
             salta();
             if (i_ >= b_.size() || b_[i_] != '>')
                 return false;
             ++i_;
-            if (chiuso != aperti_.back())
-                return false;
             aperti_.pop_back();
             aperto->pezzoFine = pezzi.size();
             while (!dichiarati_.empty() && std::get<2>(dichiarati_.back()) == profondita)

@@ -1,0 +1,37 @@
+// Where a run of plain text ends, for the quick XML readers: most of a
+// document's bytes (names, amounts, the Base64 of a signature) need no look
+// of their own, so they are passed over sixteen at a time where the
+// processor allows it.
+#pragma once
+
+#include <cstddef>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// The first byte from p (before fine) that is not plain: plain is ASCII from
+// 0x20 to 0x7F, also tab and line feed when TabELf, and none of Fermate.
+template <bool TabELf, char... Fermate> const char *PrimoNonPiano(const char *p, const char *fine)
+{
+#if defined(__SSE2__)
+    const __m128i spazio = _mm_set1_epi8(0x20);
+    while (fine - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i fuori = _mm_cmplt_epi8(v, spazio); // signed: control bytes and every byte from 0x80
+        if constexpr (TabELf)
+            fuori = _mm_andnot_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))), fuori);
+        ((fuori = _mm_or_si128(fuori, _mm_cmpeq_epi8(v, _mm_set1_epi8(Fermate)))), ...);
+        if (const int dove = _mm_movemask_epi8(fuori))
+            return p + __builtin_ctz(static_cast<unsigned>(dove));
+        p += 16;
+    }
+#endif
+    for (; p != fine; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c >= 0x80 || (c < 0x20 && !(TabELf && (c == '\t' || c == '\n'))) || ((*p == Fermate) || ...))
+            return p;
+    }
+    return fine;
+}
