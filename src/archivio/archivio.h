@@ -130,6 +130,9 @@ struct OpzioniArchivio {
     bool linee = false; // also read every invoice line (the user's "righe")
     bool aliquote = false; // also read the VAT summary of every body
     LimitiArchivio limiti;
+    // Hand out the messages themselves (Ricevitore::messaggi); without them the
+    // rows still get their fate, and a message is forgotten once read.
+    bool messaggi = true;
     bool firmaMessaggi = false; // also check each message's own signature (with elenchi)
     // The schemas each invoice is checked with (the exchange system's checks,
     // shared by the workers); null: no check, controlli stays -1.

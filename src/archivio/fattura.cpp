@@ -407,20 +407,23 @@ bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, co
     }
     if (rapida.esito != LetturaRapida::Messaggio || rapida.conFormato)
         return false;
-    MessaggioArchivio trovato { file, voci, std::move(rapida.messaggio), firmaBusta, -1 };
-    if (opzioni.firmaMessaggi && opzioni.elenchi != nullptr && firmaBusta.isEmpty())
-        trovato.firma = esitoFirmaXml(bytes, opzioni).parola;
-    QString fattura = trovato.messaggio.nomeFile;
-    if (trovato.messaggio.tipo == TipoMessaggio::MT && fattura.isEmpty()) {
+    const MessaggioSdI &m = rapida.messaggio;
+    QString fattura = m.nomeFile;
+    if (m.tipo == TipoMessaggio::MT && fattura.isEmpty()) {
         // The system names it after the invoice: NAME_MT_001.xml.
         const qsizetype mt = nome.lastIndexOf(QLatin1String("_MT_"), -1, Qt::CaseInsensitive);
         fattura = mt > 0 ? nome.left(mt) : QString();
     }
     const QString chiave = fattura.isEmpty() ? QString() : ChiaveFattura(fattura);
-    if (trovato.messaggio.tipo == TipoMessaggio::MT && !chiave.isEmpty())
-        esito.metadati.push_back({ chiave, trovato.messaggio.identificativoSdI, { file, voci, QString() }, true });
+    if (m.tipo == TipoMessaggio::MT && !chiave.isEmpty())
+        esito.metadati.push_back({ chiave, m.identificativoSdI, { file, voci, QString() }, true });
+    esito.tracce.push_back({ chiave, m.identificativoSdI, { m.tipo, m.dataOra(), m.esito } });
+    if (!opzioni.messaggi)
+        return true;
+    MessaggioArchivio trovato { file, voci, std::move(rapida.messaggio), firmaBusta, -1 };
+    if (opzioni.firmaMessaggi && opzioni.elenchi != nullptr && firmaBusta.isEmpty())
+        trovato.firma = esitoFirmaXml(bytes, opzioni).parola;
     esito.messaggi.push_back(std::move(trovato));
-    esito.chiaviMessaggi << chiave;
     return true;
 }
 

@@ -13,12 +13,19 @@ struct MetadatiSdi {
     bool messaggio = false; // also among the messages: never told as a file that is not an invoice
 };
 
+// What the meeting of a message with its invoice needs of it.
+struct TracciaMessaggio {
+    QString chiave; // the invoice it names by file name, by ChiaveFattura, or empty
+    QString identificativo; // its SdI identifier
+    EventoSdI evento;
+};
+
 struct EsitoFile {
     std::vector<RigaArchivio> righe;
     std::vector<FileNonFattura> nonFatture;
     std::vector<MetadatiSdi> metadati;
-    std::vector<MessaggioArchivio> messaggi;
-    QStringList chiaviMessaggi; // each message's invoice by ChiaveFattura, or empty
+    std::vector<TracciaMessaggio> tracce; // one per message
+    std::vector<MessaggioArchivio> messaggi; // the messages themselves, when OpzioniArchivio::messaggi
 };
 
 // Reads the bytes of the file (or of the entry, when voci is not empty): an

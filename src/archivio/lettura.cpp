@@ -369,8 +369,8 @@ private:
     QHash<QString, QString> sdiPerChiave_;
     std::vector<FileNonFattura> metadatiSoli_;
     QStringList chiaviMetadati_;
-    MessaggiArchivio messaggi_; // handed out after the reading
-    QStringList chiaviMessaggi_; // the invoice each names by its file name, by ChiaveFattura
+    std::vector<TracciaMessaggio> tracce_; // every message's, in the list's order
+    MessaggiArchivio messaggi_; // the same messages whole, when wanted, handed out after the reading
 };
 
 bool LetturaArchivio::voluto(const QString &file, const QStringList &voci, bool contenitore) const
@@ -612,7 +612,8 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
     }
     for (MessaggioArchivio &m : esito.messaggi)
         messaggi_.push_back(std::move(m));
-    chiaviMessaggi_ << esito.chiaviMessaggi;
+    for (TracciaMessaggio &t : esito.tracce)
+        tracce_.push_back(std::move(t));
     esito = EsitoFile();
 }
 
@@ -622,19 +623,19 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
 // exchange's order, tell its fate.
 void LetturaArchivio::abbinaMessaggi()
 {
-    if (messaggi_.empty())
+    if (tracce_.empty())
         return;
-    std::vector<QList<qsizetype>> righeDi(messaggi_.size());
+    std::vector<QList<qsizetype>> righeDi(tracce_.size());
     bool senzaNome = false;
-    for (size_t i = 0; i < messaggi_.size(); ++i) {
-        righeDi[i] = righePerChiave_.value(chiaviMessaggi_[qsizetype(i)]);
+    for (size_t i = 0; i < tracce_.size(); ++i) {
+        righeDi[i] = righePerChiave_.value(tracce_[i].chiave);
         senzaNome = senzaNome || righeDi[i].isEmpty();
     }
     // The identifiers are asked only for a message whose invoice its name does not find.
     if (senzaNome) {
         // An identifier given to several invoices (a hostile folder) names them all.
         QHash<QString, QList<qsizetype>> righePerId;
-        righePerId.reserve(sdiPerChiave_.size() + qsizetype(messaggi_.size()));
+        righePerId.reserve(sdiPerChiave_.size() + qsizetype(tracce_.size()));
         const auto conosci = [&righePerId](const QString &id, const QList<qsizetype> &righe) {
             QList<qsizetype> &note = righePerId[id];
             for (qsizetype r : righe)
@@ -645,35 +646,35 @@ void LetturaArchivio::abbinaMessaggi()
         for (auto it = sdiPerChiave_.cbegin(); it != sdiPerChiave_.cend(); ++it)
             if (!it.value().isEmpty() && righePerChiave_.contains(it.key()))
                 conosci(it.value(), righePerChiave_.value(it.key()));
-        for (size_t i = 0; i < messaggi_.size(); ++i)
-            if (!righeDi[i].isEmpty() && !messaggi_[i].messaggio.identificativoSdI.isEmpty())
-                conosci(messaggi_[i].messaggio.identificativoSdI, righeDi[i]);
-        for (size_t i = 0; i < messaggi_.size(); ++i)
+        for (size_t i = 0; i < tracce_.size(); ++i)
+            if (!righeDi[i].isEmpty() && !tracce_[i].identificativo.isEmpty())
+                conosci(tracce_[i].identificativo, righeDi[i]);
+        for (size_t i = 0; i < tracce_.size(); ++i)
             if (righeDi[i].isEmpty())
-                righeDi[i] = righePerId.value(messaggi_[i].messaggio.identificativoSdI);
+                righeDi[i] = righePerId.value(tracce_[i].identificativo);
     }
     std::vector<std::pair<qsizetype, size_t>> perRiga; // (row, message): rows in order, messages in the list's
-    perRiga.reserve(messaggi_.size());
-    for (size_t i = 0; i < messaggi_.size(); ++i) {
+    perRiga.reserve(tracce_.size());
+    for (size_t i = 0; i < tracce_.size(); ++i) {
         for (qsizetype riga : righeDi[i])
             perRiga.emplace_back(riga, i);
-        messaggi_[i].riga = righeDi[i].isEmpty() ? -1 : righeDi[i].front();
+        if (opz_.messaggi)
+            messaggi_[i].riga = righeDi[i].isEmpty() ? -1 : righeDi[i].front();
     }
     std::sort(perRiga.begin(), perRiga.end());
     std::vector<EventoSdI> eventi;
     for (auto da = perRiga.cbegin(); da != perRiga.cend();) {
         const qsizetype riga = da->first;
         eventi.clear();
-        for (; da != perRiga.cend() && da->first == riga; ++da) {
-            const MessaggioSdI &m = messaggi_[da->second].messaggio;
-            eventi.push_back({ m.tipo, m.dataOra(), m.esito });
-        }
+        for (; da != perRiga.cend() && da->first == riga; ++da)
+            eventi.push_back(tracce_[da->second].evento);
         QStringList tipi;
         for (size_t e : OrdineEventi(eventi))
             tipi << SiglaMessaggio(eventi[e].tipo);
         ric_.statoSdi(riga, StatoSdI(eventi), tipi);
     }
-    ric_.messaggi(std::move(messaggi_));
+    if (opz_.messaggi)
+        ric_.messaggi(std::move(messaggi_));
 }
 
 void LetturaArchivio::esegui(const QStringList &percorsi)

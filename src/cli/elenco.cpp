@@ -428,6 +428,7 @@ int ComandoElenco(const RigaLetta &riga, AmbienteComando &ambiente)
     opzioni.aliquote = cosa == Cosa::RiepilogoIva;
     opzioni.elenchi = &elenchi;
     opzioni.adesso = QDateTime::currentDateTimeUtc();
+    opzioni.messaggi = cosa == Cosa::Messaggi;
     opzioni.firmaMessaggi = cosa == Cosa::Messaggi && forma == Forma::Json;
     // Compiled once, before the workers start: they share them.
     const std::unique_ptr<const SchemiFattura> schemi
