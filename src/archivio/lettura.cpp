@@ -30,21 +30,52 @@
 namespace {
 const QString kFileTroppoGrande = QStringLiteral("Il file supera 100 MB: non letto");
 
+// A file descriptor, closed with its owner.
+class Descrittore final {
+public:
+    explicit Descrittore(int fd = -1)
+        : fd_(fd)
+    {
+    }
+    Descrittore(const Descrittore &) = delete;
+    Descrittore &operator=(const Descrittore &) = delete;
+    ~Descrittore() { reset(); }
+    int fd() const { return fd_; }
+    void reset(int fd = -1)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// The folder a worker's files lie in, kept open: a file is opened by its name
+// in it, and the kernel does not walk the folders of its path again.
+struct CartellaAperta {
+    QString percorso;
+    Descrittore fd;
+};
+
 // The whole file into the buffer, which keeps its room from one file to the
 // next: a worker reads thousands of small files, each with one open, one
 // read (and the one that finds the end) and one close. Errors as
 // readWholeFile's.
-void leggiIn(const QString &percorso, QByteArray &buffer)
+void leggiIn(const QString &percorso, QByteArray &buffer, CartellaAperta *cartella = nullptr)
 {
-    struct Descrittore {
-        const int fd;
-        ~Descrittore()
-        {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    } const file { ::open(QFile::encodeName(percorso).constData(), O_RDONLY | O_CLOEXEC) };
-    if (file.fd < 0)
+    const qsizetype barra = cartella != nullptr ? percorso.lastIndexOf(u'/') : -1;
+    if (barra > 0 && QStringView(cartella->percorso) != QStringView(percorso).first(barra)) {
+        cartella->percorso = percorso.first(barra);
+        cartella->fd.reset(
+            ::open(QFile::encodeName(cartella->percorso).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    const Descrittore file(barra > 0 && cartella->fd.fd() >= 0
+            ? ::openat(cartella->fd.fd(), QFile::encodeName(percorso.sliced(barra + 1)).constData(),
+                  O_RDONLY | O_CLOEXEC)
+            : ::open(QFile::encodeName(percorso).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.fd() < 0)
         throw Exception(
             QStringLiteral("Cannot open file \"%1\". %2").arg(displayPath(percorso), qt_error_string(errno)));
     buffer.resize(std::max<qsizetype>(buffer.capacity(), 64 * 1024));
@@ -55,7 +86,7 @@ void leggiIn(const QString &percorso, QByteArray &buffer)
                 throw Exception(kFileTroppoGrande);
             buffer.resize(std::min<qsizetype>(2 * letti, kMassimoVoce + 1));
         }
-        const ssize_t n = ::read(file.fd, buffer.data() + letti, static_cast<size_t>(buffer.size() - letti));
+        const ssize_t n = ::read(file.fd(), buffer.data() + letti, static_cast<size_t>(buffer.size() - letti));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -320,6 +351,7 @@ struct Posto {
 // A worker's own: its buffer, and the ZIP archive it reads entries from.
 struct Attrezzi {
     QByteArray buffer;
+    CartellaAperta cartella;
     QString zipAperto;
     std::optional<ArchivioZip> zip;
 };
@@ -503,7 +535,7 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
     }
     try {
         if (f.voci.isEmpty()) {
-            leggiIn(f.file, a.buffer);
+            leggiIn(f.file, a.buffer, &a.cartella);
             AnalizzaFile(a.buffer, f.file, f.voci, opz_, p.esito);
             return;
         }
