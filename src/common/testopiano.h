@@ -1,10 +1,11 @@
-// Where a run of plain text ends, for the quick XML readers: most of a
-// document's bytes (names, amounts, the Base64 of a signature) need no look
-// of their own, so they are passed over sixteen at a time where the
-// processor allows it.
+// Where a run of plain text ends, and whether a word occurs, for the quick
+// readers of documents: most of a document's bytes (names, amounts, the
+// Base64 of a signature) need no look of their own, so they are passed over
+// sixteen at a time where the processor allows it.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -34,4 +35,33 @@ template <bool TabELf, char... Fermate> const char *PrimoNonPiano(const char *p,
             return p;
     }
     return fine;
+}
+
+// Whether the word occurs in the bytes: the bytes that hold its first and last
+// letters sixteen positions at a time, so the rare candidates alone are
+// compared whole (a document is searched for one word on every open).
+inline bool ContieneParola(const char *p, const char *fine, const char *parola, size_t lunghezza)
+{
+    if (lunghezza == 0)
+        return true;
+    if (size_t(fine - p) < lunghezza)
+        return false;
+    const char *const ultimo = fine - lunghezza; // the last place the word can start
+#if defined(__SSE2__)
+    const __m128i prima = _mm_set1_epi8(parola[0]);
+    const __m128i dopo = _mm_set1_epi8(parola[lunghezza - 1]);
+    for (; ultimo - p >= 15; p += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + lunghezza - 1));
+        for (auto candidati = static_cast<unsigned>(
+                 _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, prima), _mm_cmpeq_epi8(b, dopo))));
+             candidati != 0; candidati &= candidati - 1)
+            if (std::memcmp(p + __builtin_ctz(candidati), parola, lunghezza) == 0)
+                return true;
+    }
+#endif
+    for (; p <= ultimo; ++p)
+        if (*p == parola[0] && std::memcmp(p, parola, lunghezza) == 0)
+            return true;
+    return false;
 }

@@ -3,12 +3,14 @@
 // signatures through xades.cpp; each signer judged against the lists, the
 // worst one deciding the outcome and its sentence.
 #include "firma/firma.h"
+
 #include "firma/busta_p.h"
 #include "firma/firma_p.h"
 
 #include "attachments/envelopetext.h"
 #include "common/errors.h"
 #include "common/filenames.h"
+#include "common/testopiano.h"
 #include "invoice/xmlsicuro.h"
 
 #include <algorithm>
@@ -377,7 +379,7 @@ bool SenzaFirmaXml(QByteArrayView bytes)
     if (inizio.startsWith("\xEF\xBB\xBF"))
         inizio = inizio.sliced(3);
     static constexpr char kFirma[] = "Signature";
-    if (!inizio.startsWith('<') || memmem(bytes.data(), size_t(bytes.size()), kFirma, sizeof kFirma - 1) != nullptr)
+    if (!inizio.startsWith('<') || ContieneParola(bytes.data(), bytes.data() + bytes.size(), kFirma, sizeof kFirma - 1))
         return false;
     if (!inizio.startsWith("<?xml"))
         return true; // UTF-8

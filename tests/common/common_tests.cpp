@@ -6,6 +6,7 @@
 #include "common/folders.h"
 #include "common/messages.h"
 #include "common/strings.h"
+#include "common/testopiano.h"
 #include "common/text8.h"
 
 #include <QDir>
@@ -98,6 +99,40 @@ TEST(FileNames, HostileAttachmentNamesKeepOnlyTheLastPart)
     };
     for (const auto &r : rows)
         EXPECT_EQ(plainFileName(u(r.in)), u(r.out)) << r.in;
+}
+
+// The sixteen-at-a-time scans against one byte at a time, with the byte
+// that matters at every place around a block's edges.
+TEST(TestoPiano, ScansAgreeWithOneByteAtATime)
+{
+    const auto primoLento = [](const std::string &s) -> size_t {
+        for (size_t i = 0; i < s.size(); ++i) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            if (c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n') || c == '<' || c == '&' || c == ']')
+                return i;
+        }
+        return s.size();
+    };
+    for (const char speciale : { '<', '&', ']', '\r', '\0', '\x7f', '\x80', '\xff', '\t', '\n' })
+        for (size_t lunghezza : { 0, 1, 15, 16, 17, 33 })
+            for (size_t dove = 0; dove <= lunghezza; ++dove) {
+                std::string s(lunghezza, 'a');
+                if (dove < lunghezza)
+                    s[dove] = speciale;
+                const char *p = PrimoNonPiano<true, '<', '&', ']'>(s.data(), s.data() + s.size());
+                EXPECT_EQ(size_t(p - s.data()), primoLento(s)) << int(speciale) << ' ' << lunghezza << ' ' << dove;
+            }
+    const std::string parola = "Signature";
+    for (size_t lunghezza : { 0, 8, 9, 10, 24, 25, 40 })
+        for (size_t dove = 0; dove + parola.size() <= lunghezza + 1; ++dove)
+            for (const std::string &pezzo : { parola, std::string("Signatur"), std::string("ignature") }) {
+                std::string s(lunghezza, 'S');
+                s.replace(std::min(dove, s.size()), pezzo.size(), pezzo);
+                s.resize(lunghezza);
+                EXPECT_EQ(ContieneParola(s.data(), s.data() + s.size(), parola.data(), parola.size()),
+                    s.find(parola) != std::string::npos)
+                    << s;
+            }
 }
 
 TEST(Strings, TrimAndAsciiCase)
