@@ -395,7 +395,14 @@ static_assert(std::size(kTipi) == static_cast<size_t>(TipoMessaggio::MT) + 1);
 
 QString SiglaMessaggio(TipoMessaggio tipo)
 {
-    return QString::fromLatin1(kTipi[static_cast<size_t>(tipo)].first);
+    // Made once: every invoice's fate in an archive lists them.
+    static const std::array<QString, std::size(kTipi)> sigle = [] {
+        std::array<QString, std::size(kTipi)> s;
+        for (size_t i = 0; i < s.size(); ++i)
+            s[i] = QString::fromLatin1(kTipi[i].first);
+        return s;
+    }();
+    return sigle[static_cast<size_t>(tipo)];
 }
 
 QString DescrizioneMessaggio(TipoMessaggio tipo)
@@ -481,6 +488,27 @@ QString attributo(const NodoRapido *n, const char *nome)
 class LettoreRapido final {
 public:
     bool leggi(QByteArrayView b);
+    // Ready for the next message, with the room of the usual ones kept.
+    void azzera()
+    {
+        constexpr size_t kTenuti = 1024; // nodes and pieces: those of a message with its signature
+        b_ = {};
+        i_ = 0;
+        radice_ = nullptr;
+        conFormato = false;
+        if (nodi_.capacity() > kTenuti || nomi_.capacity() > 64 * kTenuti || pezzi.capacity() > kTenuti) {
+            nodi_ = {};
+            nomi_ = {};
+            pezzi = {};
+        }
+        nodi_.clear();
+        nomi_.clear();
+        pezzi.clear();
+        dichiarati_.clear();
+        aperti_.clear();
+        visti_.clear();
+        copie_.clear();
+    }
     const NodoRapido *radice() const { return radice_; }
     // Some element is named FormatoTrasmissione (ASCII case folded).
     bool conFormato = false;
@@ -977,8 +1005,13 @@ std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc)
 
 LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes)
 {
+    // One reader per thread: an archive's messages reuse its room.
+    thread_local LettoreRapido lettore;
+    struct Azzera {
+        LettoreRapido &lettore;
+        ~Azzera() { lettore.azzera(); }
+    } const azzera { lettore };
     LetturaRapida r;
-    LettoreRapido lettore;
     if (!lettore.leggi(bytes))
         return r;
     r.conFormato = lettore.conFormato;
