@@ -16,10 +16,12 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -158,6 +160,7 @@ public:
         insieme_.insert(vero);
         return true;
     }
+    bool servite() const { return attivi_; }
     // From now on every path is looked up.
     void servono()
     {
@@ -216,8 +219,9 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
 // its own; links, and entries of a kind the file system does not tell, are
 // looked up as the walk's first path is. Names that are not UTF-8 are said
 // last, each as a file that is not read.
-void esploraCartella(const QString &percorso, const QString &vero, Visti &visti, std::vector<Trovato> &trovati)
-{
+// A folder's entries in the order of their names, each with its kind as the
+// folder gives it; the names that are not UTF-8 apart, as they can be said.
+struct VociCartella {
     struct Voce {
         std::string byte;
         unsigned char tipo;
@@ -225,62 +229,135 @@ void esploraCartella(const QString &percorso, const QString &vero, Visti &visti,
     };
     std::vector<Voce> voci;
     QStringList nonUtf8;
+};
+
+std::optional<VociCartella> leggiCartella(const QString &percorso)
+{
+    VociCartella c;
     bool ascii = true;
     {
         const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(QFile::encodeName(percorso).constData()), ::closedir);
-        if (!dir) {
-            trovati.push_back({ percorso, QStringLiteral("Cartella non leggibile: ") + percorso });
-            return;
-        }
+        if (!dir)
+            return std::nullopt;
         while (const dirent *d = ::readdir(dir.get())) {
             const QByteArrayView nome(d->d_name);
             if (nome == "." || nome == "..")
                 continue;
             if (!utf8Valido(nome)) {
-                nonUtf8 << nomeLeggibile(nome);
+                c.nonUtf8 << nomeLeggibile(nome);
                 continue;
             }
             ascii = ascii && soloAscii(nome);
-            voci.push_back({ std::string(nome.data(), size_t(nome.size())), d->d_type, {} });
+            c.voci.push_back({ std::string(nome.data(), size_t(nome.size())), d->d_type, {} });
         }
     }
+    using Voce = VociCartella::Voce;
     // ASCII names sort by their bytes as by their characters, only faster.
     if (ascii) {
-        std::sort(voci.begin(), voci.end(), [](const Voce &a, const Voce &b) { return a.byte < b.byte; });
-        for (Voce &v : voci)
+        std::sort(c.voci.begin(), c.voci.end(), [](const Voce &a, const Voce &b) { return a.byte < b.byte; });
+        for (Voce &v : c.voci)
             v.nome = QString::fromLatin1(v.byte.data(), qsizetype(v.byte.size()));
     } else {
-        for (Voce &v : voci)
+        for (Voce &v : c.voci)
             v.nome = QString::fromUtf8(v.byte.data(), qsizetype(v.byte.size()));
-        std::sort(voci.begin(), voci.end(), [](const Voce &a, const Voce &b) { return a.nome < b.nome; });
+        std::sort(c.voci.begin(), c.voci.end(), [](const Voce &a, const Voce &b) { return a.nome < b.nome; });
     }
-    const bool giaVero = percorso == vero; // no link on the way: one string for both
-    for (const Voce &v : voci) {
-        const QString figlio = percorso + u'/' + v.nome;
-        const QString veroFiglio = giaVero ? figlio : vero + u'/' + v.nome;
-        if (v.tipo == DT_LNK || v.tipo == DT_UNKNOWN) {
-            visti.servono();
-            esplora(QFileInfo(figlio), figlio, veroFiglio, visti, trovati);
-            continue;
-        }
-        if (!visti.prendi(veroFiglio)) {
-            trovati.push_back({ figlio,
-                v.tipo == DT_DIR
-                    ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(veroFiglio)
-                    : QStringLiteral("File già elencato (collegamento a %1)").arg(veroFiglio) });
-            continue;
-        }
-        if (v.tipo == DT_REG)
-            trovati.push_back({ figlio, QString() });
-        else if (v.tipo != DT_DIR)
-            trovati.push_back({ figlio, QStringLiteral("Non è un file ordinario (dispositivo, pipe o socket): non letto") });
-        else if (::access(QFile::encodeName(figlio).constData(), R_OK | X_OK) != 0)
-            trovati.push_back({ figlio, QStringLiteral("Cartella non leggibile: ") + figlio });
-        else
-            esploraCartella(figlio, veroFiglio, visti, trovati);
+    return c;
+}
+
+// One entry of a folder: a file found, a reason, or a folder walked. An
+// entry comes with its kind from the folder itself, so a plain file or folder
+// costs no look-up of its own; links, and entries of a kind the file system
+// does not tell, are looked up as the walk's first path is.
+void esploraVoce(const QString &percorso, const QString &vero, const VociCartella::Voce &v, Visti &visti,
+    std::vector<Trovato> &trovati)
+{
+    const QString figlio = percorso + u'/' + v.nome;
+    // No link on the way: one string for both.
+    const QString veroFiglio = percorso == vero ? figlio : vero + u'/' + v.nome;
+    if (v.tipo == DT_LNK || v.tipo == DT_UNKNOWN) {
+        visti.servono();
+        esplora(QFileInfo(figlio), figlio, veroFiglio, visti, trovati);
+        return;
     }
-    for (const QString &nome : nonUtf8)
+    if (!visti.prendi(veroFiglio)) {
+        trovati.push_back({ figlio,
+            v.tipo == DT_DIR
+                ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(veroFiglio)
+                : QStringLiteral("File già elencato (collegamento a %1)").arg(veroFiglio) });
+        return;
+    }
+    if (v.tipo == DT_REG)
+        trovati.push_back({ figlio, QString() });
+    else if (v.tipo != DT_DIR)
+        trovati.push_back({ figlio, QStringLiteral("Non è un file ordinario (dispositivo, pipe o socket): non letto") });
+    else if (::access(QFile::encodeName(figlio).constData(), R_OK | X_OK) != 0)
+        trovati.push_back({ figlio, QStringLiteral("Cartella non leggibile: ") + figlio });
+    else
+        esploraCartella(figlio, veroFiglio, visti, trovati);
+}
+
+// A folder's entries in their names' order; the names that are not UTF-8
+// are said last, each as a file that is not read.
+void esploraCartella(const QString &percorso, const QString &vero, Visti &visti, std::vector<Trovato> &trovati)
+{
+    const std::optional<VociCartella> c = leggiCartella(percorso);
+    if (!c) {
+        trovati.push_back({ percorso, QStringLiteral("Cartella non leggibile: ") + percorso });
+        return;
+    }
+    for (const VociCartella::Voce &v : c->voci)
+        esploraVoce(percorso, vero, v, visti, trovati);
+    for (const QString &nome : c->nonUtf8)
         trovati.push_back({ percorso + u'/' + nome, QStringLiteral("Nome di file non in UTF-8: non letto") });
+}
+
+// A folder given alone, walked by several threads, each taking a contiguous
+// part of its entries, so the paths come out as one thread finds them. That
+// holds while no link turns up (a link may lead where another thread walks):
+// then false, and one thread walks it again.
+bool esploraInParallelo(const QString &percorso, int fili, std::vector<Trovato> &trovati)
+{
+    const QFileInfo info(percorso);
+    if (fili < 2 || info.isSymLink() || !info.isDir() || !info.isReadable() || !info.isExecutable())
+        return false;
+    const QString vero = info.canonicalFilePath();
+    const std::optional<VociCartella> c = leggiCartella(percorso);
+    if (vero.isEmpty() || !c || c->voci.size() < 2 * size_t(fili))
+        return false;
+    struct Parte {
+        std::vector<Trovato> trovati;
+        bool sola = true; // walked without meeting a link
+    };
+    std::vector<Parte> parti(static_cast<size_t>(fili));
+    const auto esploraParte = [&](size_t k) {
+        Parte &p = parti[k];
+        try {
+            Visti visti;
+            for (size_t i = k * c->voci.size() / parti.size(); i < (k + 1) * c->voci.size() / parti.size(); ++i) {
+                esploraVoce(percorso, vero, c->voci[i], visti, p.trovati);
+                if (visti.servite()) {
+                    p.sola = false;
+                    return;
+                }
+            }
+        } catch (...) {
+            p.sola = false; // walked again by one thread, which says what went wrong
+        }
+    };
+    std::vector<std::thread> altri;
+    for (size_t k = 1; k < parti.size(); ++k)
+        altri.emplace_back(esploraParte, k);
+    esploraParte(0);
+    for (std::thread &t : altri)
+        t.join();
+    if (!std::all_of(parti.begin(), parti.end(), [](const Parte &p) { return p.sola; }))
+        return false;
+    for (Parte &p : parti)
+        std::move(p.trovati.begin(), p.trovati.end(), std::back_inserter(trovati));
+    for (const QString &nome : c->nonUtf8)
+        trovati.push_back({ percorso + u'/' + nome, QStringLiteral("Nome di file non in UTF-8: non letto") });
+    return true;
 }
 
 // What a ZIP archive given to the reading may still inflate and list. The
@@ -373,6 +450,7 @@ public:
     void esegui(const QStringList &percorsi);
 
 private:
+    int fili() const { return opz_.fili > 0 ? opz_.fili : std::max(1, QThread::idealThreadCount()); }
     bool voluto(const QString &file, const QStringList &voci, bool contenitore) const;
     void elenca(const QStringList &percorsi);
     void lavora(bool consegna);
@@ -424,12 +502,15 @@ bool LetturaArchivio::voluto(const QString &file, const QStringList &voci, bool 
 void LetturaArchivio::elenca(const QStringList &percorsi)
 {
     std::vector<Trovato> trovati;
-    Visti visti;
-    for (const QString &percorso : percorsi) {
-        if (&percorso != &percorsi.front())
-            visti.servono();
-        const QString pulito = QDir::cleanPath(percorso);
-        esplora(QFileInfo(pulito), pulito, QString(), visti, trovati);
+    if (percorsi.size() != 1 || !esploraInParallelo(QDir::cleanPath(percorsi.front()), fili(), trovati)) {
+        trovati.clear();
+        Visti visti;
+        for (const QString &percorso : percorsi) {
+            if (&percorso != &percorsi.front())
+                visti.servono();
+            const QString pulito = QDir::cleanPath(percorso);
+            esplora(QFileInfo(pulito), pulito, QString(), visti, trovati);
+        }
     }
     // Each folder comes in its names' order, which is mostly the paths' already.
     const auto prima = [](const Trovato &a, const Trovato &b) { return a.percorso < b.percorso; };
@@ -715,7 +796,7 @@ void LetturaArchivio::esegui(const QStringList &percorsi)
     posti_ = std::make_unique<Posto[]>(fonti_.size());
     righePerChiave_.reserve(qsizetype(fonti_.size())); // mostly a row per file: a hash that never grows
     trovati_ = static_cast<qsizetype>(fonti_.size());
-    const int quanti = opz_.fili > 0 ? opz_.fili : std::max(1, QThread::idealThreadCount());
+    const int quanti = fili();
     std::vector<std::thread> altri;
     for (int i = 1; i < quanti && static_cast<size_t>(i) < fonti_.size(); ++i)
         altri.emplace_back([this] { lavora(false); });

@@ -240,16 +240,25 @@ TEST_F(Archivio, AnyNumberOfWorkersGivesTheSameRowsInTheSameOrder)
     for (int i = 1; i <= 40; ++i)
         writeBytes(radice + QStringLiteral("molte/%1.xml").arg(i, 3, 10, QLatin1Char('0')),
             fattura(corpo(QByteArray::number(i), riepilogo("1.00", "0.22"))));
+    QDir().mkpath(radice + QStringLiteral("molte/sotto"));
+    for (int i = 1; i <= 3; ++i)
+        writeBytes(radice + QStringLiteral("molte/sotto/%1.xml").arg(i),
+            fattura(corpo("S" + QByteArray::number(i), riepilogo("1.00", "0.22"))));
     OpzioniArchivio opzioni;
-    opzioni.fili = 1;
-    const Raccolta uno = leggi({ dir.path() }, opzioni);
-    ASSERT_EQ(uno.tutte.size(), 50u);
-    for (const int fili : { 2, 3, 8, 64 }) {
-        SCOPED_TRACE(fili);
-        opzioni.fili = fili;
-        const Raccolta r = leggi({ dir.path() }, opzioni);
-        EXPECT_EQ(campi(r.tutte, radice), campi(uno.tutte, radice));
-        EXPECT_EQ(r.scarti, uno.scarti);
+    // The whole folder has a link (walked by one thread); "molte" has none
+    // (its entries walked by as many threads as read them).
+    for (const QString &cartella : { dir.path(), radice + QStringLiteral("molte") }) {
+        SCOPED_TRACE(cartella.toStdString());
+        opzioni.fili = 1;
+        const Raccolta uno = leggi({ cartella }, opzioni);
+        ASSERT_EQ(uno.tutte.size(), cartella == dir.path() ? 53u : 43u);
+        for (const int fili : { 2, 3, 8, 64 }) {
+            SCOPED_TRACE(fili);
+            opzioni.fili = fili;
+            const Raccolta r = leggi({ cartella }, opzioni);
+            EXPECT_EQ(campi(r.tutte, radice), campi(uno.tutte, radice));
+            EXPECT_EQ(r.scarti, uno.scarti);
+        }
     }
 }
 
