@@ -70,12 +70,11 @@ void leggiIn(const QString &percorso, QByteArray &buffer, CartellaAperta *cartel
     const qsizetype barra = cartella != nullptr ? percorso.lastIndexOf(u'/') : -1;
     if (barra > 0 && QStringView(cartella->percorso) != QStringView(percorso).first(barra)) {
         cartella->percorso = percorso.first(barra);
-        cartella->fd.reset(
-            ::open(QFile::encodeName(cartella->percorso).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        cartella->fd.reset(::open(QFile::encodeName(cartella->percorso).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     }
     const Descrittore file(barra > 0 && cartella->fd.fd() >= 0
-            ? ::openat(cartella->fd.fd(), QFile::encodeName(percorso.sliced(barra + 1)).constData(),
-                  O_RDONLY | O_CLOEXEC)
+            ? ::openat(
+                cartella->fd.fd(), QFile::encodeName(percorso.sliced(barra + 1)).constData(), O_RDONLY | O_CLOEXEC)
             : ::open(QFile::encodeName(percorso).constData(), O_RDONLY | O_CLOEXEC));
     if (file.fd() < 0)
         throw Exception(
@@ -290,7 +289,8 @@ void esploraVoce(const QString &percorso, const QString &vero, const VociCartell
     if (v.tipo == DT_REG)
         trovati.push_back({ figlio, QString() });
     else if (v.tipo != DT_DIR)
-        trovati.push_back({ figlio, QStringLiteral("Non è un file ordinario (dispositivo, pipe o socket): non letto") });
+        trovati.push_back(
+            { figlio, QStringLiteral("Non è un file ordinario (dispositivo, pipe o socket): non letto") });
     else if (::access(QFile::encodeName(figlio).constData(), R_OK | X_OK) != 0)
         trovati.push_back({ figlio, QStringLiteral("Cartella non leggibile: ") + figlio });
     else
