@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <dirent.h>
+#include <deque>
 #include <fcntl.h>
 #include <iterator>
 #include <map>
@@ -470,7 +471,7 @@ private:
     std::unique_ptr<Posto[]> posti_;
     std::atomic<size_t> prossimo_ { 0 };
     std::atomic<bool> abbandonata_ { false }; // a receiver threw: the workers stop too
-    size_t consegnati_ = 0;
+    std::atomic<size_t> consegnati_ { 0 };
     qsizetype fatti_ = 0;
     qsizetype trovati_ = 0;
     // The meeting of invoices and their metadata, by ChiaveFattura.
@@ -681,9 +682,13 @@ bool LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, con
 void LetturaArchivio::lavora(bool consegna)
 {
     Attrezzi attrezzi;
+    std::deque<size_t> letti; // this worker's slots, freed by it once handed out
     for (size_t i = prossimo_++; i < fonti_.size() && !opz_.stop.stop_requested() && !abbandonata_; i = prossimo_++) {
+        for (; !letti.empty() && letti.front() < consegnati_.load(std::memory_order_acquire); letti.pop_front())
+            posti_[letti.front()].esito = EsitoFile();
         leggi(fonti_[i], posti_[i], attrezzi);
         posti_[i].pronto.store(true, std::memory_order_release);
+        letti.push_back(i);
         if (consegna)
             consegnaPronti();
     }
@@ -691,13 +696,17 @@ void LetturaArchivio::lavora(bool consegna)
 
 void LetturaArchivio::consegnaPronti()
 {
-    while (consegnati_ < fonti_.size() && !opz_.stop.stop_requested()
-        && posti_[consegnati_].pronto.load(std::memory_order_acquire)) {
-        fonti_[consegnati_] = Fonte(); // no worker looks at it again
-        Posto &p = posti_[consegnati_++];
+    // Only the caller hands out: the count is atomic for the workers, which
+    // free what they read once it is handed out.
+    for (size_t i = consegnati_.load(std::memory_order_relaxed);
+         i < fonti_.size() && !opz_.stop.stop_requested() && posti_[i].pronto.load(std::memory_order_acquire);
+         ++i) {
+        fonti_[i] = Fonte(); // no worker looks at it again
+        Posto &p = posti_[i];
         consegnaEsito(p.esito);
         trovati_ += p.dentro;
         fatti_ += 1 + p.dentro;
+        consegnati_.store(i + 1, std::memory_order_release);
         ric_.avanzamento(fatti_, trovati_);
     }
 }
@@ -727,7 +736,9 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
         messaggi_.push_back(std::move(m));
     for (TracciaMessaggio &t : esito.tracce)
         tracce_.push_back(std::move(t));
-    esito = EsitoFile();
+    // What the receiver left is freed by the worker that read it: memory goes
+    // back to the thread that took it, and the two never wait for each
+    // other's allocator.
 }
 
 // Each message meets its invoices by the invoice's file name as it gives it,
