@@ -390,6 +390,8 @@ bool FiltroArchivio::filterAcceptsRow(int sourceRow, const QModelIndex &) const
         return false;
     if (soloConRilievi_ && modello->riga(sourceRow).controlli <= 0)
         return false;
+    if (parole_.isEmpty())
+        return true; // the search text is made only when a search needs it
     const QString &testo = modello->testoRicerca(sourceRow);
     for (const QString &parola : parole_)
         if (!testo.contains(parola))
