@@ -444,18 +444,22 @@ struct SpazioRapido {
     const xmlChar *href;
 };
 
+using AttributiRapidi = std::vector<std::pair<QByteArrayView, QByteArrayView>>;
+
+// Made with every member given (a message makes a few dozen, and zeroing a
+// struct this size costs a slow string store).
 struct NodoRapido {
-    xmlElementType type = XML_ELEMENT_NODE;
-    const xmlChar *name = nullptr; // the local name
-    const SpazioRapido *ns = nullptr;
-    NodoRapido *children = nullptr; // elements only: texts are pieces
-    NodoRapido *next = nullptr;
-    NodoRapido *parent = nullptr;
-    NodoRapido *ultimo = nullptr; // the last child, while the children come
-    size_t pezzoInizio = 0; // the texts inside it: pezzi[inizio, fine)
-    size_t pezzoFine = 0;
-    std::vector<std::pair<QByteArrayView, QByteArrayView>> attributi; // without prefix, root only
-    const std::vector<QByteArrayView> *pezzi = nullptr;
+    xmlElementType type;
+    const xmlChar *name; // the local name
+    const SpazioRapido *ns;
+    NodoRapido *children; // elements only: texts are pieces
+    NodoRapido *next;
+    NodoRapido *parent;
+    NodoRapido *ultimo; // the last child, while the children come
+    size_t pezzoInizio; // the texts inside it: pezzi[inizio, fine)
+    size_t pezzoFine;
+    const AttributiRapidi *attributi; // without prefix, root only; else null
+    const std::vector<QByteArrayView> *pezzi;
     SpazioRapido spazio; // what ns points to
 };
 
@@ -472,7 +476,9 @@ QString testoDi(const NodoRapido *n)
 
 QString attributo(const NodoRapido *n, const char *nome)
 {
-    for (const auto &[a, valore] : n->attributi)
+    if (n->attributi == nullptr)
+        return QString();
+    for (const auto &[a, valore] : *n->attributi)
         if (a == nome)
             return trimControls(QString::fromUtf8(valore));
     return QString();
@@ -508,6 +514,7 @@ public:
         aperti_.clear();
         visti_.clear();
         copie_.clear();
+        attributiRadice_.clear();
     }
     const NodoRapido *radice() const { return radice_; }
     // Some element is named FormatoTrasmissione (ASCII case folded).
@@ -554,6 +561,7 @@ private:
     std::vector<QByteArrayView> aperti_; // the open elements' names as written
     std::vector<QByteArrayView> visti_; // the attributes of the tag being read
     std::vector<QByteArray> copie_; // texts that are not as written (their bytes never move)
+    AttributiRapidi attributiRadice_;
 
 public:
     std::vector<QByteArrayView> pezzi;
@@ -828,13 +836,11 @@ bool LettoreRapido::leggi(QByteArrayView b)
         const QByteArrayView intero = b_.sliced(inizio, i_ - inizio);
         if (nodi_.size() == nodi_.capacity())
             return false; // never: a node comes from a '<'
-        NodoRapido &n = nodi_.emplace_back();
-        n.name = conserva(locale);
-        if (n.name == nullptr)
+        const xmlChar *nomeLocale = conserva(locale);
+        if (nomeLocale == nullptr)
             return false;
-        n.parent = aperto;
-        n.pezzi = &pezzi;
-        n.pezzoInizio = pezzi.size();
+        NodoRapido &n = nodi_.emplace_back(NodoRapido { XML_ELEMENT_NODE, nomeLocale, nullptr, nullptr, nullptr,
+            aperto, nullptr, pezzi.size(), 0, aperto == nullptr ? &attributiRadice_ : nullptr, &pezzi, { nullptr } });
         conFormato = conFormato || equalsIgnoreAsciiCase(locale, "FormatoTrasmissione");
         // The attributes, then the tag's end.
         visti_.clear();
@@ -889,7 +895,7 @@ bool LettoreRapido::leggi(QByteArrayView b)
             } else if (!aPrefisso.isEmpty()) {
                 return false; // a prefixed attribute: libxml2's
             } else if (aperto == nullptr) {
-                n.attributi.emplace_back(aLocale, valore);
+                attributiRadice_.emplace_back(aLocale, valore);
             }
         }
         const auto *d = dichiarato(prefisso);
