@@ -23,7 +23,6 @@
 #include <deque>
 #include <fcntl.h>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
