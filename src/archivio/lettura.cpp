@@ -19,8 +19,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <dirent.h>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
 #include <iterator>
 #include <memory>
@@ -698,8 +698,7 @@ void LetturaArchivio::consegnaPronti()
     // Only the caller hands out: the count is atomic for the workers, which
     // free what they read once it is handed out.
     for (size_t i = consegnati_.load(std::memory_order_relaxed);
-         i < fonti_.size() && !opz_.stop.stop_requested() && posti_[i].pronto.load(std::memory_order_acquire);
-         ++i) {
+         i < fonti_.size() && !opz_.stop.stop_requested() && posti_[i].pronto.load(std::memory_order_acquire); ++i) {
         fonti_[i] = Fonte(); // no worker looks at it again
         Posto &p = posti_[i];
         consegnaEsito(p.esito);

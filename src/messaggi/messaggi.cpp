@@ -839,8 +839,8 @@ bool LettoreRapido::leggi(QByteArrayView b)
         const xmlChar *nomeLocale = conserva(locale);
         if (nomeLocale == nullptr)
             return false;
-        NodoRapido &n = nodi_.emplace_back(NodoRapido { XML_ELEMENT_NODE, nomeLocale, nullptr, nullptr, nullptr,
-            aperto, nullptr, pezzi.size(), 0, aperto == nullptr ? &attributiRadice_ : nullptr, &pezzi, { nullptr } });
+        NodoRapido &n = nodi_.emplace_back(NodoRapido { XML_ELEMENT_NODE, nomeLocale, nullptr, nullptr, nullptr, aperto,
+            nullptr, pezzi.size(), 0, aperto == nullptr ? &attributiRadice_ : nullptr, &pezzi, { nullptr } });
         conFormato = conFormato || equalsIgnoreAsciiCase(locale, "FormatoTrasmissione");
         // The attributes, then the tag's end.
         visti_.clear();
