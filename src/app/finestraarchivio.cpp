@@ -481,8 +481,10 @@ void FinestraArchivio::aggiornaTotali()
         for (int i = 0; i < filtro_->rowCount(); ++i)
             t.aggiungi(filtro_->riga(i));
         QString testo = filtro_->rowCount() == modello_->rowCount()
-            ? QStringLiteral("%1 fatture").arg(t.righe)
-            : QStringLiteral("%1 fatture mostrate su %2").arg(t.righe).arg(modello_->rowCount());
+            ? (t.righe == 1 ? QStringLiteral("1 fattura") : QStringLiteral("%1 fatture").arg(t.righe))
+            : (t.righe == 1 ? QStringLiteral("1 fattura mostrata su %1")
+                            : QStringLiteral("%1 fatture mostrate su %2").arg(t.righe))
+                  .arg(modello_->rowCount());
         for (const auto &[valuta, v] : t.valute)
             testo += QStringLiteral("   %1: imponibile %2, imposta %3, totale %4")
                          .arg(valuta.isEmpty() ? QStringLiteral("senza valuta") : valuta,
