@@ -2,7 +2,7 @@
 // the bytes and from the parsed document (which must agree: the first look
 // at the bytes may never turn away a message), and by the quick reader, which
 // must read what it takes exactly as the document reads it and take nothing
-// that is not well-formed, then the page with the
+// that is not well-formed (reading only a trace, the same), then the page with the
 // repository's stylesheet, the header fields, the info object, the fate; the
 // bytes' first line also as a message's file name. Rendering may end with
 // Exception; a crash, a sanitizer report, any other exception, a broken
@@ -117,6 +117,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 tutto(rapida.messaggio) + QStringLiteral("\n / \n") + tutto(dalDocumento));
         FUZZ_CHECK(rapida.conFormato == conFormato(xmlDocGetRootElement(doc.get())), QString());
     }
+    // Only the trace: the same verdict, and its fields as the whole reading gives them.
+    const LetturaRapida traccia = LeggiMessaggioRapido(bytes, CampiMessaggio::Traccia);
+    FUZZ_CHECK(traccia.esito == rapida.esito && traccia.conFormato == rapida.conFormato, QString());
+    const auto campiTraccia = [](const MessaggioSdI &m) {
+        return QStringList { m.sigla(), m.identificativoSdI, m.nomeFile, m.dataOraRicezione, m.dataOraConsegna,
+            m.esito }
+            .join(QLatin1Char('|'));
+    };
+    if (traccia.esito == LetturaRapida::Messaggio)
+        FUZZ_CHECK(campiTraccia(traccia.messaggio) == campiTraccia(rapida.messaggio), campiTraccia(traccia.messaggio));
 
     const QString nome = QString::fromUtf8(bytes.left(200).split('\n').first());
     if (const auto n = LeggiNomeFileMessaggio(nome))

@@ -395,7 +395,8 @@ bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, co
     const QStringList &voci, const QString &firmaBusta, const OpzioniArchivio &opzioni, EsitoFile &esito)
 {
     // The usual shape without a tree; the rest as the window reads it.
-    LetturaRapida rapida = LeggiMessaggioRapido(xml);
+    LetturaRapida rapida
+        = LeggiMessaggioRapido(xml, opzioni.messaggi ? CampiMessaggio::Tutti : CampiMessaggio::Traccia);
     if (rapida.esito == LetturaRapida::Rifiutata) {
         QString motivo;
         const DocumentoXml doc = CaricaXmlSicuro(QByteArray::fromRawData(xml.data(), xml.size()), motivo);

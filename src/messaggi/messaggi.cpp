@@ -152,15 +152,24 @@ constexpr Campo kCampiEsito[] = {
     { "MessageIdCommittente", &MessaggioSdI::messageIdCommittente },
 };
 
+// The fields a message's trace needs: what ties it to its invoice and tells its fate.
+bool diTraccia(QString MessaggioSdI::*campo)
+{
+    return campo == &MessaggioSdI::identificativoSdI || campo == &MessaggioSdI::nomeFile
+        || campo == &MessaggioSdI::dataOraRicezione || campo == &MessaggioSdI::dataOraConsegna
+        || campo == &MessaggioSdI::esito;
+}
+
 template <typename Nodo, size_t N>
-bool leggiCampo(const Nodo *n, const Campo (&campi)[N], MessaggioSdI &m, std::vector<bool> &visti)
+bool leggiCampo(const Nodo *n, const Campo (&campi)[N], MessaggioSdI &m, std::vector<bool> &visti, CampiMessaggio quali)
 {
     for (size_t i = 0; i < N; ++i) {
         if (!nomeE(n, campi[i].nome))
             continue;
         if (!visti[i]) {
             visti[i] = true;
-            m.*(campi[i].campo) = testoDi(n);
+            if (quali == CampiMessaggio::Tutti || diTraccia(campi[i].campo))
+                m.*(campi[i].campo) = testoDi(n);
         }
         return true;
     }
@@ -771,10 +780,7 @@ bool LettoreRapido::leggi(QByteArrayView b)
     b_ = b;
     i_ = b_.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     nomi_.reserve(size_t(b_.size()) + 1);
-    size_t aperture = 0; // memchr leaps over the long texts of a signature
-    for (const char *c = b_.data(), *fine = c + b_.size();
-         (c = static_cast<const char *>(std::memchr(c, '<', size_t(fine - c)))) != nullptr; ++c)
-        ++aperture;
+    const size_t aperture = ContaByte<'<'>(b_.data(), b_.data() + b_.size());
     nodi_.reserve(aperture);
     pezzi.reserve(aperture + 1); // a text ends at a '<' or at the end
     aperti_.reserve(16);
@@ -784,6 +790,10 @@ bool LettoreRapido::leggi(QByteArrayView b)
     salta();
     NodoRapido *aperto = nullptr;
     size_t profondita = 0;
+    // Below the root's signature nothing is read, only checked: its elements
+    // and texts get no node and no piece. 0 while outside it.
+    size_t firma = 0;
+    const auto dentroFirma = [&] { return firma != 0 && profondita > firma; };
     while (i_ < b_.size()) {
         if (b_[i_] != '<') {
             if (aperto == nullptr) {
@@ -795,7 +805,8 @@ bool LettoreRapido::leggi(QByteArrayView b)
             QByteArrayView t;
             if (!testo(t, false))
                 return false;
-            pezzi.push_back(t);
+            if (!dentroFirma())
+                pezzi.push_back(t);
             continue;
         }
         ++i_;
@@ -815,9 +826,15 @@ bool LettoreRapido::leggi(QByteArrayView b)
                 return false;
             ++i_;
             aperti_.pop_back();
-            aperto->pezzoFine = pezzi.size();
             while (!dichiarati_.empty() && std::get<2>(dichiarati_.back()) == profondita)
                 dichiarati_.pop_back();
+            if (dentroFirma()) {
+                --profondita;
+                continue;
+            }
+            if (profondita == firma)
+                firma = 0;
+            aperto->pezzoFine = pezzi.size();
             --profondita;
             aperto = aperto->parent;
             if (aperto == nullptr) {
@@ -834,13 +851,16 @@ bool LettoreRapido::leggi(QByteArrayView b)
         if (!nome(prefisso, locale) || ++profondita > kProfonditaMassima)
             return false;
         const QByteArrayView intero = b_.sliced(inizio, i_ - inizio);
-        if (nodi_.size() == nodi_.capacity())
-            return false; // never: a node comes from a '<'
-        const xmlChar *nomeLocale = conserva(locale);
-        if (nomeLocale == nullptr)
-            return false;
-        NodoRapido &n = nodi_.emplace_back(NodoRapido { XML_ELEMENT_NODE, nomeLocale, nullptr, nullptr, nullptr, aperto,
-            nullptr, pezzi.size(), 0, aperto == nullptr ? &attributiRadice_ : nullptr, &pezzi, { nullptr } });
+        NodoRapido *n = nullptr;
+        if (!dentroFirma()) {
+            if (nodi_.size() == nodi_.capacity())
+                return false; // never: a node comes from a '<'
+            const xmlChar *nomeLocale = conserva(locale);
+            if (nomeLocale == nullptr)
+                return false;
+            n = &nodi_.emplace_back(NodoRapido { XML_ELEMENT_NODE, nomeLocale, nullptr, nullptr, nullptr, aperto,
+                nullptr, pezzi.size(), 0, aperto == nullptr ? &attributiRadice_ : nullptr, &pezzi, { nullptr } });
+        }
         conFormato = conFormato || equalsIgnoreAsciiCase(locale, "FormatoTrasmissione");
         // The attributes, then the tag's end.
         visti_.clear();
@@ -901,16 +921,24 @@ bool LettoreRapido::leggi(QByteArrayView b)
         const auto *d = dichiarato(prefisso);
         if (!prefisso.isEmpty() && (prefisso.startsWith("xml") || d == nullptr))
             return false;
-        n.spazio.href = d != nullptr ? std::get<1>(*d) : nullptr;
-        n.ns = n.spazio.href != nullptr ? &n.spazio : nullptr;
+        if (n == nullptr) { // inside the signature
+            while (vuoto && !dichiarati_.empty() && std::get<2>(dichiarati_.back()) == profondita)
+                dichiarati_.pop_back();
+            profondita -= vuoto ? 1 : 0;
+            if (!vuoto)
+                aperti_.push_back(intero);
+            continue;
+        }
+        n->spazio.href = d != nullptr ? std::get<1>(*d) : nullptr;
+        n->ns = n->spazio.href != nullptr ? &n->spazio : nullptr;
         if (aperto == nullptr)
-            radice_ = &n;
+            radice_ = n;
         else if (aperto->ultimo == nullptr)
-            aperto->children = aperto->ultimo = &n;
+            aperto->children = aperto->ultimo = n;
         else
-            aperto->ultimo = aperto->ultimo->next = &n;
+            aperto->ultimo = aperto->ultimo->next = n;
         if (vuoto) {
-            n.pezzoFine = pezzi.size();
+            n->pezzoFine = pezzi.size();
             while (!dichiarati_.empty() && std::get<2>(dichiarati_.back()) == profondita)
                 dichiarati_.pop_back();
             --profondita;
@@ -921,8 +949,10 @@ bool LettoreRapido::leggi(QByteArrayView b)
             }
             continue;
         }
+        if (profondita == 2 && n->ns != nullptr && vista(n->spazio.href) == QByteArrayView(kFirmaXml))
+            firma = profondita;
         aperti_.push_back(intero);
-        aperto = &n;
+        aperto = n;
     }
     return radice_ != nullptr && aperto == nullptr;
 }
@@ -942,16 +972,22 @@ template <typename N> TipoMessaggio tipoDi(const N *root)
     return tipo == TipoMessaggio::Nessuno ? TipoMessaggio::Sconosciuto : tipo;
 }
 
-template <typename N> MessaggioSdI leggiDa(const N *root, TipoMessaggio tipo)
+// Only the trace: the same walk, so the fields it reads come out as the
+// whole reading gives them; the rest, and the warnings, are left empty.
+template <typename N>
+MessaggioSdI leggiDa(const N *root, TipoMessaggio tipo, CampiMessaggio quali = CampiMessaggio::Tutti)
 {
+    const bool tutti = quali == CampiMessaggio::Tutti;
     MessaggioSdI m;
     m.tipo = tipo;
-    m.radice = QString::fromUtf8(vista(root->name));
     const bool conSpazioNomi = root->ns != nullptr && root->ns->href != nullptr;
-    if (conSpazioNomi)
-        m.spazioNomi = QString::fromUtf8(vista(root->ns->href));
-    m.versione = attributo(root, "versione");
-    m.intermediarioConDupliceRuolo = attributo(root, "IntermediarioConDupliceRuolo");
+    if (tutti) {
+        m.radice = QString::fromUtf8(vista(root->name));
+        if (conSpazioNomi)
+            m.spazioNomi = QString::fromUtf8(vista(root->ns->href));
+        m.versione = attributo(root, "versione");
+        m.intermediarioConDupliceRuolo = attributo(root, "IntermediarioConDupliceRuolo");
+    }
 
     std::vector<bool> visti(std::size(kCampiRadice), false);
     bool destinatario = false, archivio = false, errori = false, riferimento = false, esito = false;
@@ -960,20 +996,24 @@ template <typename N> MessaggioSdI leggiDa(const N *root, TipoMessaggio tipo)
             continue;
         if (c->ns != nullptr && vista(c->ns->href) == QByteArrayView(kFirmaXml)) {
             m.firmato = m.firmato || nomeE(c, "Signature");
-        } else if (leggiCampo(c, kCampiRadice, m, visti)) {
+        } else if (leggiCampo(c, kCampiRadice, m, visti, quali)) {
         } else if (!destinatario && nomeE(c, "Destinatario")) {
             destinatario = true;
-            leggiSottocampi(c, "Codice", m.destinatarioCodice, "Descrizione", m.destinatarioDescrizione);
+            if (tutti)
+                leggiSottocampi(c, "Codice", m.destinatarioCodice, "Descrizione", m.destinatarioDescrizione);
         } else if (!archivio && nomeE(c, "RiferimentoArchivio")) {
             archivio = true;
-            leggiSottocampi(c, "IdentificativoSdI", m.riferimentoArchivioIdentificativoSdI, "NomeFile",
-                m.riferimentoArchivioNomeFile);
+            if (tutti)
+                leggiSottocampi(c, "IdentificativoSdI", m.riferimentoArchivioIdentificativoSdI, "NomeFile",
+                    m.riferimentoArchivioNomeFile);
         } else if (!errori && nomeE(c, "ListaErrori")) {
             errori = true;
-            leggiErrori(c, m);
+            if (tutti)
+                leggiErrori(c, m);
         } else if (!riferimento && nomeE(c, "RiferimentoFattura")) {
             riferimento = true;
-            leggiRiferimentoFattura(c, m);
+            if (tutti)
+                leggiRiferimentoFattura(c, m);
         } else if (!esito && nomeE(c, "EsitoCommittente")) {
             esito = true;
             std::vector<bool> vistiEsito(std::size(kCampiEsito), false);
@@ -982,16 +1022,18 @@ template <typename N> MessaggioSdI leggiDa(const N *root, TipoMessaggio tipo)
                     continue;
                 if (nomeE(e, "RiferimentoFattura") && !riferimento) {
                     riferimento = true;
-                    leggiRiferimentoFattura(e, m);
+                    if (tutti)
+                        leggiRiferimentoFattura(e, m);
                 } else if (nomeE(e, "IdentificativoSdI") && !m.identificativoSdI.isEmpty()) {
                     vistiEsito[0] = true; // the root's own identifier stays
                 } else {
-                    leggiCampo(e, kCampiEsito, m, vistiEsito);
+                    leggiCampo(e, kCampiEsito, m, vistiEsito, quali);
                 }
             }
         }
     }
-    controlla(m, conSpazioNomi);
+    if (tutti)
+        controlla(m, conSpazioNomi);
     return m;
 }
 } // namespace
@@ -1009,7 +1051,7 @@ std::optional<MessaggioSdI> LeggiMessaggio(const _xmlDoc *doc)
     return leggiDa(xmlDocGetRootElement(doc), tipo);
 }
 
-LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes)
+LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes, CampiMessaggio quali)
 {
     // One reader per thread: an archive's messages reuse its room.
     thread_local LettoreRapido lettore;
@@ -1024,7 +1066,7 @@ LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes)
     const TipoMessaggio tipo = tipoDi(lettore.radice());
     r.esito = tipo == TipoMessaggio::Nessuno ? LetturaRapida::NonMessaggio : LetturaRapida::Messaggio;
     if (tipo != TipoMessaggio::Nessuno)
-        r.messaggio = leggiDa(lettore.radice(), tipo);
+        r.messaggio = leggiDa(lettore.radice(), tipo, quali);
     return r;
 }
 
@@ -1195,8 +1237,13 @@ std::vector<std::size_t> OrdineEventi(const std::vector<EventoSdI> &eventi)
 
 QString StatoSdI(const std::vector<EventoSdI> &eventi)
 {
+    return StatoSdI(eventi, OrdineEventi(eventi));
+}
+
+QString StatoSdI(const std::vector<EventoSdI> &eventi, const std::vector<std::size_t> &ordine)
+{
     QString stato;
-    for (std::size_t i : OrdineEventi(eventi)) {
+    for (std::size_t i : ordine) {
         if (eventi[i].tipo == TipoMessaggio::NS)
             return StatoImplicato(TipoMessaggio::NS, {});
         if (const QString s = StatoImplicato(eventi[i].tipo, eventi[i].esito); !s.isEmpty())

@@ -113,7 +113,12 @@ struct LetturaRapida {
     MessaggioSdI messaggio; // for Messaggio
     bool conFormato = false; // some element is named FormatoTrasmissione (ASCII case folded)
 };
-LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes);
+// Traccia reads only what ties a message to its invoice and tells its fate
+// (tipo, identificativoSdI, nomeFile, the two times, esito), each as the whole
+// reading gives it, and no warnings: an archive that lists no message needs
+// no more of it.
+enum class CampiMessaggio { Tutti, Traccia };
+LetturaRapida LeggiMessaggioRapido(QByteArrayView bytes, CampiMessaggio quali = CampiMessaggio::Tutti);
 
 // ---------------------------------------------------------------- error codes
 
@@ -184,3 +189,5 @@ std::vector<std::size_t> OrdineEventi(const std::vector<EventoSdI> &eventi);
 // The invoice's stato_sdi: a rejection is final; otherwise the latest message
 // that implies a state decides. Empty when none does.
 QString StatoSdI(const std::vector<EventoSdI> &eventi);
+// The same with the order OrdineEventi gave them.
+QString StatoSdI(const std::vector<EventoSdI> &eventi, const std::vector<std::size_t> &ordine);

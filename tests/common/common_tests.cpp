@@ -132,7 +132,15 @@ TEST(TestoPiano, ScansAgreeWithOneByteAtATime)
                 EXPECT_EQ(ContieneParola(s.data(), s.data() + s.size(), parola.data(), parola.size()),
                     s.find(parola) != std::string::npos)
                     << s;
-            }
+            } // Counting, with every byte a match past the point where a lane would wrap.
+    for (size_t lunghezza : { 0, 15, 16, 17, 4080, 4096, 5000 })
+        for (const char riempi : { '<', 'a' }) {
+            std::string s(lunghezza, riempi);
+            if (lunghezza > 3)
+                s[lunghezza / 2] = riempi == '<' ? 'a' : '<';
+            EXPECT_EQ(ContaByte<'<'>(s.data(), s.data() + s.size()), size_t(std::count(s.begin(), s.end(), '<')))
+                << lunghezza << riempi;
+        }
 }
 
 TEST(Strings, TrimAndAsciiCase)

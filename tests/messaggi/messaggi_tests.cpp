@@ -488,6 +488,25 @@ TEST(Messaggi, TheQuickReadingTakesTheUsualShapesAndReadsThemAsTheDocument)
         { "bad UTF-8", "<RicevutaConsegna>\xC3</RicevutaConsegna>", LetturaRapida::Rifiutata },
         { "attributes without a blank", "<RicevutaConsegna a='1'b='2'/>", LetturaRapida::Rifiutata },
         { "two roots", "<RicevutaConsegna/><RicevutaConsegna/>", LetturaRapida::Rifiutata },
+        // Inside the signature nothing is read, yet everything is checked.
+        { "an NE inside a signature with its own declarations",
+            messaggio("NotificaEsito",
+                kTesta
+                    + "<EsitoCommittente><IdentificativoSdI>9</IdentificativoSdI><Esito>EC02</Esito>"
+                      "</EsitoCommittente><ds:Signature><x:K xmlns:x='urn:k'><x:V a='1'>QQ==</x:V></x:K>"
+                      "<ds:Object/></ds:Signature>"),
+            LetturaRapida::Messaggio },
+        { "mismatched tags in the signature",
+            messaggio("RicevutaConsegna", kTesta + "<ds:Signature><ds:A></ds:B></ds:Signature>"),
+            LetturaRapida::Rifiutata },
+        { "an undeclared prefix in the signature",
+            messaggio("RicevutaConsegna", kTesta + "<ds:Signature><q:A/></ds:Signature>"), LetturaRapida::Rifiutata },
+        { "bad UTF-8 in the signature",
+            messaggio("RicevutaConsegna", kTesta + "<ds:Signature><ds:A>\xC3</ds:A></ds:Signature>"),
+            LetturaRapida::Rifiutata },
+        { "an element of the signature closing the message",
+            messaggio("RicevutaConsegna", kTesta + "<ds:Signature><ds:A></types:RicevutaConsegna>"),
+            LetturaRapida::Rifiutata },
     };
     for (const auto &c : casi) {
         const LetturaRapida r = LeggiMessaggioRapido(c.bytes);
@@ -501,5 +520,14 @@ TEST(Messaggi, TheQuickReadingTakesTheUsualShapesAndReadsThemAsTheDocument)
         EXPECT_EQ(r.messaggio.note, atteso->note) << c.nome;
         EXPECT_EQ(r.messaggio.versione, atteso->versione) << c.nome;
         EXPECT_EQ(r.messaggio.firmato, atteso->firmato) << c.nome;
+        // Only the trace: the same fields, nothing else.
+        const LetturaRapida t = LeggiMessaggioRapido(c.bytes, CampiMessaggio::Traccia);
+        EXPECT_EQ(t.esito, r.esito) << c.nome;
+        EXPECT_EQ(QStringList({ t.messaggio.identificativoSdI, t.messaggio.nomeFile, t.messaggio.dataOraRicezione,
+                      t.messaggio.dataOraConsegna, t.messaggio.esito }),
+            QStringList({ atteso->identificativoSdI, atteso->nomeFile, atteso->dataOraRicezione,
+                atteso->dataOraConsegna, atteso->esito }))
+            << c.nome;
+        EXPECT_TRUE(t.messaggio.radice.isEmpty() && t.messaggio.avvisi.isEmpty()) << c.nome;
     }
 }
