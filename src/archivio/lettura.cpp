@@ -480,6 +480,11 @@ private:
     std::vector<FileNonFattura> metadatiSoli_;
     QStringList chiaviMetadati_;
     std::vector<TracciaMessaggio> tracce_; // every message's, in the list's order
+    // Each message's rows by name as far as they had come with it: asked while
+    // its name is still in the cache. A later row under a name already given
+    // (two invoices of one name) has every name asked again at the end.
+    std::vector<QList<qsizetype>> righeGiaDate_;
+    bool righeDopo_ = false;
     MessaggiArchivio messaggi_; // the same messages whole, when wanted, handed out after the reading
 };
 
@@ -696,10 +701,11 @@ void LetturaArchivio::lavora(bool consegna)
 void LetturaArchivio::consegnaPronti()
 {
     // Only the caller hands out: the count is atomic for the workers, which
-    // free what they read once it is handed out.
+    // free what they read once it is handed out. The sources stay to the end:
+    // their paths come from the walk's threads, and freeing one here would
+    // wait for the lock of an arena a worker allocates from.
     for (size_t i = consegnati_.load(std::memory_order_relaxed);
          i < fonti_.size() && !opz_.stop.stop_requested() && posti_[i].pronto.load(std::memory_order_acquire); ++i) {
-        fonti_[i] = Fonte(); // no worker looks at it again
         Posto &p = posti_[i];
         consegnaEsito(p.esito);
         trovati_ += p.dentro;
@@ -715,7 +721,9 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
         const QString chiave = ChiaveFattura(r.voci.isEmpty() ? extractFileName(r.file) : r.voci.last());
         if (const auto it = sdiPerChiave_.constFind(chiave); it != sdiPerChiave_.constEnd())
             r.sdi = *it;
-        righePerChiave_[chiave].append(righeDate_++);
+        QList<qsizetype> &righe = righePerChiave_[chiave];
+        righeDopo_ = righeDopo_ || (!righe.isEmpty() && !tracce_.empty());
+        righe.append(righeDate_++);
     }
     if (!esito.righe.empty())
         ric_.righe(std::move(esito.righe));
@@ -732,8 +740,10 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
     }
     for (MessaggioArchivio &m : esito.messaggi)
         messaggi_.push_back(std::move(m));
-    for (TracciaMessaggio &t : esito.tracce)
+    for (TracciaMessaggio &t : esito.tracce) {
+        righeGiaDate_.push_back(righePerChiave_.value(t.chiave));
         tracce_.push_back(std::move(t));
+    }
     // What the receiver left is freed by the worker that read it: memory goes
     // back to the thread that took it, and the two never wait for each
     // other's allocator.
@@ -747,16 +757,22 @@ void LetturaArchivio::abbinaMessaggi()
 {
     if (tracce_.empty())
         return;
-    std::vector<QList<qsizetype>> righeDi(tracce_.size());
+    // Each message's rows, pointed to where the hashes keep them: nothing is
+    // added to either once the pointers are taken.
+    static const QList<qsizetype> nessuna;
+    std::vector<const QList<qsizetype> *> righeDi(tracce_.size(), &nessuna);
     bool senzaNome = false;
     for (size_t i = 0; i < tracce_.size(); ++i) {
-        righeDi[i] = righePerChiave_.value(tracce_[i].chiave);
-        senzaNome = senzaNome || righeDi[i].isEmpty();
+        if (!righeDopo_ && !righeGiaDate_[i].isEmpty())
+            righeDi[i] = &righeGiaDate_[i];
+        else if (const auto it = righePerChiave_.constFind(tracce_[i].chiave); it != righePerChiave_.cend())
+            righeDi[i] = &*it;
+        senzaNome = senzaNome || righeDi[i]->isEmpty();
     }
     // The identifiers are asked only for a message whose invoice its name does not find.
+    QHash<QString, QList<qsizetype>> righePerId;
     if (senzaNome) {
         // An identifier given to several invoices (a hostile folder) names them all.
-        QHash<QString, QList<qsizetype>> righePerId;
         righePerId.reserve(sdiPerChiave_.size() + qsizetype(tracce_.size()));
         const auto conosci = [&righePerId](const QString &id, const QList<qsizetype> &righe) {
             QList<qsizetype> &note = righePerId[id];
@@ -769,19 +785,20 @@ void LetturaArchivio::abbinaMessaggi()
             if (!it.value().isEmpty() && righePerChiave_.contains(it.key()))
                 conosci(it.value(), righePerChiave_.value(it.key()));
         for (size_t i = 0; i < tracce_.size(); ++i)
-            if (!righeDi[i].isEmpty() && !tracce_[i].identificativo.isEmpty())
-                conosci(tracce_[i].identificativo, righeDi[i]);
+            if (!righeDi[i]->isEmpty() && !tracce_[i].identificativo.isEmpty())
+                conosci(tracce_[i].identificativo, *righeDi[i]);
         for (size_t i = 0; i < tracce_.size(); ++i)
-            if (righeDi[i].isEmpty())
-                righeDi[i] = righePerId.value(tracce_[i].identificativo);
+            if (const auto it = righePerId.constFind(tracce_[i].identificativo);
+                righeDi[i]->isEmpty() && it != righePerId.cend())
+                righeDi[i] = &*it;
     }
     std::vector<std::pair<qsizetype, size_t>> perRiga; // (row, message): rows in order, messages in the list's
     perRiga.reserve(tracce_.size());
     for (size_t i = 0; i < tracce_.size(); ++i) {
-        for (qsizetype riga : righeDi[i])
+        for (qsizetype riga : *righeDi[i])
             perRiga.emplace_back(riga, i);
         if (opz_.messaggi)
-            messaggi_[i].riga = righeDi[i].isEmpty() ? -1 : righeDi[i].front();
+            messaggi_[i].riga = righeDi[i]->isEmpty() ? -1 : righeDi[i]->front();
     }
     std::sort(perRiga.begin(), perRiga.end());
     std::vector<EventoSdI> eventi;
@@ -790,10 +807,12 @@ void LetturaArchivio::abbinaMessaggi()
         eventi.clear();
         for (; da != perRiga.cend() && da->first == riga; ++da)
             eventi.push_back(tracce_[da->second].evento);
+        const std::vector<size_t> ordine = OrdineEventi(eventi);
         QStringList tipi;
-        for (size_t e : OrdineEventi(eventi))
+        tipi.reserve(qsizetype(ordine.size()));
+        for (size_t e : ordine)
             tipi << SiglaMessaggio(eventi[e].tipo);
-        ric_.statoSdi(riga, StatoSdI(eventi), tipi);
+        ric_.statoSdi(riga, StatoSdI(eventi, ordine), tipi);
     }
     if (opz_.messaggi)
         ric_.messaggi(std::move(messaggi_));
