@@ -3,11 +3,15 @@
 #include "common/strings.h"
 
 namespace {
+// Said for every file of an archive: the test in the loop, not a call per character.
 qsizetype lastSeparator(QStringView path, PathRules rules)
 {
-    for (qsizetype i = path.size() - 1; i >= 0; --i)
-        if (isFolderSeparator(path[i], rules))
+    const bool windows = rules == PathRules::Windows;
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const char16_t c = path[i].unicode();
+        if (windows ? c == u'\\' || c == u':' : c == u'/')
             return i;
+    }
     return -1;
 }
 

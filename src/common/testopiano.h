@@ -37,6 +37,37 @@ template <bool TabELf, char... Fermate> const char *PrimoNonPiano(const char *p,
     return fine;
 }
 
+// The first byte from p (before fine) that cannot continue an ASCII name:
+// letters, digits, '_', '-' and '.' go on; anything else (':' and every byte
+// from 0x80 included) stops.
+inline const char *FineNome(const char *p, const char *fine)
+{
+#if defined(__SSE2__)
+    while (fine - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i minuscola = _mm_or_si128(v, _mm_set1_epi8(0x20));
+        // Signed comparisons: the bytes from 0x80 are below every letter and digit.
+        const __m128i lettera = _mm_and_si128(
+            _mm_cmpgt_epi8(minuscola, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(minuscola, _mm_set1_epi8('z' + 1)));
+        const __m128i cifra
+            = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
+        const __m128i segno = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('_')),
+            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), _mm_cmpeq_epi8(v, _mm_set1_epi8('.'))));
+        const auto dentro = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(lettera, _mm_or_si128(cifra, segno))));
+        if (dentro != 0xFFFF)
+            return p + __builtin_ctz(~dentro);
+        p += 16;
+    }
+#endif
+    for (; p != fine; ++p) {
+        const char c = *p;
+        const char m = static_cast<char>(c | 0x20);
+        if (!((m >= 'a' && m <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.'))
+            return p;
+    }
+    return fine;
+}
+
 // How many times the byte occurs: a message's nodes are counted by its '<'
 // before any is made, and a call to memchr per tag costs more than the count.
 template <char Cercato> size_t ContaByte(const char *p, const char *fine)

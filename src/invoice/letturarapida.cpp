@@ -143,9 +143,8 @@ private:
         for (int parte = 0;; ++parte) {
             if (p_ == fine_ || !(kClassi[*p_] & InizioNome))
                 return false;
-            ++p_;
-            while (p_ != fine_ && (kClassi[*p_] & Nome))
-                ++p_;
+            p_ = reinterpret_cast<const unsigned char *>(
+                FineNome(reinterpret_cast<const char *>(p_ + 1), reinterpret_cast<const char *>(fine_)));
             if (parte > 0 || p_ == fine_ || *p_ != ':')
                 break;
             ++p_;

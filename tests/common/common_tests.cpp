@@ -132,7 +132,19 @@ TEST(TestoPiano, ScansAgreeWithOneByteAtATime)
                 EXPECT_EQ(ContieneParola(s.data(), s.data() + s.size(), parola.data(), parola.size()),
                     s.find(parola) != std::string::npos)
                     << s;
-            } // Counting, with every byte a match past the point where a lane would wrap.
+            }
+    // Names: each byte that cannot go on stops, next to each kind that can.
+    const std::string nome = "aZz09_.-AM";
+    for (const char fermo : { ':', ' ', '>', '/', '@', '[', '`', '{', '\x7f', '\x80', '\xff' })
+        for (size_t lunghezza : { 0, 1, 15, 16, 17, 33 })
+            for (size_t dove = 0; dove <= lunghezza; ++dove) {
+                std::string s;
+                for (size_t i = 0; i < lunghezza; ++i)
+                    s += i == dove ? fermo : nome[i % nome.size()];
+                EXPECT_EQ(size_t(FineNome(s.data(), s.data() + s.size()) - s.data()), dove)
+                    << int(fermo) << ' ' << lunghezza << ' ' << dove;
+            }
+    // Counting, with every byte a match past the point where a lane would wrap.
     for (size_t lunghezza : { 0, 15, 16, 17, 4080, 4096, 5000 })
         for (const char riempi : { '<', 'a' }) {
             std::string s(lunghezza, riempi);
