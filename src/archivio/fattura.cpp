@@ -560,10 +560,11 @@ void AnalizzaFile(QByteArrayView bytes, const QString &file, const QStringList &
 
 QString ChiaveFattura(const QString &nome)
 {
-    QString chiave = extractFileName(nome, PathRules::Posix);
+    // Asked for every file: cut in place, one string made.
+    QStringView chiave = QStringView(nome).sliced(nome.lastIndexOf(u'/') + 1);
     for (const char16_t *estensione : { u".p7m", u".xml" })
         if (hasExtension(chiave, estensione, PathRules::Posix))
-            chiave = removeFileExt(chiave, PathRules::Posix);
+            chiave.chop(4);
     return toLowerAscii(chiave);
 }
 

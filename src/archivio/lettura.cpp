@@ -213,21 +213,22 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
     esploraCartella(percorso, vero, visti, trovati);
 }
 
-// A folder's entries in the order of their names. An entry comes with its
-// kind from the folder itself, so a plain file or folder costs no look-up of
-// its own; links, and entries of a kind the file system does not tell, are
-// looked up as the walk's first path is. Names that are not UTF-8 are said
-// last, each as a file that is not read.
 // A folder's entries in the order of their names, each with its kind as the
 // folder gives it; the names that are not UTF-8 apart, as they can be said.
+// The names' bytes lie in one string: a folder of thousands costs a few
+// allocations, not one per name.
 struct VociCartella {
     struct Voce {
-        std::string byte;
+        uint32_t inizio; // the name's bytes in nomi
+        uint32_t lunghezza;
         unsigned char tipo;
-        QString nome;
+        QString nome; // decoded, when some name of the folder is not ASCII
     };
+    std::string nomi;
     std::vector<Voce> voci;
     QStringList nonUtf8;
+
+    QLatin1StringView ascii(const Voce &v) const { return QLatin1StringView(nomi.data() + v.inizio, v.lunghezza); }
 };
 
 std::optional<VociCartella> leggiCartella(const QString &percorso)
@@ -247,18 +248,20 @@ std::optional<VociCartella> leggiCartella(const QString &percorso)
                 continue;
             }
             ascii = ascii && soloAscii(nome);
-            c.voci.push_back({ std::string(nome.data(), size_t(nome.size())), d->d_type, {} });
+            c.voci.push_back({ uint32_t(c.nomi.size()), uint32_t(nome.size()), d->d_type, {} });
+            c.nomi.append(nome.data(), size_t(nome.size()));
         }
     }
     using Voce = VociCartella::Voce;
     // ASCII names sort by their bytes as by their characters, only faster.
     if (ascii) {
-        std::sort(c.voci.begin(), c.voci.end(), [](const Voce &a, const Voce &b) { return a.byte < b.byte; });
-        for (Voce &v : c.voci)
-            v.nome = QString::fromLatin1(v.byte.data(), qsizetype(v.byte.size()));
+        const std::string_view nomi = c.nomi;
+        std::sort(c.voci.begin(), c.voci.end(), [nomi](const Voce &a, const Voce &b) {
+            return nomi.substr(a.inizio, a.lunghezza) < nomi.substr(b.inizio, b.lunghezza);
+        });
     } else {
         for (Voce &v : c.voci)
-            v.nome = QString::fromUtf8(v.byte.data(), qsizetype(v.byte.size()));
+            v.nome = QString::fromUtf8(c.nomi.data() + v.inizio, qsizetype(v.lunghezza));
         std::sort(c.voci.begin(), c.voci.end(), [](const Voce &a, const Voce &b) { return a.nome < b.nome; });
     }
     return c;
@@ -267,13 +270,13 @@ std::optional<VociCartella> leggiCartella(const QString &percorso)
 // One entry of a folder: a file found, a reason, or a folder walked. An
 // entry comes with its kind from the folder itself, so a plain file or folder
 // costs no look-up of its own; links, and entries of a kind the file system
-// does not tell, are looked up as the walk's first path is.
-void esploraVoce(const QString &percorso, const QString &vero, const VociCartella::Voce &v, Visti &visti,
-    std::vector<Trovato> &trovati)
+// does not tell, are looked up as the walk's first path is. vero is the
+// folder's real path, null when it is the path itself (no link on the way).
+void esploraVoce(const QString &percorso, const QString &vero, const VociCartella &c, const VociCartella::Voce &v,
+    Visti &visti, std::vector<Trovato> &trovati)
 {
-    const QString figlio = percorso + u'/' + v.nome;
-    // No link on the way: one string for both.
-    const QString veroFiglio = percorso == vero ? figlio : vero + u'/' + v.nome;
+    const QString figlio = v.nome.isNull() ? percorso + u'/' + c.ascii(v) : percorso + u'/' + v.nome;
+    const QString veroFiglio = vero.isNull() ? figlio : vero + u'/' + figlio.sliced(percorso.size() + 1);
     if (v.tipo == DT_LNK || v.tipo == DT_UNKNOWN) {
         visti.servono();
         esplora(QFileInfo(figlio), figlio, veroFiglio, visti, trovati);
@@ -306,8 +309,9 @@ void esploraCartella(const QString &percorso, const QString &vero, Visti &visti,
         trovati.push_back({ percorso, QStringLiteral("Cartella non leggibile: ") + percorso });
         return;
     }
+    const QString veroDiverso = percorso == vero ? QString() : vero;
     for (const VociCartella::Voce &v : c->voci)
-        esploraVoce(percorso, vero, v, visti, trovati);
+        esploraVoce(percorso, veroDiverso, *c, v, visti, trovati);
     for (const QString &nome : c->nonUtf8)
         trovati.push_back({ percorso + u'/' + nome, QStringLiteral("Nome di file non in UTF-8: non letto") });
 }
@@ -325,6 +329,7 @@ bool esploraInParallelo(const QString &percorso, int fili, std::vector<Trovato> 
     const std::optional<VociCartella> c = leggiCartella(percorso);
     if (vero.isEmpty() || !c || c->voci.size() < 2 * size_t(fili))
         return false;
+    const QString veroDiverso = percorso == vero ? QString() : vero;
     struct Parte {
         std::vector<Trovato> trovati;
         bool sola = true; // walked without meeting a link
@@ -335,7 +340,7 @@ bool esploraInParallelo(const QString &percorso, int fili, std::vector<Trovato> 
         try {
             Visti visti;
             for (size_t i = k * c->voci.size() / parti.size(); i < (k + 1) * c->voci.size() / parti.size(); ++i) {
-                esploraVoce(percorso, vero, c->voci[i], visti, p.trovati);
+                esploraVoce(percorso, veroDiverso, *c, c->voci[i], visti, p.trovati);
                 if (visti.servite()) {
                     p.sola = false;
                     return;
@@ -527,9 +532,10 @@ void LetturaArchivio::elenca(const QStringList &percorsi)
             fonti_.push_back({ std::move(t.percorso), {}, 0, std::move(t.motivo), {} });
             continue;
         }
-        if (!voluto(t.percorso, {}, eZip(t.percorso)))
+        const bool zip = eZip(t.percorso);
+        if (!voluto(t.percorso, {}, zip))
             continue;
-        if (!eZip(t.percorso)) {
+        if (!zip) {
             fonti_.push_back({ std::move(t.percorso), {}, 0, {}, {} });
             continue;
         }
@@ -804,6 +810,12 @@ void LetturaArchivio::abbinaMessaggi()
     std::vector<EventoSdI> eventi;
     for (auto da = perRiga.cbegin(); da != perRiga.cend();) {
         const qsizetype riga = da->first;
+        if (da + 1 == perRiga.cend() || (da + 1)->first != riga) {
+            // Most invoices have one message: its own state, nothing to order.
+            const EventoSdI &e = tracce_[da++->second].evento;
+            ric_.statoSdi(riga, StatoImplicato(e.tipo, e.esito), { SiglaMessaggio(e.tipo) });
+            continue;
+        }
         eventi.clear();
         for (; da != perRiga.cend() && da->first == riga; ++da)
             eventi.push_back(tracce_[da->second].evento);

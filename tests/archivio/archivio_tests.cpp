@@ -697,16 +697,31 @@ TEST_F(Archivio, MessagesTellEachInvoiceItsFate)
     file(QStringLiteral("s5.xml"), messaggio("ScartoEsitoCommittente", testa("555", "") + "<Scarto>EN01</Scarto>"));
     file(QStringLiteral("x5.xml"), messaggio("NotificaEsitoCommittente", testa("555", "") + "<Esito>EC01</Esito>"));
     file(QStringLiteral("nessuna.xml"), messaggio("RicevutaConsegna", testa("9", "IT99999999999_ZZZZZ.xml")));
+    // A second invoice of the same name, listed after the message that names both.
+    file(QStringLiteral("r6.xml"), messaggio("RicevutaConsegna", testa("6", "IT01234567890_00006.xml")));
+    QDir(d.path()).mkdir(QStringLiteral("z"));
+    file(QStringLiteral("z/IT01234567890_00006.xml"), fattura(corpo("6", "")));
 
     RaccoltaArchivio r;
     LeggiArchivio({ d.path() }, {}, r);
-    QStringList righe;
-    for (const RigaArchivio &riga : r.tutte)
-        righe << riga.numero + u'|' + riga.sdi + u'|' + riga.statoSdi + u'|' + riga.messaggi.join(u',');
-    EXPECT_EQ(righe,
-        QStringList({ QStringLiteral("1||scartata|NS,RC"), QStringLiteral("2||consegnata|RC"),
-            QStringLiteral("3|777|rifiutata|MT,EC"), QStringLiteral("4||accettata|RC,NE"),
-            QStringLiteral("5||accettata|RC,SE,EC"), QStringLiteral("6|||") }));
+    const auto righeDi = [](const RaccoltaArchivio &r) {
+        QStringList righe;
+        for (const RigaArchivio &riga : r.tutte)
+            righe << riga.numero + u'|' + riga.sdi + u'|' + riga.statoSdi + u'|' + riga.messaggi.join(u',');
+        return righe;
+    };
+    const QStringList attese { QStringLiteral("1||scartata|NS,RC"), QStringLiteral("2||consegnata|RC"),
+        QStringLiteral("3|777|rifiutata|MT,EC"), QStringLiteral("4||accettata|RC,NE"),
+        QStringLiteral("5||accettata|RC,SE,EC"), QStringLiteral("6||consegnata|RC"),
+        QStringLiteral("6||consegnata|RC") };
+    EXPECT_EQ(righeDi(r), attese);
+    // Without the messages themselves (only their traces), the same fates.
+    OpzioniArchivio senzaMessaggi;
+    senzaMessaggi.messaggi = false;
+    RaccoltaArchivio tracce;
+    LeggiArchivio({ d.path() }, senzaMessaggi, tracce);
+    EXPECT_EQ(righeDi(tracce), attese);
+    EXPECT_TRUE(tracce.trovati.empty());
     QStringList messaggi;
     for (const MessaggioArchivio &m : r.trovati)
         messaggi << QFileInfo(NomeOrigine(m.file, m.voci)).fileName() + u'>' + m.messaggio.sigla() + u'>'
@@ -715,6 +730,7 @@ TEST_F(Archivio, MessagesTellEachInvoiceItsFate)
         QStringList({ QStringLiteral("IT01234567890_00003_MT_001.xml>MT>3"), QStringLiteral("e3.xml>EC>3"),
             QStringLiteral("a_ne.xml>NE>4"), QStringLiteral("z_rc.xml>RC>4"), QStringLiteral("n1.xml>NS>1"),
             QStringLiteral("n2.xml>RC>1"), QStringLiteral("nessuna.xml>RC>-"), QStringLiteral("r2.xml>RC>2"),
-            QStringLiteral("r5.xml>RC>5"), QStringLiteral("s5.xml>SE>5"), QStringLiteral("x5.xml>EC>5") }));
+            QStringLiteral("r5.xml>RC>5"), QStringLiteral("r6.xml>RC>6"), QStringLiteral("s5.xml>SE>5"),
+            QStringLiteral("x5.xml>EC>5") }));
     EXPECT_TRUE(r.nonFatture.empty()) << r.nonFatture.front().motivo.toStdString();
 }
