@@ -17,6 +17,7 @@
 #include <QStringDecoder>
 #include <QThread>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <deque>
@@ -59,7 +60,20 @@ private:
 struct CartellaAperta {
     QString percorso;
     Descrittore fd;
+    QByteArray nome; // the file's name as the system takes it, its room kept
 };
+
+// The name as QFile::encodeName gives it; an ASCII one (most) without a
+// string of its own.
+void codificaNome(QStringView nome, QByteArray &out)
+{
+    if (!std::all_of(nome.begin(), nome.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        out = QFile::encodeName(nome.toString());
+        return;
+    }
+    out.resize(nome.size());
+    std::transform(nome.begin(), nome.end(), out.begin(), [](QChar c) { return char(c.unicode()); });
+}
 
 // The whole file into the buffer, which keeps its room from one file to the
 // next: a worker reads thousands of small files, each with one open, one
@@ -72,10 +86,11 @@ void leggiIn(const QString &percorso, QByteArray &buffer, CartellaAperta *cartel
         cartella->percorso = percorso.first(barra);
         cartella->fd.reset(::open(QFile::encodeName(cartella->percorso).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     }
-    const Descrittore file(barra > 0 && cartella->fd.fd() >= 0
-            ? ::openat(
-                cartella->fd.fd(), QFile::encodeName(percorso.sliced(barra + 1)).constData(), O_RDONLY | O_CLOEXEC)
-            : ::open(QFile::encodeName(percorso).constData(), O_RDONLY | O_CLOEXEC));
+    const bool nellaCartella = barra > 0 && cartella->fd.fd() >= 0;
+    if (nellaCartella)
+        codificaNome(QStringView(percorso).sliced(barra + 1), cartella->nome);
+    const Descrittore file(nellaCartella ? ::openat(cartella->fd.fd(), cartella->nome.constData(), O_RDONLY | O_CLOEXEC)
+                                         : ::open(QFile::encodeName(percorso).constData(), O_RDONLY | O_CLOEXEC));
     if (file.fd() < 0)
         throw Exception(
             QStringLiteral("Cannot open file \"%1\". %2").arg(displayPath(percorso), qt_error_string(errno)));
@@ -490,6 +505,11 @@ private:
     // (two invoices of one name) has every name asked again at the end.
     std::vector<QList<qsizetype>> righeGiaDate_;
     bool righeDopo_ = false;
+    // The last names given rows, with their rows as the hash holds them: a
+    // message mostly comes right after its invoice, and is met here without
+    // a look into the hash.
+    std::array<std::pair<QString, QList<qsizetype>>, 4> recenti_;
+    size_t prossimoRecente_ = 0;
     MessaggiArchivio messaggi_; // the same messages whole, when wanted, handed out after the reading
 };
 
@@ -730,6 +750,12 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
         QList<qsizetype> &righe = righePerChiave_[chiave];
         righeDopo_ = righeDopo_ || (!righe.isEmpty() && !tracce_.empty());
         righe.append(righeDate_++);
+        const auto noto
+            = std::find_if(recenti_.begin(), recenti_.end(), [&chiave](const auto &r) { return r.first == chiave; });
+        if (noto != recenti_.end())
+            noto->second = righe;
+        else
+            recenti_[prossimoRecente_++ % recenti_.size()] = { chiave, righe };
     }
     if (!esito.righe.empty())
         ric_.righe(std::move(esito.righe));
@@ -747,7 +773,9 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
     for (MessaggioArchivio &m : esito.messaggi)
         messaggi_.push_back(std::move(m));
     for (TracciaMessaggio &t : esito.tracce) {
-        righeGiaDate_.push_back(righePerChiave_.value(t.chiave));
+        const auto noto = std::find_if(recenti_.cbegin(), recenti_.cend(),
+            [&t](const auto &r) { return !r.first.isNull() && r.first == t.chiave; });
+        righeGiaDate_.push_back(noto != recenti_.cend() ? noto->second : righePerChiave_.value(t.chiave));
         tracce_.push_back(std::move(t));
     }
     // What the receiver left is freed by the worker that read it: memory goes
@@ -834,6 +862,9 @@ void LetturaArchivio::esegui(const QStringList &percorsi)
 {
     elenca(percorsi);
     posti_ = std::make_unique<Posto[]>(fonti_.size());
+    // Reserved, not touched: an archive without messages pays nothing for it.
+    tracce_.reserve(fonti_.size());
+    righeGiaDate_.reserve(fonti_.size());
     righePerChiave_.reserve(qsizetype(fonti_.size())); // mostly a row per file: a hash that never grows
     trovati_ = static_cast<qsizetype>(fonti_.size());
     const int quanti = fili();
