@@ -392,7 +392,8 @@ bool conFormato(const xmlDoc *doc)
 // when the bytes are no message (or not well-formed: the invoice's reading
 // then says why).
 bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, const QString &file,
-    const QStringList &voci, const QString &firmaBusta, const OpzioniArchivio &opzioni, EsitoFile &esito)
+    const QStringList &voci, const QString &firmaBusta, const OpzioniArchivio &opzioni, TestiTracce &testi,
+    EsitoFile &esito)
 {
     // The usual shape without a tree; the rest as the window reads it.
     LetturaRapida rapida
@@ -418,7 +419,8 @@ bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, co
     const QString chiave = fattura.isEmpty() ? QString() : ChiaveFattura(fattura);
     if (m.tipo == TipoMessaggio::MT && !chiave.isEmpty())
         esito.metadati.push_back({ chiave, m.identificativoSdI, { file, voci, QString() }, true });
-    esito.tracce.push_back({ chiave, m.identificativoSdI, { m.tipo, m.dataOra(), m.esito } });
+    esito.tracce.push_back({ testi.tieni(chiave), testi.tieni(m.identificativoSdI), m.tipo, testi.tieni(m.dataOra()),
+        testi.tieni(m.esito) });
     if (!opzioni.messaggi)
         return true;
     MessaggioArchivio trovato { file, voci, std::move(rapida.messaggio), firmaBusta, -1 };
@@ -431,7 +433,7 @@ bool messaggio(QByteArrayView xml, QByteArrayView bytes, const QString &nome, co
 // The file read once: an envelope opened (and its signature checked in the
 // same parse), the document parsed once, then its kind decides the outcome.
 void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
-    EsitoFile &esito)
+    TestiTracce &testi, EsitoFile &esito)
 {
     const QString nome = voci.isEmpty() ? extractFileName(file) : extractFileName(voci.last(), PathRules::Posix);
     const bool busta = hasExtension(nome, u".p7m");
@@ -455,7 +457,7 @@ void analizza(QByteArrayView bytes, const QString &file, const QStringList &voci
     const PercorsiArchivio &p = percorsi(opzioni.linee, opzioni.aliquote);
     try {
         // Most files are told from a message by their first tag, unparsed.
-        if (ForseMessaggio(xml) && messaggio(xml, bytes, nome, file, voci, firma.parola, opzioni, esito))
+        if (ForseMessaggio(xml) && messaggio(xml, bytes, nome, file, voci, firma.parola, opzioni, testi, esito))
             return;
         // The checks see the same walk: most invoices need no second parse.
         std::optional<ControlliInLettura> controlli;
@@ -547,15 +549,31 @@ QString MotivoLettura(const QString &messaggio)
 }
 
 void AnalizzaFile(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
-    EsitoFile &esito)
+    TestiTracce &testi, EsitoFile &esito)
 {
     try {
-        analizza(bytes, file, voci, opzioni, esito);
+        analizza(bytes, file, voci, opzioni, testi, esito);
     } catch (const Exception &e) {
         esito.nonFatture.push_back({ file, voci, MotivoLettura(e.message()) });
     } catch (const std::bad_alloc &) {
         esito.nonFatture.push_back({ file, voci, QStringLiteral("Memoria insufficiente per leggere il file") });
     }
+}
+
+QStringView TestiTracce::tieni(QStringView testo)
+{
+    if (testo.isEmpty())
+        return {};
+    if (capienza_ - usati_ < testo.size()) {
+        constexpr qsizetype kBlocco = 32 * 1024; // characters: the traces of some hundred messages
+        capienza_ = std::max(kBlocco, testo.size());
+        blocchi_.push_back(std::make_unique_for_overwrite<char16_t[]>(size_t(capienza_)));
+        usati_ = 0;
+    }
+    char16_t *dove = blocchi_.back().get() + usati_;
+    std::copy(testo.utf16(), testo.utf16() + testo.size(), dove);
+    usati_ += testo.size();
+    return QStringView(dove, testo.size());
 }
 
 QString ChiaveFattura(const QString &nome)

@@ -3,6 +3,7 @@
 
 #include "archivio/archivio.h"
 
+#include <memory>
 #include <vector>
 
 // A metadata file of the SDI: which invoice it describes and its identifier.
@@ -13,11 +14,29 @@ struct MetadatiSdi {
     bool messaggio = false; // also among the messages: never told as a file that is not an invoice
 };
 
-// What the meeting of a message with its invoice needs of it.
+// Texts one worker keeps for the whole reading, in blocks: the messages'
+// traces are views into them, so ten thousand traces cost a few allocations,
+// made and freed by no other thread.
+class TestiTracce final {
+public:
+    QStringView tieni(QStringView testo);
+
+private:
+    std::vector<std::unique_ptr<char16_t[]>> blocchi_;
+    qsizetype usati_ = 0; // of the last block
+    qsizetype capienza_ = 0;
+};
+
+// What the meeting of a message with its invoice needs of it, in the texts of
+// the worker that read it.
 struct TracciaMessaggio {
-    QString chiave; // the invoice it names by file name, by ChiaveFattura, or empty
-    QString identificativo; // its SdI identifier
-    EventoSdI evento;
+    QStringView chiave; // the invoice it names by file name, by ChiaveFattura, or empty
+    QStringView identificativo; // its SdI identifier
+    TipoMessaggio tipo = TipoMessaggio::Nessuno;
+    QStringView dataOra;
+    QStringView esito;
+
+    EventoSdI evento() const { return { tipo, dataOra.toString(), esito.toString() }; }
 };
 
 struct EsitoFile {
@@ -32,8 +51,9 @@ struct EsitoFile {
 // envelope by its name's .p7m, then a message of the exchange system, the
 // invoice or the metadata. Never throws:
 // what is not an invoice goes to nonFatture with its reason.
+// The traces' texts go to testi.
 void AnalizzaFile(QByteArrayView bytes, const QString &file, const QStringList &voci, const OpzioniArchivio &opzioni,
-    EsitoFile &esito);
+    TestiTracce &testi, EsitoFile &esito);
 
 // The name under which an invoice and its metadata meet: the file name without
 // its folders, its .p7m and its .xml, ASCII letters in lower case.

@@ -119,6 +119,12 @@ bool eZip(const QString &nome)
     return hasExtension(nome, u".zip");
 }
 
+// A trace's text as the hashes take it, without a copy: for a look-up only.
+QString comeStringa(QStringView testo)
+{
+    return QString::fromRawData(reinterpret_cast<const QChar *>(testo.utf16()), testo.size());
+}
+
 // A file to read, or what to say about a path the walk could not follow.
 struct Trovato {
     QString percorso;
@@ -447,6 +453,7 @@ struct Posto {
 
 // A worker's own: its buffer, and the ZIP archive it reads entries from.
 struct Attrezzi {
+    TestiTracce *testi = nullptr; // the worker's, kept by the reading to its end
     QByteArray buffer;
     CartellaAperta cartella;
     QString zipAperto;
@@ -473,13 +480,13 @@ private:
     int fili() const { return opz_.fili > 0 ? opz_.fili : std::max(1, QThread::idealThreadCount()); }
     bool voluto(const QString &file, const QStringList &voci, bool contenitore) const;
     void elenca(const QStringList &percorsi);
-    void lavora(bool consegna);
+    void lavora(bool consegna, TestiTracce &testi);
     void leggi(const Fonte &f, Posto &p, Attrezzi &a) const;
     void elencaZip(const QString &percorso);
     bool spendi(const QString &file, const QStringList &voci, const ArchivioZip &zip, int livello, Preventivo &resto,
         Taglio &taglio) const;
     bool leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
-        const Taglio &taglio, Posto &p) const;
+        const Taglio &taglio, TestiTracce &testi, Posto &p) const;
     void consegnaPronti();
     void consegnaEsito(EsitoFile &esito);
     void abbinaMessaggi();
@@ -499,6 +506,7 @@ private:
     QHash<QString, QString> sdiPerChiave_;
     std::vector<FileNonFattura> metadatiSoli_;
     QStringList chiaviMetadati_;
+    std::deque<TestiTracce> testi_; // each worker's, for the traces
     std::vector<TracciaMessaggio> tracce_; // every message's, in the list's order
     // Each message's rows by name as far as they had come with it: asked while
     // its name is still in the cache. A later row under a name already given
@@ -648,7 +656,7 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
     try {
         if (f.voci.isEmpty()) {
             leggiIn(f.file, a.buffer, &a.cartella);
-            AnalizzaFile(a.buffer, f.file, f.voci, opz_, p.esito);
+            AnalizzaFile(a.buffer, f.file, f.voci, opz_, *a.testi, p.esito);
             return;
         }
         if (!a.zip || a.zipAperto != f.file) {
@@ -658,10 +666,10 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
         }
         const QByteArray bytes = a.zip->leggi({ f.voci.last(), f.indice, -1 });
         if (!eZip(f.voci.last())) {
-            AnalizzaFile(bytes, f.file, f.voci, opz_, p.esito);
+            AnalizzaFile(bytes, f.file, f.voci, opz_, *a.testi, p.esito);
             return;
         }
-        leggiZip(f.file, f.voci, bytes, 2, f.taglio, p);
+        leggiZip(f.file, f.voci, bytes, 2, f.taglio, *a.testi, p);
     } catch (const Exception &e) {
         p.esito.nonFatture.push_back({ f.file, f.voci, MotivoInUnaRiga(e.message()) });
     } catch (const std::bad_alloc &) {
@@ -675,7 +683,7 @@ void LetturaArchivio::leggi(const Fonte &f, Posto &p, Attrezzi &a) const
 // entry in order, up to where the walk cut the archive (then false). Throws
 // Exception when the archive itself cannot be read.
 bool LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, const QByteArray &bytes, int livello,
-    const Taglio &taglio, Posto &p) const
+    const Taglio &taglio, TestiTracce &testi, Posto &p) const
 {
     const ArchivioZip zip(bytes);
     ControllaVociZip(bytes, zip.quante());
@@ -693,12 +701,12 @@ bool LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, con
         try {
             const QByteArray dentro = zip.leggi(v);
             if (!eZip(v.nome)) {
-                AnalizzaFile(dentro, file, questa, opz_, p.esito);
+                AnalizzaFile(dentro, file, questa, opz_, testi, p.esito);
                 continue;
             }
             if (livello >= opz_.limiti.annidati)
                 throw Exception(QStringLiteral("Troppi archivi ZIP uno dentro l'altro: non letto"));
-            if (!leggiZip(file, questa, dentro, livello + 1, taglio, p))
+            if (!leggiZip(file, questa, dentro, livello + 1, taglio, testi, p))
                 return false;
         } catch (const Exception &e) {
             p.esito.nonFatture.push_back({ file, questa, MotivoInUnaRiga(e.message()) });
@@ -709,9 +717,10 @@ bool LetturaArchivio::leggiZip(const QString &file, const QStringList &voci, con
     return true;
 }
 
-void LetturaArchivio::lavora(bool consegna)
+void LetturaArchivio::lavora(bool consegna, TestiTracce &testi)
 {
     Attrezzi attrezzi;
+    attrezzi.testi = &testi;
     std::deque<size_t> letti; // this worker's slots, freed by it once handed out
     for (size_t i = prossimo_++; i < fonti_.size() && !opz_.stop.stop_requested() && !abbandonata_; i = prossimo_++) {
         for (; !letti.empty() && letti.front() < consegnati_.load(std::memory_order_acquire); letti.pop_front())
@@ -775,7 +784,7 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
     for (TracciaMessaggio &t : esito.tracce) {
         const auto noto = std::find_if(recenti_.cbegin(), recenti_.cend(),
             [&t](const auto &r) { return !r.first.isNull() && r.first == t.chiave; });
-        righeGiaDate_.push_back(noto != recenti_.cend() ? noto->second : righePerChiave_.value(t.chiave));
+        righeGiaDate_.push_back(noto != recenti_.cend() ? noto->second : righePerChiave_.value(comeStringa(t.chiave)));
         tracce_.push_back(std::move(t));
     }
     // What the receiver left is freed by the worker that read it: memory goes
@@ -799,7 +808,8 @@ void LetturaArchivio::abbinaMessaggi()
     for (size_t i = 0; i < tracce_.size(); ++i) {
         if (!righeDopo_ && !righeGiaDate_[i].isEmpty())
             righeDi[i] = &righeGiaDate_[i];
-        else if (const auto it = righePerChiave_.constFind(tracce_[i].chiave); it != righePerChiave_.cend())
+        else if (const auto it = righePerChiave_.constFind(comeStringa(tracce_[i].chiave));
+                 it != righePerChiave_.cend())
             righeDi[i] = &*it;
         senzaNome = senzaNome || righeDi[i]->isEmpty();
     }
@@ -820,9 +830,9 @@ void LetturaArchivio::abbinaMessaggi()
                 conosci(it.value(), righePerChiave_.value(it.key()));
         for (size_t i = 0; i < tracce_.size(); ++i)
             if (!righeDi[i]->isEmpty() && !tracce_[i].identificativo.isEmpty())
-                conosci(tracce_[i].identificativo, *righeDi[i]);
+                conosci(tracce_[i].identificativo.toString(), *righeDi[i]);
         for (size_t i = 0; i < tracce_.size(); ++i)
-            if (const auto it = righePerId.constFind(tracce_[i].identificativo);
+            if (const auto it = righePerId.constFind(comeStringa(tracce_[i].identificativo));
                 righeDi[i]->isEmpty() && it != righePerId.cend())
                 righeDi[i] = &*it;
     }
@@ -840,13 +850,13 @@ void LetturaArchivio::abbinaMessaggi()
         const qsizetype riga = da->first;
         if (da + 1 == perRiga.cend() || (da + 1)->first != riga) {
             // Most invoices have one message: its own state, nothing to order.
-            const EventoSdI &e = tracce_[da++->second].evento;
-            ric_.statoSdi(riga, StatoImplicato(e.tipo, e.esito), { SiglaMessaggio(e.tipo) });
+            const TracciaMessaggio &t = tracce_[da++->second];
+            ric_.statoSdi(riga, StatoImplicato(t.tipo, t.esito), { SiglaMessaggio(t.tipo) });
             continue;
         }
         eventi.clear();
         for (; da != perRiga.cend() && da->first == riga; ++da)
-            eventi.push_back(tracce_[da->second].evento);
+            eventi.push_back(tracce_[da->second].evento());
         const std::vector<size_t> ordine = OrdineEventi(eventi);
         QStringList tipi;
         tipi.reserve(qsizetype(ordine.size()));
@@ -868,13 +878,14 @@ void LetturaArchivio::esegui(const QStringList &percorsi)
     righePerChiave_.reserve(qsizetype(fonti_.size())); // mostly a row per file: a hash that never grows
     trovati_ = static_cast<qsizetype>(fonti_.size());
     const int quanti = fili();
+    testi_.resize(size_t(quanti));
     std::vector<std::thread> altri;
     for (int i = 1; i < quanti && static_cast<size_t>(i) < fonti_.size(); ++i)
-        altri.emplace_back([this] { lavora(false); });
+        altri.emplace_back([this, i] { lavora(false, testi_[size_t(i)]); });
     // Joined, not just finished: what a thread leaves behind (the crypto
     // library's error state) goes with it before the reading returns.
     try {
-        lavora(true);
+        lavora(true, testi_[0]);
     } catch (...) {
         abbandonata_ = true;
         for (std::thread &t : altri)

@@ -3,6 +3,7 @@
 // rows, reasons and totals; amounts summed to the cent; the CSV bytes.
 #include "archivio/archivio.h"
 #include "archivio/csv.h"
+#include "archivio/fattura_p.h"
 #include "firma/elenco.h"
 #include "zipprova.h"
 
@@ -733,4 +734,19 @@ TEST_F(Archivio, MessagesTellEachInvoiceItsFate)
             QStringLiteral("r5.xml>RC>5"), QStringLiteral("r6.xml>RC>6"), QStringLiteral("s5.xml>SE>5"),
             QStringLiteral("x5.xml>EC>5") }));
     EXPECT_TRUE(r.nonFatture.empty()) << r.nonFatture.front().motivo.toStdString();
+}
+
+// The traces' texts stay as they were given across the blocks that keep
+// them, a text longer than a block included.
+TEST(TestiTracce, TextsSurviveTheBlocksThatFollow)
+{
+    TestiTracce testi;
+    std::vector<std::pair<QString, QStringView>> tenuti;
+    for (int i = 0; i < 3000; ++i) {
+        const QString t = i == 1500 ? QString(40000, u'x') : QStringLiteral("IT01234567890_%1.xml").arg(i);
+        tenuti.emplace_back(t, testi.tieni(t));
+    }
+    EXPECT_TRUE(testi.tieni(QString()).isNull());
+    for (const auto &[atteso, tenuto] : tenuti)
+        ASSERT_EQ(tenuto, atteso);
 }
