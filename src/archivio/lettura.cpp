@@ -119,6 +119,19 @@ bool eZip(const QString &nome)
     return hasExtension(nome, u".zip");
 }
 
+// The list of one message's kind, made once for each kind: most invoices
+// have one message.
+const QStringList &soloSigla(TipoMessaggio tipo)
+{
+    static const auto liste = [] {
+        std::array<QStringList, size_t(TipoMessaggio::MT) + 1> l;
+        for (size_t t = 0; t < l.size(); ++t)
+            l[t] = QStringList { SiglaMessaggio(TipoMessaggio(t)) };
+        return l;
+    }();
+    return liste[size_t(tipo)];
+}
+
 // A trace's text as the hashes take it, without a copy: for a look-up only.
 QString comeStringa(QStringView testo)
 {
@@ -844,14 +857,15 @@ void LetturaArchivio::abbinaMessaggi()
         if (opz_.messaggi)
             messaggi_[i].riga = righeDi[i]->isEmpty() ? -1 : righeDi[i]->front();
     }
-    std::sort(perRiga.begin(), perRiga.end());
+    if (!std::is_sorted(perRiga.begin(), perRiga.end())) // messages mostly come after their invoice
+        std::sort(perRiga.begin(), perRiga.end());
     std::vector<EventoSdI> eventi;
     for (auto da = perRiga.cbegin(); da != perRiga.cend();) {
         const qsizetype riga = da->first;
         if (da + 1 == perRiga.cend() || (da + 1)->first != riga) {
             // Most invoices have one message: its own state, nothing to order.
             const TracciaMessaggio &t = tracce_[da++->second];
-            ric_.statoSdi(riga, StatoImplicato(t.tipo, t.esito), { SiglaMessaggio(t.tipo) });
+            ric_.statoSdi(riga, StatoImplicato(t.tipo, t.esito), soloSigla(t.tipo));
             continue;
         }
         eventi.clear();
