@@ -511,12 +511,15 @@ QString attributo(const NodoRapido *n, const char *nome)
 #endif
 
 class LettoreRapido final {
+    // Nodes and pieces whose room is kept from one message to the next:
+    // those of a message with its signature.
+    static constexpr size_t kTenuti = 1024;
+
 public:
     LETTURA_SENZA_SPECIALIZZARE bool leggi(QByteArrayView b);
     // Ready for the next message, with the room of the usual ones kept.
     void azzera()
     {
-        constexpr size_t kTenuti = 1024; // nodes and pieces: those of a message with its signature
         b_ = {};
         i_ = 0;
         radice_ = nullptr;
@@ -797,7 +800,10 @@ bool LettoreRapido::leggi(QByteArrayView b)
     b_ = b;
     i_ = b_.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     nomi_.reserve(size_t(b_.size()) + 1);
-    const size_t aperture = ContaByte<'<'>(b_.data(), b_.data() + b_.size());
+    // A node needs four bytes at least ("<a/>"): a small message is sized by
+    // its length, within the room kept; a bigger one by its '<'.
+    const size_t aperture = size_t(b_.size()) <= 4 * kTenuti ? size_t(b_.size()) / 4 + 1
+                                                             : ContaByte<'<'>(b_.data(), b_.data() + b_.size());
     nodi_.reserve(aperture);
     pezzi.reserve(aperture + 1); // a text ends at a '<' or at the end
     aperti_.reserve(16);
