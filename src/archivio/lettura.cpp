@@ -464,7 +464,8 @@ struct Posto {
     std::atomic<bool> pronto { false };
 };
 
-// A worker's own: its buffer, and the ZIP archive it reads entries from.
+// A worker's own: where its traces' texts go, its buffer, and the ZIP archive it
+// reads entries from.
 struct Attrezzi {
     TestiTracce *testi = nullptr; // the worker's, kept by the reading to its end
     QByteArray buffer;
