@@ -796,9 +796,13 @@ void LetturaArchivio::consegnaEsito(EsitoFile &esito)
     for (MessaggioArchivio &m : esito.messaggi)
         messaggi_.push_back(std::move(m));
     for (TracciaMessaggio &t : esito.tracce) {
+        // A message that names no file names no invoice by name, not even
+        // one whose name is only its extension.
         const auto noto = std::find_if(recenti_.cbegin(), recenti_.cend(),
-            [&t](const auto &r) { return !r.first.isNull() && r.first == t.chiave; });
-        righeGiaDate_.push_back(noto != recenti_.cend() ? noto->second : righePerChiave_.value(comeStringa(t.chiave)));
+            [&t](const auto &r) { return !r.first.isEmpty() && r.first == t.chiave; });
+        righeGiaDate_.push_back(t.chiave.isEmpty() ? QList<qsizetype>()
+                : noto != recenti_.cend()          ? noto->second
+                                                   : righePerChiave_.value(comeStringa(t.chiave)));
         tracce_.push_back(std::move(t));
     }
     // What the receiver left is freed by the worker that read it: memory goes
@@ -823,7 +827,7 @@ void LetturaArchivio::abbinaMessaggi()
         if (!righeDopo_ && !righeGiaDate_[i].isEmpty())
             righeDi[i] = &righeGiaDate_[i];
         else if (const auto it = righePerChiave_.constFind(comeStringa(tracce_[i].chiave));
-                 it != righePerChiave_.cend())
+                 !tracce_[i].chiave.isEmpty() && it != righePerChiave_.cend())
             righeDi[i] = &*it;
         senzaNome = senzaNome || righeDi[i]->isEmpty();
     }

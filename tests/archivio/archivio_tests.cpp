@@ -698,6 +698,8 @@ TEST_F(Archivio, MessagesTellEachInvoiceItsFate)
     file(QStringLiteral("s5.xml"), messaggio("ScartoEsitoCommittente", testa("555", "") + "<Scarto>EN01</Scarto>"));
     file(QStringLiteral("x5.xml"), messaggio("NotificaEsitoCommittente", testa("555", "") + "<Esito>EC01</Esito>"));
     file(QStringLiteral("nessuna.xml"), messaggio("RicevutaConsegna", testa("9", "IT99999999999_ZZZZZ.xml")));
+    // An invoice whose name is only its extension: the messages that name no file do not name it.
+    file(QStringLiteral(".xml"), fattura(corpo("7", "")));
     // A second invoice of the same name, listed after the message that names both.
     file(QStringLiteral("r6.xml"), messaggio("RicevutaConsegna", testa("6", "IT01234567890_00006.xml")));
     QDir(d.path()).mkdir(QStringLiteral("z"));
@@ -711,10 +713,10 @@ TEST_F(Archivio, MessagesTellEachInvoiceItsFate)
             righe << riga.numero + u'|' + riga.sdi + u'|' + riga.statoSdi + u'|' + riga.messaggi.join(u',');
         return righe;
     };
-    const QStringList attese { QStringLiteral("1||scartata|NS,RC"), QStringLiteral("2||consegnata|RC"),
-        QStringLiteral("3|777|rifiutata|MT,EC"), QStringLiteral("4||accettata|RC,NE"),
-        QStringLiteral("5||accettata|RC,SE,EC"), QStringLiteral("6||consegnata|RC"),
-        QStringLiteral("6||consegnata|RC") };
+    const QStringList attese { QStringLiteral("7|||"), QStringLiteral("1||scartata|NS,RC"),
+        QStringLiteral("2||consegnata|RC"), QStringLiteral("3|777|rifiutata|MT,EC"),
+        QStringLiteral("4||accettata|RC,NE"), QStringLiteral("5||accettata|RC,SE,EC"),
+        QStringLiteral("6||consegnata|RC"), QStringLiteral("6||consegnata|RC") };
     EXPECT_EQ(righeDi(r), attese);
     // Without the messages themselves (only their traces), the same fates.
     OpzioniArchivio senzaMessaggi;
