@@ -214,6 +214,20 @@ private:
 
 void esploraCartella(const QString &percorso, const QString &vero, Visti &visti, std::vector<Trovato> &trovati);
 
+// Why a path is not listed again: a folder or a file the walk has taken already.
+QString giaElencato(bool cartella, const QString &vero)
+{
+    return cartella ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(vero)
+                    : QStringLiteral("File già elencato (collegamento a %1)").arg(vero);
+}
+
+// The names of a folder that are not UTF-8, said last, each as a file not read.
+void nonUtf8(const QString &percorso, const QStringList &nomi, std::vector<Trovato> &trovati)
+{
+    for (const QString &nome : nomi)
+        trovati.push_back({ percorso + u'/' + nome, QStringLiteral("Nome di file non in UTF-8: non letto") });
+}
+
 // Every file below the path. Each real folder and file is taken once, so a
 // link that leads back into a folder already walked ends there, with a note.
 // Only links need resolving: anything else lies in its folder's real path.
@@ -228,9 +242,7 @@ void esplora(const QFileInfo &info, const QString &percorso, const QString &vero
     }
     const QString vero = veroNoto.isEmpty() || info.isSymLink() ? info.canonicalFilePath() : veroNoto;
     if (!visti.prendi(vero)) {
-        trovati.push_back({ percorso,
-            info.isDir() ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(vero)
-                         : QStringLiteral("File già elencato (collegamento a %1)").arg(vero) });
+        trovati.push_back({ percorso, giaElencato(info.isDir(), vero) });
         return;
     }
     if (!info.isDir()) {
@@ -317,10 +329,7 @@ void esploraVoce(const QString &percorso, const QString &vero, const VociCartell
         return;
     }
     if (!visti.prendi(veroFiglio)) {
-        trovati.push_back({ figlio,
-            v.tipo == DT_DIR
-                ? QStringLiteral("Cartella già elencata (collegamento circolare o ripetuto a %1)").arg(veroFiglio)
-                : QStringLiteral("File già elencato (collegamento a %1)").arg(veroFiglio) });
+        trovati.push_back({ figlio, giaElencato(v.tipo == DT_DIR, veroFiglio) });
         return;
     }
     if (v.tipo == DT_REG)
@@ -346,8 +355,7 @@ void esploraCartella(const QString &percorso, const QString &vero, Visti &visti,
     const QString veroDiverso = percorso == vero ? QString() : vero;
     for (const VociCartella::Voce &v : c->voci)
         esploraVoce(percorso, veroDiverso, *c, v, visti, trovati);
-    for (const QString &nome : c->nonUtf8)
-        trovati.push_back({ percorso + u'/' + nome, QStringLiteral("Nome di file non in UTF-8: non letto") });
+    nonUtf8(percorso, c->nonUtf8, trovati);
 }
 
 // A folder given alone, walked by several threads, each taking a contiguous
@@ -394,8 +402,7 @@ bool esploraInParallelo(const QString &percorso, int fili, std::vector<Trovato> 
         return false;
     for (Parte &p : parti)
         std::move(p.trovati.begin(), p.trovati.end(), std::back_inserter(trovati));
-    for (const QString &nome : c->nonUtf8)
-        trovati.push_back({ percorso + u'/' + nome, QStringLiteral("Nome di file non in UTF-8: non letto") });
+    nonUtf8(percorso, c->nonUtf8, trovati);
     return true;
 }
 
@@ -826,9 +833,10 @@ void LetturaArchivio::abbinaMessaggi()
     for (size_t i = 0; i < tracce_.size(); ++i) {
         if (!righeDopo_ && !righeGiaDate_[i].isEmpty())
             righeDi[i] = &righeGiaDate_[i];
-        else if (const auto it = righePerChiave_.constFind(comeStringa(tracce_[i].chiave));
-                 !tracce_[i].chiave.isEmpty() && it != righePerChiave_.cend())
-            righeDi[i] = &*it;
+        else if (!tracce_[i].chiave.isEmpty()) {
+            if (const auto it = righePerChiave_.constFind(comeStringa(tracce_[i].chiave)); it != righePerChiave_.cend())
+                righeDi[i] = &*it;
+        }
         senzaNome = senzaNome || righeDi[i]->isEmpty();
     }
     // The identifiers are asked only for a message whose invoice its name does not find.

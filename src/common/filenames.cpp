@@ -3,15 +3,18 @@
 #include "common/strings.h"
 
 namespace {
-// Said for every file of an archive: the test in the loop, not a call per character.
+// The one test of a separator, inline: the searches below run it for every
+// character of every file name of an archive.
+bool separatore(char16_t c, PathRules rules)
+{
+    return rules == PathRules::Windows ? c == u'\\' || c == u':' : c == u'/';
+}
+
 qsizetype lastSeparator(QStringView path, PathRules rules)
 {
-    const bool windows = rules == PathRules::Windows;
-    for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        const char16_t c = path[i].unicode();
-        if (windows ? c == u'\\' || c == u':' : c == u'/')
+    for (qsizetype i = path.size() - 1; i >= 0; --i)
+        if (separatore(path[i].unicode(), rules))
             return i;
-    }
     return -1;
 }
 
@@ -19,12 +22,11 @@ qsizetype lastSeparator(QStringView path, PathRules rules)
 // never looked at.
 qsizetype extensionStart(QStringView path, PathRules rules)
 {
-    const bool windows = rules == PathRules::Windows;
     for (qsizetype i = path.size() - 1; i >= 0; --i) {
         const char16_t c = path[i].unicode();
         if (c == u'.')
             return i;
-        if (windows ? c == u'\\' || c == u':' : c == u'/')
+        if (separatore(c, rules))
             return -1;
     }
     return -1;
@@ -38,9 +40,7 @@ QChar folderSeparator(PathRules rules)
 
 bool isFolderSeparator(QChar c, PathRules rules)
 {
-    if (rules == PathRules::Windows)
-        return c == QLatin1Char('\\') || c == QLatin1Char(':');
-    return c == QLatin1Char('/');
+    return separatore(c.unicode(), rules);
 }
 
 QString extractFilePath(QStringView path, PathRules rules)
