@@ -18,9 +18,9 @@ constexpr size_t kProfonditaMassima = 200;
 constexpr qsizetype kNomeMassimo = 1000;
 constexpr size_t kAttributiMassimi = 32;
 
+// The bytes a name may start with, and the blanks (the rest of a name: FineNome).
 enum Classe : unsigned char {
     InizioNome = 1,
-    Nome = 2,
     Spazio = 4,
 };
 
@@ -30,14 +30,10 @@ constexpr std::array<unsigned char, 256> classi()
     for (const unsigned char spazio : { ' ', '\t', '\n', '\r' })
         c[spazio] = Spazio;
     for (int b = 'a'; b <= 'z'; ++b)
-        c[b] |= InizioNome | Nome;
+        c[b] |= InizioNome;
     for (int b = 'A'; b <= 'Z'; ++b)
-        c[b] |= InizioNome | Nome;
-    c['_'] |= InizioNome | Nome;
-    for (int b = '0'; b <= '9'; ++b)
-        c[b] |= Nome;
-    c['-'] |= Nome;
-    c['.'] |= Nome;
+        c[b] |= InizioNome;
+    c['_'] |= InizioNome;
     return c;
 }
 constexpr std::array<unsigned char, 256> kClassi = classi();
@@ -284,8 +280,7 @@ private:
         if (!segue(atteso))
             return false;
         p_ += atteso.size();
-        if (p_ != fine_ && ((kClassi[*p_] & Nome) || *p_ == ':'))
-            return false;
+        // The name ends there: a byte that would go on with it is neither a blank nor '>'.
         spazi();
         if (p_ == fine_ || *p_ != '>')
             return false;

@@ -430,24 +430,6 @@ QString MessaggioSdI::dataOra() const
 namespace {
 // ---------------------------------------------------------------- the quick reading
 
-// A name's letters, digits, - . _ as a table: one look per byte.
-constexpr unsigned char NomePiano = 1;
-
-constexpr std::array<unsigned char, 256> classiRapide()
-{
-    std::array<unsigned char, 256> c {};
-    for (int b = 'a'; b <= 'z'; ++b)
-        c[b] |= NomePiano;
-    for (int b = 'A'; b <= 'Z'; ++b)
-        c[b] |= NomePiano;
-    for (int b = '0'; b <= '9'; ++b)
-        c[b] |= NomePiano;
-    for (const unsigned char altro : { '_', '-', '.' })
-        c[altro] |= NomePiano;
-    return c;
-}
-constexpr std::array<unsigned char, 256> kClassiRapide = classiRapide();
-
 // A quick reader's node: an element with the members the reading uses, as
 // libxml2's have them.
 struct SpazioRapido {
@@ -841,10 +823,7 @@ bool LettoreRapido::leggi(QByteArrayView b)
                 || !uguali(b_.sliced(i_, aperti_.back().size()), aperti_.back()))
                 return false;
             i_ += aperti_.back().size();
-            if (i_ < b_.size()
-                && ((kClassiRapide[static_cast<uchar>(b_[i_])] & NomePiano) || b_[i_] == ':'
-                    || static_cast<uchar>(b_[i_]) >= 0x80))
-                return false;
+            // The name ends there: a byte that would go on with it is neither a blank nor '>'.
             salta();
             if (i_ >= b_.size() || b_[i_] != '>')
                 return false;

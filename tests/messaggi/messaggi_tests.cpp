@@ -485,6 +485,8 @@ TEST(Messaggi, TheQuickReadingTakesTheUsualShapesAndReadsThemAsTheDocument)
         { "an unknown entity", "<RicevutaConsegna>&nbsp;</RicevutaConsegna>", LetturaRapida::Rifiutata },
         { "an undeclared prefix", "<t:RicevutaConsegna/>", LetturaRapida::Rifiutata },
         { "mismatched tags", "<RicevutaConsegna><a></b></RicevutaConsegna>", LetturaRapida::Rifiutata },
+        { "an end tag going on past the open name", "<RicevutaConsegna><a></ab></a:b></RicevutaConsegna>",
+            LetturaRapida::Rifiutata },
         { "bad UTF-8", "<RicevutaConsegna>\xC3</RicevutaConsegna>", LetturaRapida::Rifiutata },
         { "attributes without a blank", "<RicevutaConsegna a='1'b='2'/>", LetturaRapida::Rifiutata },
         { "two roots", "<RicevutaConsegna/><RicevutaConsegna/>", LetturaRapida::Rifiutata },
